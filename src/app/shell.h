@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace halvern {
+
+enum class MessageKind { Warning, Error, Information, Confirmation };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageResult { Ok, Cancel, Yes, No };
+enum class BeepKind { Default, Exclamation };
+
+// Text of the warning shown after a transfer fails.
+inline constexpr std::string_view kCommErrorText =
+    "Cannot communicate with 40100.\n\nDevice may be busy. Make sure\n40100 is in OPERATE "
+    "mode.\nAttempt USB Reconnect from File menu and\nplease try again.";
+
+// Everything an instrument operation tells the user or asks of the surroundings. The window
+// implements it with its message area, boxes and bars; the command-line tool prints; tests record.
+class Shell {
+ public:
+  virtual ~Shell() = default;
+
+  // One line appended to the message area.
+  virtual void addMessageLine(std::string_view line) = 0;
+  // Text inserted at the message area's caret (instrument text streamed byte by byte).
+  virtual void insertText(std::string_view text) = 0;
+  virtual void setProgressMax(int maximum) = 0;
+  virtual void setProgress(int position) = 0;
+  // A message box centred over the main window; returns the button pressed.
+  virtual MessageResult message(std::string_view text, MessageKind kind,
+                                MessageButtons buttons) = 0;
+  virtual void beep(BeepKind kind = BeepKind::Default) = 0;
+  // Lets the window process pending events: timers tick, buttons can be pressed.
+  virtual void processEvents() = 0;
+  // The hourglass cursor on or off.
+  virtual void setBusy(bool busy) = 0;
+  // The status bar text ("ZELKA 40100 USB: Port Open", "USB port closed").
+  virtual void setStatus(std::string_view text) = 0;
+  // True once the user asked the running operation to stop.
+  virtual bool cancelled() const = 0;
+
+  // The warning after a failed transfer.
+  void commError() { message(kCommErrorText, MessageKind::Warning, MessageButtons::Ok); }
+};
+
+}  // namespace halvern

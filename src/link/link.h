@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace halvern {
+
+// The one connection to the instrument's USB-to-serial bridge: 1250000 baud, 8 data bits, 1 stop
+// bit, no parity, no flow control.
+class Link {
+ public:
+  virtual ~Link() = default;
+
+  // Opens the bridge (by its USB description, or the device the link was given) with the port
+  // settings above and purges both directions. False when it could not be opened; `lastError()`
+  // then says why.
+  virtual bool open() = 0;
+  virtual bool isOpen() const = 0;
+  // Returns once `n` bytes have arrived, or the 250 ms read time-out has passed since the call,
+  // with the count actually read (0..n). A closed or vanished link returns 0 without waiting for
+  // the time-out.
+  virtual std::size_t read(std::uint8_t* buffer, std::size_t n) = 0;
+  // Writes `n` bytes; returns the count written (0 on a closed link).
+  virtual std::size_t write(const std::uint8_t* buffer, std::size_t n) = 0;
+  // Discards what was received and not yet read, and what was not yet transmitted.
+  virtual void purge() = 0;
+  // Makes the bridge drop off and enumerate again where the device allows it; used just before
+  // the close of a reconnect.
+  virtual void cyclePort() = 0;
+  virtual void close() = 0;
+  // Why the last open failed, or the device went away; empty when nothing went wrong.
+  virtual std::string lastError() const { return {}; }
+
+  std::size_t write(std::uint8_t byte) { return write(&byte, 1); }
+};
+
+}  // namespace halvern

@@ -1,0 +1,32 @@
+#include "link/usb_link.h"
+
+#include <chrono>
+
+#include "app/shell.h"
+#include "link/clock.h"
+#include "link/link.h"
+
+namespace halvern {
+
+void openUsbLink(Link& link, Clock& clock, Shell& shell) {
+  if (link.isOpen()) {
+    // Give the bridge time to come back after the close.
+    link.close();
+    shell.setBusy(true);
+    clock.sleepFor(std::chrono::milliseconds(kReopenPauseMs));
+    shell.setBusy(false);
+  }
+  if (!link.open()) {
+    shell.message(kCannotOpenText, MessageKind::Warning, MessageButtons::Ok);
+    shell.setStatus(kPortClosedStatus);
+    return;
+  }
+  shell.setStatus(kPortOpenStatus);
+}
+
+void reconnectUsb(Link& link, Clock& clock, Shell& shell) {
+  if (link.isOpen()) link.cyclePort();
+  openUsbLink(link, clock, shell);
+}
+
+}  // namespace halvern

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace halvern::sim {
+
+// What the simulated instrument does wrong when asked.
+enum class FaultKind {
+  Silence,     // no reply at all
+  Short,       // the reply one byte short
+  WrongValue,  // a value outside its range (or the given text)
+  Stray,       // stray bytes before the reply
+  NoStar,      // the setting is taken but "*" (or the closing mark) is never sent
+};
+
+struct Fault {
+  FaultKind kind = FaultKind::Silence;
+  // How many replies to the command it spoils; -1 = every one.
+  int count = -1;
+  // WrongValue: the reply text to send instead (padded or cut to the reply's size). Empty: an
+  // out-of-range value chosen for the command. Stray: the stray bytes (empty: "?#").
+  std::string text;
+};
+
+// Faults by command code. Each command code carries at most one fault.
+class FaultPlan {
+ public:
+  void set(int code, Fault fault) { m_faults[code] = std::move(fault); }
+  void clear(int code) { m_faults.erase(code); }
+  void clearAll() { m_faults.clear(); }
+  // The fault for the next reply to `code`, if any; uses one of its count.
+  std::optional<Fault> take(int code);
+  bool empty() const { return m_faults.empty(); }
+
+  // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, nostar
+  // (the halvern-sim --fault option). Returns an error text, or empty on success.
+  std::string parse(std::string_view option);
+
+ private:
+  std::map<int, Fault> m_faults;
+};
+
+}  // namespace halvern::sim

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/calendar.h"
+#include "link/clock.h"
+#include "sim/fault_plan.h"
+
+namespace halvern::sim {
+
+// The instrument's end of the wire, written from the wire format alone: it parses command lines
+// byte by byte, keeps the instrument's state and schedules its replies in time. Times are those of
+// the clock driving it; a byte on the wire takes 8 microseconds.
+class SimulatedInstrument {
+ public:
+  // One record-format field as the instrument keeps it.
+  struct FieldFormat {
+    std::string label;
+    std::uint8_t type = 0;       // 0 number, 1 date, 2 time
+    std::uint8_t width = 7;      // 1..9
+    std::uint8_t precision = 1;  // 0..6
+  };
+
+  struct Settings {
+    int com1Code = 96;  // negative: RS-485
+    int com2Code = 96;
+    int stopOnError = 0;
+    int keypadLock = 0;
+    int interval = 1;
+    int fieldsPerRecord = 4;
+    int autoScroll = 0;
+    int scrollPause = 5;
+    int scrollEnd = 8;
+    std::array<FieldFormat, 25> formats;
+  };
+
+  // The instrument's clock starts at the calendar's date and time and runs with `clock`.
+  SimulatedInstrument(const Calendar& calendar, const Clock& clock);
+
+  // A byte from the computer arriving at `at` (times must not go backwards).
+  void receive(std::uint8_t byte, Clock::TimePoint at);
+
+  // When the next byte of a reply reaches the computer, if one is on its way.
+  std::optional<Clock::TimePoint> nextOutputTime() const;
+  // Takes up to `max` reply bytes that have reached the computer by `at`.
+  std::size_t takeOutput(Clock::TimePoint at, std::uint8_t* buffer, std::size_t max);
+  // Drops the reply bytes that have reached the computer by `at` (the computer's purge).
+  void discardOutput(Clock::TimePoint at);
+
+  FaultPlan& faults() { return m_faults; }
+  Settings& settings() { return m_settings; }
+  const Settings& settings() const { return m_settings; }
+  // The instrument's date and time at `at`.
+  DateTime dateTimeAt(Clock::TimePoint at) const;
+  // Every complete command line received, in order, without its carriage return.
+  const std::vector<std::string>& linesReceived() const { return m_lines; }
+
+ private:
+  // Implementation is the simulator's own; see the .cpp.
+  void handleLine(const std::string& line, Clock::TimePoint at);
+  void handleBinary(std::uint8_t byte, Clock::TimePoint at);
+  void reply(std::string_view bytes, Clock::TimePoint at);
+  void replyValue(int code, std::string text, Clock::TimePoint at);
+  void acknowledge(int code, bool accepted, Clock::TimePoint at);
+
+  const Calendar& m_calendar;
+  const Clock& m_clock;
+  FaultPlan m_faults;
+  Settings m_settings;
+  // The instrument's clock: its date and time at m_clockBase.
+  DateTime m_clockValue;
+  Clock::TimePoint m_clockBase;
+
+  std::string m_line;
+  std::vector<std::string> m_lines;
+  // Binary reception (record formats after "CMD320").
+  enum class Mode { Lines, RecordFormats };
+  Mode m_mode = Mode::Lines;
+  std::vector<std::uint8_t> m_block;
+  std::size_t m_blocksReceived = 0;
+  Clock::TimePoint m_lastByteAt{};
+
+  struct Outgoing {
+    Clock::TimePoint at;
+    std::uint8_t byte;
+  };
+  std::deque<Outgoing> m_output;
+};
+
+}  // namespace halvern::sim

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "link/clock.h"
+#include "link/link.h"
+
+namespace halvern::sim {
+
+class SimulatedInstrument;
+
+// A Link to a SimulatedInstrument in the same process. Written bytes reach the instrument after
+// their time on the wire (8 microseconds each, one after another); reads wait on the clock for the
+// instrument's reply bytes up to the 250 ms read time-out. On a VirtualClock nothing waits for real.
+class SimulatedLink final : public Link {
+ public:
+  SimulatedLink(SimulatedInstrument& instrument, Clock& clock);
+
+  bool open() override;
+  bool isOpen() const override { return m_open; }
+  std::size_t read(std::uint8_t* buffer, std::size_t n) override;
+  std::size_t write(const std::uint8_t* buffer, std::size_t n) override;
+  using Link::write;
+  void purge() override;
+  void cyclePort() override {}
+  void close() override { m_open = false; }
+  std::string lastError() const override { return m_lastError; }
+
+  // Faults of the link itself: the next opens fail, or the cable is pulled (reads and writes fail
+  // at once until the link is opened again).
+  void setOpenFails(bool fails) { m_openFails = fails; }
+  void unplug() { m_unplugged = true; }
+
+ private:
+  SimulatedInstrument& m_instrument;
+  Clock& m_clock;
+  bool m_open = false;
+  bool m_openFails = false;
+  bool m_unplugged = false;
+  std::string m_lastError;
+  // When the wire towards the instrument is free again.
+  Clock::TimePoint m_wireFree{};
+};
+
+}  // namespace halvern::sim

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+
+namespace halvern::test {
+
+// A Shell that records everything an operation tells the user. Message boxes answer from a queue
+// of scripted results (Ok or No when it runs dry), so no test ever blocks on a box.
+class RecordingShell : public Shell {
+ public:
+  struct Box {
+    std::string text;
+    MessageKind kind;
+    MessageButtons buttons;
+  };
+
+  void addMessageLine(std::string_view line) override { lines.emplace_back(line); }
+  void insertText(std::string_view text) override { inserted += text; }
+  void setProgressMax(int maximum) override { progressMax = maximum; }
+  void setProgress(int position) override { progress.push_back(position); }
+  MessageResult message(std::string_view text, MessageKind kind, MessageButtons buttons) override;
+  void beep(BeepKind kind) override { beeps.push_back(kind); }
+  void processEvents() override;
+  void setBusy(bool busy) override { busyChanges.push_back(busy); }
+  void setStatus(std::string_view text) override { statuses.emplace_back(text); }
+  bool cancelled() const override { return cancel; }
+
+  std::vector<std::string> lines;
+  std::string inserted;
+  int progressMax = -1;
+  std::vector<int> progress;
+  std::vector<Box> boxes;
+  std::deque<MessageResult> answers;
+  std::vector<BeepKind> beeps;
+  std::vector<bool> busyChanges;
+  std::vector<std::string> statuses;
+  int eventsProcessed = 0;
+  bool cancel = false;
+  // Runs on every processEvents (a button pressed meanwhile, say).
+  std::function<void(int)> onProcessEvents;
+};
+
+}  // namespace halvern::test
