@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite: everything under the debug
+# build, then the core and simulator tests again under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/bootstrap.sh
+
+cmake --preset default >/dev/null
+cmake --build --preset default
+QT_QPA_PLATFORM=offscreen ctest --preset default -j2
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan -j2

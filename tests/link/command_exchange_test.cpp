@@ -1,0 +1,223 @@
+#include "link/command_exchange.h"
+
+#include <gtest/gtest.h>
+
+#include "link/wire.h"
+#include "support/recording_shell.h"
+#include "support/scripted_link.h"
+
+namespace halvern {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RecordingShell;
+using test::ScriptedLink;
+using Event = ScriptedLink::Event;
+
+class CommandExchangeTest : public ::testing::Test {
+ protected:
+  VirtualClock clock;
+  ScriptedLink link{clock};
+  RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
+
+  void SetUp() override { link.open(); }
+
+  std::vector<Event> eventsOf(Event::Kind kind) const {
+    std::vector<Event> out;
+    for (const auto& e : link.events)
+      if (e.kind == kind) out.push_back(e);
+    return out;
+  }
+  // Replies `reply` to the first `bad` lines with `badReply`, then `goodReply`.
+  void answerAfter(int bad, std::string badReply, std::string goodReply) {
+    auto count = std::make_shared<int>(0);
+    link.answer = [=](const std::string&) { return (*count)++ < bad ? badReply : goodReply; };
+  }
+};
+
+TEST_F(CommandExchangeTest, CommandLineIsPurgedThenPacedOneByteAMillisecond) {
+  const auto start = clock.now();
+  exchange.sendCommandLine("CMD225\r");
+
+  ASSERT_EQ(link.events.size(), 8u);
+  EXPECT_EQ(link.events[0].kind, Event::Purge);
+  std::string sent;
+  auto previous = link.events[0].at;
+  for (std::size_t i = 1; i < link.events.size(); ++i) {
+    ASSERT_EQ(link.events[i].kind, Event::Write);
+    sent += static_cast<char>(link.events[i].byte);
+    EXPECT_GT(link.events[i].at - previous, 1ms) << "byte " << i;
+    previous = link.events[i].at;
+  }
+  EXPECT_EQ(sent, "CMD225\r");
+  // A gap follows the carriage return too: seven bytes take more than 8 ms.
+  EXPECT_GT(clock.now() - previous, 1ms);
+  EXPECT_GT(clock.now() - start, 8ms);
+  EXPECT_LT(clock.now() - start, 9ms);
+}
+
+TEST(ParseNumber, ReadsTheInstrumentsDecimalReplies) {
+  const struct {
+    std::string text;
+    int value;
+  } cases[] = {
+      {"-96\r", -96},  {" 12\r", 12},    {"\r", 0},       {"", 0},          {"abc", 0},
+      {"  96\r", 96},  {"-115\r", -115}, {"12abc", 12},   {"07", 7},        {" 5", 5},
+      {"+5\r", 5},     {"- 5", 0},       {"1 2", 1},      {"\r\n 3", 3},    {"-", 0},
+      {"99999999999", 2147483647},       {"-99999999999", -2147483647 - 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CommandExchange::parseNumber(c.text), c.value) << '"' << c.text << '"';
+  }
+  // Only the bytes actually read count: a zero byte stops nothing, it is simply not a digit.
+  EXPECT_EQ(CommandExchange::parseNumber(std::string("4\0" "5", 3)), 4);
+}
+
+TEST_F(CommandExchangeTest, QueryReadsAfterTheFiftyMillisecondPause) {
+  link.answer = [](const std::string&) { return std::string("  96\r"); };
+  auto reply = exchange.queryFixedReply("CMD225\r", 5, "CANNOT GET COM1 INFO");
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(*reply, "  96\r");
+  EXPECT_EQ(link.lines.size(), 1u);
+  auto writes = eventsOf(Event::Write);
+  auto reads = eventsOf(Event::Read);
+  ASSERT_EQ(reads.size(), 1u);
+  // The read starts 50 ms after the last byte's gap; the reply is already there.
+  EXPECT_GE(reads[0].at - writes.back().at, 51ms);
+  EXPECT_LT(reads[0].at - writes.back().at, 52ms);
+  EXPECT_TRUE(shell.lines.empty());
+}
+
+TEST_F(CommandExchangeTest, QueryWithoutPauseReadsAtOnce) {
+  link.answer = [](const std::string&) { return std::string(" 3"); };
+  link.replyDelay = 5ms;
+  auto value = exchange.queryNumber("CMD315\r", 2, "CANNOT GET FIELDS PER RECORD",
+                                    CommandExchange::Pause::None);
+  ASSERT_TRUE(value);
+  EXPECT_EQ(*value, 3);
+  auto writes = eventsOf(Event::Write);
+  auto reads = eventsOf(Event::Read);
+  // The read itself waited for the reply: it ends when the second byte is in, about 5 ms later.
+  EXPECT_LT(reads[0].at - writes.back().at, 7ms);
+}
+
+TEST_F(CommandExchangeTest, ShortRepliesAreAskedAgainAfterAFreshPurge) {
+  const struct {
+    int shortReplies;
+    bool succeeds;
+    std::size_t sends;
+  } cases[] = {{1, true, 2}, {9, true, 10}, {10, false, 10}, {50, false, 10}};
+  for (const auto& c : cases) {
+    link.events.clear();
+    link.lines.clear();
+    shell.lines.clear();
+    answerAfter(c.shortReplies, " 96\r", "  96\r");
+    const auto start = clock.now();
+    auto reply = exchange.queryFixedReply("CMD225\r", 5, "CANNOT GET COM1 INFO");
+    EXPECT_EQ(reply.has_value(), c.succeeds) << c.shortReplies;
+    EXPECT_EQ(link.lines.size(), c.sends) << c.shortReplies;
+    EXPECT_EQ(eventsOf(Event::Purge).size(), c.sends);
+    // A short read waits out its 250 ms time-out before the next send.
+    const auto shortReads = static_cast<int>(std::min<std::size_t>(c.shortReplies, c.sends));
+    EXPECT_GE(clock.now() - start, shortReads * (wire::kReadTimeout + 50ms));
+    if (c.succeeds) {
+      EXPECT_TRUE(shell.lines.empty());
+    } else {
+      EXPECT_EQ(shell.lines, std::vector<std::string>{"CANNOT GET COM1 INFO"});
+    }
+  }
+}
+
+TEST_F(CommandExchangeTest, SilenceFailsQuietlyWithoutAFailureLine) {
+  auto reply = exchange.queryFixedReply("CMD255\r", 2);
+  EXPECT_FALSE(reply);
+  EXPECT_EQ(link.lines.size(), 10u);
+  EXPECT_TRUE(shell.lines.empty());
+  EXPECT_TRUE(shell.beeps.empty());
+}
+
+TEST_F(CommandExchangeTest, WaitForAckTakesTheExpectedByteAfterStrayOnes) {
+  link.sendUnasked("?x!", 3ms);
+  link.sendUnasked("*", 600ms);
+  const auto start = clock.now();
+  EXPECT_TRUE(exchange.waitForAck('*', 2));
+  EXPECT_GE(clock.now() - start, 600ms);
+  EXPECT_LT(clock.now() - start, 601ms);
+  EXPECT_TRUE(shell.beeps.empty());
+}
+
+TEST_F(CommandExchangeTest, WaitForAckTimesOutWithOneBeep) {
+  for (int seconds : {1, 2, 5}) {
+    shell.beeps.clear();
+    const auto start = clock.now();
+    EXPECT_FALSE(exchange.waitForAck('*', seconds));
+    const auto took = clock.now() - start;
+    EXPECT_GE(took, std::chrono::seconds(seconds) - 500ms);
+    EXPECT_LE(took, std::chrono::seconds(seconds) + wire::kReadTimeout);
+    EXPECT_EQ(shell.beeps, std::vector<BeepKind>{BeepKind::Default});
+  }
+}
+
+TEST_F(CommandExchangeTest, StopFlagEndsAWaitWithinOneReadWithoutBeep) {
+  // Stop Calibration pressed three seconds into a 60 s wait.
+  const auto start = clock.now();
+  shell.onProcessEvents = [&](int) {
+    if (clock.now() - start >= 3s) exchange.requestStop();
+  };
+  EXPECT_FALSE(exchange.waitForAck('*', 60));
+  EXPECT_LE(clock.now() - start, 3s + wire::kReadTimeout);
+  EXPECT_TRUE(shell.beeps.empty());
+  EXPECT_TRUE(exchange.stopRequested());
+
+  // The next wait starts with the flag cleared.
+  shell.onProcessEvents = nullptr;
+  link.sendUnasked("*", 10ms);
+  EXPECT_TRUE(exchange.waitForAck('*', 2));
+  EXPECT_FALSE(exchange.stopRequested());
+}
+
+TEST_F(CommandExchangeTest, CancelFromTheShellStopsAWaitLikeTheStopFlag) {
+  shell.cancel = true;
+  const auto start = clock.now();
+  EXPECT_FALSE(exchange.waitForAck('*', 60));
+  EXPECT_LE(clock.now() - start, wire::kReadTimeout);
+  EXPECT_TRUE(shell.beeps.empty());
+}
+
+TEST_F(CommandExchangeTest, WaitOnAClosedLinkStillEndsAtItsDeadline) {
+  link.close();
+  const auto start = clock.now();
+  EXPECT_FALSE(exchange.waitForAck('*', 2));
+  EXPECT_GE(clock.now() - start, 2s);
+  EXPECT_LE(clock.now() - start, 2s + wire::kReadTimeout);
+  EXPECT_EQ(shell.beeps.size(), 1u);
+}
+
+TEST_F(CommandExchangeTest, SettingIsSentUntilItsStarComes) {
+  const struct {
+    int missing;
+    bool accepted;
+    std::size_t sends;
+  } cases[] = {{0, true, 1}, {2, true, 3}, {9, true, 10}, {10, false, 10}};
+  for (const auto& c : cases) {
+    link.lines.clear();
+    shell.beeps.clear();
+    answerAfter(c.missing, "", "*");
+    EXPECT_EQ(exchange.sendSetting("CMD250 5\r"), c.accepted) << c.missing;
+    EXPECT_EQ(link.lines, std::vector<std::string>(c.sends, "CMD250 5\r"));
+    EXPECT_EQ(shell.beeps.size(), static_cast<std::size_t>(c.missing < 10 ? c.missing : 10));
+    EXPECT_TRUE(shell.lines.empty());
+  }
+}
+
+TEST_F(CommandExchangeTest, StaleBytesBeforeALineArePurged) {
+  link.sendUnasked("*");
+  clock.advance(1ms);
+  // Nobody answers this line: the stale "*" must not count as its acknowledgement.
+  EXPECT_FALSE(exchange.sendSetting("CMD260 1\r"));
+  EXPECT_EQ(link.lines.size(), 10u);
+}
+
+}  // namespace
+}  // namespace halvern
