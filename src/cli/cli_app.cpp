@@ -176,7 +176,10 @@ bool CliApp::connect() {
     }
     m_device = std::make_unique<sim::SimulatedLink>(*m_instrument, m_clock);
   } else {
-    m_device = std::make_unique<SerialLink>(m_clock, m_options.port);
+    auto serial = std::make_unique<SerialLink>(m_clock, m_options.port);
+    // An unplugged bridge closes the link; the status says so once.
+    serial->setOnDeviceLost([this] { m_shell->setStatus(kPortClosedStatus); });
+    m_device = std::move(serial);
   }
   m_link = m_device.get();
   if (!m_options.trace.empty()) {
