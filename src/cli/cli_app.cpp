@@ -247,8 +247,7 @@ int CliApp::commandLine(const std::vector<std::string>& args) {
   if (readCount == 0) return kExitOk;
 
   std::string reply(static_cast<std::size_t>(readCount), '\0');
-  std::size_t got =
-      m_link->read(reinterpret_cast<std::uint8_t*>(reply.data()), reply.size());
+  std::size_t got = m_link->read(reinterpret_cast<std::uint8_t*>(reply.data()), reply.size());
   reply.resize(got);
   std::fprintf(m_out, "received %zu of %ld bytes%s\n", got, readCount,
                got == 0 ? " (no reply)" : "");
@@ -299,8 +298,7 @@ int CliApp::commandDemo(const std::vector<std::string>& args) {
   m_clock.sleepFor(std::chrono::milliseconds(100));
   m_exchange->sendCommandLine(cmd::kGetRecordFormatsLine);
   std::string formats(wire::kRecordFormatsSize, '\0');
-  std::size_t got =
-      m_link->read(reinterpret_cast<std::uint8_t*>(formats.data()), formats.size());
+  std::size_t got = m_link->read(reinterpret_cast<std::uint8_t*>(formats.data()), formats.size());
   if (got != formats.size()) {
     std::fprintf(m_out, "CMD325   record formats                       %zu of %zu bytes\n", got,
                  formats.size());

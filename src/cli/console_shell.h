@@ -20,8 +20,7 @@ class ConsoleShell final : public Shell {
   void insertText(std::string_view text) override;
   void setProgressMax(int maximum) override { m_progressMax = maximum; }
   void setProgress(int position) override;
-  MessageResult message(std::string_view text, MessageKind kind,
-                        MessageButtons buttons) override;
+  MessageResult message(std::string_view text, MessageKind kind, MessageButtons buttons) override;
   void beep(BeepKind kind) override;
   void processEvents() override {}
   void setBusy(bool) override {}

@@ -9,7 +9,8 @@ Clock::TimePoint SystemClock::now() const {
 }
 
 void SystemClock::sleepUntil(TimePoint deadline) {
-  // The scheduler may oversleep by a fraction of a millisecond: sleep most of the way, spin the rest.
+  // The scheduler may oversleep by a fraction of a millisecond: sleep most of the way, spin the
+  // rest.
   constexpr auto kSpinMargin = std::chrono::microseconds(300);
   auto t = now();
   if (deadline - t > kSpinMargin) std::this_thread::sleep_until(deadline - kSpinMargin);

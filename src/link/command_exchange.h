@@ -41,8 +41,8 @@ class CommandExchange {
   void sendCommandLine(std::string_view line);
 
   // Reads single bytes until `expected` arrives (true), `seconds` have passed (false, one default
-  // beep) or the stop flag is raised (false, no beep). Other bytes are dropped. Events are processed
-  // after every read, so the stop flag and cancel are noticed within one read time-out.
+  // beep) or the stop flag is raised (false, no beep). Other bytes are dropped. Events are
+  // processed after every read, so the stop flag and cancel are noticed within one read time-out.
   bool waitForAck(std::uint8_t expected, int seconds);
 
   // The stop flag: cleared when a wait starts, raised by the Stop Calibration button (or the

@@ -17,8 +17,7 @@ TracingLink::~TracingLink() {
 
 void TracingLink::note(const char* event) {
   if (!m_file) return;
-  const double ms =
-      std::chrono::duration<double, std::milli>(m_clock.now() - m_start).count();
+  const double ms = std::chrono::duration<double, std::milli>(m_clock.now() - m_start).count();
   std::fprintf(m_file, "%14.6f %s\n", ms, event);
   std::fflush(m_file);
 }

@@ -62,16 +62,32 @@ TEST(ParseNumber, ReadsTheInstrumentsDecimalReplies) {
     std::string text;
     int value;
   } cases[] = {
-      {"-96\r", -96},  {" 12\r", 12},    {"\r", 0},       {"", 0},          {"abc", 0},
-      {"  96\r", 96},  {"-115\r", -115}, {"12abc", 12},   {"07", 7},        {" 5", 5},
-      {"+5\r", 5},     {"- 5", 0},       {"1 2", 1},      {"\r\n 3", 3},    {"-", 0},
-      {"99999999999", 2147483647},       {"-99999999999", -2147483647 - 1},
+      {"-96\r", -96},
+      {" 12\r", 12},
+      {"\r", 0},
+      {"", 0},
+      {"abc", 0},
+      {"  96\r", 96},
+      {"-115\r", -115},
+      {"12abc", 12},
+      {"07", 7},
+      {" 5", 5},
+      {"+5\r", 5},
+      {"- 5", 0},
+      {"1 2", 1},
+      {"\r\n 3", 3},
+      {"-", 0},
+      {"99999999999", 2147483647},
+      {"-99999999999", -2147483647 - 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CommandExchange::parseNumber(c.text), c.value) << '"' << c.text << '"';
   }
   // Only the bytes actually read count: a zero byte stops nothing, it is simply not a digit.
-  EXPECT_EQ(CommandExchange::parseNumber(std::string("4\0" "5", 3)), 4);
+  EXPECT_EQ(CommandExchange::parseNumber(std::string("4\0"
+                                                     "5",
+                                                     3)),
+            4);
 }
 
 TEST_F(CommandExchangeTest, QueryReadsAfterTheFiftyMillisecondPause) {
