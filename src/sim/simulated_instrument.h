@@ -6,6 +6,8 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "link/calendar.h"
@@ -40,6 +42,14 @@ class SimulatedInstrument {
     std::array<FieldFormat, 25> formats;
   };
 
+  // Time from the carriage return of a command line (or the last byte of a block) until the
+  // first byte of the reply is on the wire.
+  static constexpr Clock::Duration kProcessingDelay = std::chrono::microseconds(1500);
+  // Binary reception is given up when no byte has come for this long.
+  static constexpr Clock::Duration kBinaryGapLimit = std::chrono::seconds(1);
+  // Longest command line taken, carriage return excluded; longer lines are dropped whole.
+  static constexpr std::size_t kMaxLineLength = 64;
+
   // The instrument's clock starts at the calendar's date and time and runs with `clock`.
   SimulatedInstrument(const Calendar& calendar, const Clock& clock);
 
@@ -62,15 +72,22 @@ class SimulatedInstrument {
   const std::vector<std::string>& linesReceived() const { return m_lines; }
 
  private:
-  // Implementation is the simulator's own; see the .cpp.
+  void receiveLineByte(std::uint8_t byte, Clock::TimePoint at);
   void handleLine(const std::string& line, Clock::TimePoint at);
   void handleBinary(std::uint8_t byte, Clock::TimePoint at);
+  // Queues `bytes` to leave after the processing delay, behind whatever is already queued.
   void reply(std::string_view bytes, Clock::TimePoint at);
-  void replyValue(int code, std::string text, Clock::TimePoint at);
-  void acknowledge(int code, bool accepted, Clock::TimePoint at);
+  // Queues the reply to `code` as `fault` spoils it; `wrong` is its out-of-range stand-in and
+  // `pad` fills a fault's text up to the reply's size.
+  void replySpoiled(const std::optional<Fault>& fault, std::string text, std::string wrong,
+                    char pad, Clock::TimePoint at);
+  // The reply to a value query and its out-of-range stand-in; nothing for other codes.
+  std::optional<std::pair<std::string, std::string>> valueReply(int code,
+                                                                Clock::TimePoint at) const;
+  // Checks a setting's arguments and stores it; false (nothing stored) when they are not valid.
+  bool applySetting(int code, const std::vector<int>& args, Clock::TimePoint at, bool store);
+  void beginRecordFormats(Clock::TimePoint at);
 
-  const Calendar& m_calendar;
-  const Clock& m_clock;
   FaultPlan m_faults;
   Settings m_settings;
   // The instrument's clock: its date and time at m_clockBase.
@@ -78,12 +95,15 @@ class SimulatedInstrument {
   Clock::TimePoint m_clockBase;
 
   std::string m_line;
+  bool m_lineOverlong = false;
   std::vector<std::string> m_lines;
   // Binary reception (record formats after "CMD320").
   enum class Mode { Lines, RecordFormats };
   Mode m_mode = Mode::Lines;
   std::vector<std::uint8_t> m_block;
   std::size_t m_blocksReceived = 0;
+  std::array<FieldFormat, 25> m_pendingFormats;
+  bool m_closingMarkWithheld = false;
   Clock::TimePoint m_lastByteAt{};
 
   struct Outgoing {
@@ -91,6 +111,8 @@ class SimulatedInstrument {
     std::uint8_t byte;
   };
   std::deque<Outgoing> m_output;
+  // When the last queued reply byte reaches the computer.
+  Clock::TimePoint m_outputFree{};
 };
 
 }  // namespace halvern::sim
