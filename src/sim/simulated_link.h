@@ -9,7 +9,8 @@ class SimulatedInstrument;
 
 // A Link to a SimulatedInstrument in the same process. Written bytes reach the instrument after
 // their time on the wire (8 microseconds each, one after another); reads wait on the clock for the
-// instrument's reply bytes up to the 250 ms read time-out. On a VirtualClock nothing waits for real.
+// instrument's reply bytes up to the 250 ms read time-out. On a VirtualClock nothing waits for
+// real.
 class SimulatedLink final : public Link {
  public:
   SimulatedLink(SimulatedInstrument& instrument, Clock& clock);
@@ -27,7 +28,7 @@ class SimulatedLink final : public Link {
   // Faults of the link itself: the next opens fail, or the cable is pulled (reads and writes fail
   // at once until the link is opened again).
   void setOpenFails(bool fails) { m_openFails = fails; }
-  void unplug() { m_unplugged = true; }
+  void unplug();
 
  private:
   SimulatedInstrument& m_instrument;

@@ -1,0 +1,64 @@
+#include "sim/simulated_link.h"
+
+#include <algorithm>
+
+#include "link/wire.h"
+#include "sim/simulated_instrument.h"
+
+namespace halvern::sim {
+
+SimulatedLink::SimulatedLink(SimulatedInstrument& instrument, Clock& clock)
+    : m_instrument(instrument), m_clock(clock) {}
+
+bool SimulatedLink::open() {
+  if (m_openFails) {
+    m_open = false;
+    m_lastError = "The simulated instrument is not connected.";
+    return false;
+  }
+  m_open = true;
+  m_unplugged = false;
+  m_lastError.clear();
+  purge();
+  return true;
+}
+
+std::size_t SimulatedLink::read(std::uint8_t* buffer, std::size_t n) {
+  if (!m_open || m_unplugged) return 0;
+  const Clock::TimePoint deadline = m_clock.now() + wire::kReadTimeout;
+  std::size_t got = 0;
+  while (true) {
+    got += m_instrument.takeOutput(m_clock.now(), buffer + got, n - got);
+    if (got == n) return n;
+    const Clock::TimePoint now = m_clock.now();
+    if (now >= deadline) return got;
+    // Everything that has arrived is taken: sleep until the next byte lands or time runs out.
+    Clock::TimePoint wake = deadline;
+    if (auto next = m_instrument.nextOutputTime()) wake = std::min(wake, *next);
+    m_clock.sleepUntil(wake);
+  }
+}
+
+std::size_t SimulatedLink::write(const std::uint8_t* buffer, std::size_t n) {
+  if (!m_open || m_unplugged) return 0;
+  // Each byte occupies the wire for one byte time, after those written before it.
+  Clock::TimePoint t = std::max(m_clock.now(), m_wireFree);
+  for (std::size_t i = 0; i < n; ++i) {
+    t += wire::kByteTime;
+    m_instrument.receive(buffer[i], t);
+  }
+  m_wireFree = t;
+  return n;
+}
+
+void SimulatedLink::unplug() {
+  m_unplugged = true;
+  m_lastError = "The simulated instrument was unplugged.";
+}
+
+void SimulatedLink::purge() {
+  if (!m_open || m_unplugged) return;
+  m_instrument.discardOutput(m_clock.now());
+}
+
+}  // namespace halvern::sim

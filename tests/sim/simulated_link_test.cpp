@@ -1,0 +1,104 @@
+#include "sim/simulated_link.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "link/wire.h"
+#include "sim/simulated_instrument.h"
+
+namespace halvern::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SimulatedLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(link.open()); }
+
+  void writeLine(std::string_view line) {
+    link.write(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+  }
+  std::string read(std::size_t n) {
+    std::string buffer(n, '\0');
+    buffer.resize(link.read(reinterpret_cast<std::uint8_t*>(buffer.data()), n));
+    return buffer;
+  }
+
+  VirtualClock clock;
+  FixedCalendar calendar{DateTime{2024, 6, 1, 12, 0, 0}};
+  SimulatedInstrument instrument{calendar, clock};
+  SimulatedLink link{instrument, clock};
+};
+
+TEST_F(SimulatedLinkTest, ReadReturnsOnceTheCountHasArrived) {
+  const auto start = clock.now();
+  writeLine("CMD225\r");
+  EXPECT_EQ(read(5), "  96\r");
+  // Seven bytes out, the instrument's delay, five bytes back.
+  EXPECT_EQ(clock.now() - start, 12 * wire::kByteTime + SimulatedInstrument::kProcessingDelay);
+  EXPECT_EQ(instrument.linesReceived(), std::vector<std::string>{"CMD225"});
+}
+
+TEST_F(SimulatedLinkTest, ShortReadEndsAtTheReadTimeout) {
+  writeLine("CMD225\r");
+  const auto start = clock.now();
+  EXPECT_EQ(read(6), "  96\r");
+  EXPECT_EQ(clock.now() - start, wire::kReadTimeout);
+  // Nothing at all: the whole time-out too.
+  EXPECT_EQ(read(1), "");
+  EXPECT_EQ(clock.now() - start, 2 * wire::kReadTimeout);
+}
+
+TEST_F(SimulatedLinkTest, WritesQueueBehindEachOtherOnTheWire) {
+  // Two lines written at the same instant reach the instrument one after the other.
+  writeLine("CMD255\r");
+  writeLine("CMD265\r");
+  EXPECT_EQ(read(4), " 1 0");
+  EXPECT_EQ(instrument.linesReceived().size(), 2u);
+}
+
+TEST_F(SimulatedLinkTest, PurgeDropsArrivedBytesButNotThoseInFlight) {
+  writeLine("CMD325\r");
+  // Let the first three blocks arrive.
+  clock.advance(7 * wire::kByteTime + SimulatedInstrument::kProcessingDelay + 96 * wire::kByteTime);
+  link.purge();
+  std::string rest = read(wire::kRecordFormatsSize);
+  ASSERT_EQ(rest.size(), wire::kRecordFormatsSize - 96);
+  // Byte 96 starts the fourth block.
+  EXPECT_EQ(rest.substr(0, 8), "WIND DIR");
+}
+
+TEST_F(SimulatedLinkTest, UnpluggedOrClosedLinkTransfersNothingAtOnce) {
+  writeLine("CMD255\r");
+  link.unplug();
+  const auto start = clock.now();
+  EXPECT_EQ(read(2), "");
+  EXPECT_EQ(link.write(std::uint8_t{'C'}), 0u);
+  EXPECT_EQ(clock.now(), start);
+  EXPECT_FALSE(link.lastError().empty());
+
+  ASSERT_TRUE(link.open());
+  EXPECT_TRUE(link.lastError().empty());
+  writeLine("CMD255\r");
+  EXPECT_EQ(read(2), " 1");
+
+  link.close();
+  EXPECT_FALSE(link.isOpen());
+  EXPECT_EQ(read(2), "");
+  EXPECT_EQ(link.write(std::uint8_t{'C'}), 0u);
+}
+
+TEST_F(SimulatedLinkTest, OpenCanBeMadeToFail) {
+  link.close();
+  link.setOpenFails(true);
+  EXPECT_FALSE(link.open());
+  EXPECT_FALSE(link.isOpen());
+  EXPECT_FALSE(link.lastError().empty());
+  link.setOpenFails(false);
+  EXPECT_TRUE(link.open());
+}
+
+}  // namespace
+}  // namespace halvern::sim
