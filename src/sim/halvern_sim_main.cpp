@@ -1,0 +1,98 @@
+// halvern-sim: the simulated instrument on a pseudo-terminal. Prints the device to open as its
+// first line, then answers command lines until SIGINT or SIGTERM.
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string_view>
+
+#include "link/calendar.h"
+#include "link/clock.h"
+#include "sim/fault_plan.h"
+#include "sim/pty_server.h"
+#include "sim/simulated_instrument.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void requestStop(int) { g_stop = 1; }
+
+constexpr const char* kUsage =
+    "Usage: halvern-sim [--fault CODE:KIND[:COUNT][:TEXT]]... [--verbose]\n"
+    "\n"
+    "Serves a simulated Model 40100 on a pseudo-terminal. The first line printed is the device\n"
+    "to open (e.g. /dev/pts/3). Runs until interrupted.\n"
+    "\n"
+    "  --fault CODE:KIND[:COUNT][:TEXT]\n"
+    "      Spoils the replies to command CODE. KIND is one of\n"
+    "        silence  no reply (a setting is not taken)\n"
+    "        short    the reply one byte short\n"
+    "        wrong    an out-of-range value, or TEXT sized to the reply\n"
+    "        stray    stray bytes (\"?#\", or TEXT) before the reply\n"
+    "        nostar   the setting is taken but its \"*\" is never sent\n"
+    "      COUNT replies are spoiled (default -1: every one). TEXT may use \\r, \\n, \\\\ and\n"
+    "      \\xHH. Repeat the option for several commands.\n"
+    "  --verbose  Log every command line received to standard error.\n"
+    "  --help     Show this text.\n";
+
+bool installSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a signal ends the wait at once
+  return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  halvern::SystemClock clock;
+  halvern::SystemCalendar calendar;
+  halvern::sim::SimulatedInstrument instrument(calendar, clock);
+  bool verbose = false;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--verbose" || arg == "-v") {
+      verbose = true;
+    } else if (arg == "--fault" && i + 1 < argc) {
+      std::string error = instrument.faults().parse(argv[++i]);
+      if (!error.empty()) {
+        std::cerr << "halvern-sim: --fault: " << error << "\n";
+        return 2;
+      }
+    } else if (arg.starts_with("--fault=")) {
+      std::string error = instrument.faults().parse(arg.substr(8));
+      if (!error.empty()) {
+        std::cerr << "halvern-sim: --fault: " << error << "\n";
+        return 2;
+      }
+    } else {
+      std::cerr << "halvern-sim: unknown option \"" << arg << "\"\n" << kUsage;
+      return 2;
+    }
+  }
+
+  if (!installSignalHandlers()) {
+    std::cerr << "halvern-sim: cannot install signal handlers: " << std::strerror(errno) << "\n";
+    return 1;
+  }
+  halvern::sim::PtyServer server(instrument, clock);
+  if (!server.open()) {
+    std::cerr << "halvern-sim: " << server.error() << "\n";
+    return 1;
+  }
+  std::cout << server.slavePath() << std::endl;
+
+  if (!server.serve(g_stop, verbose ? &std::cerr : nullptr)) {
+    std::cerr << "halvern-sim: " << server.error() << "\n";
+    return 1;
+  }
+  return 0;
+}
