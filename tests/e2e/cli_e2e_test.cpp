@@ -12,7 +12,7 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -26,10 +26,10 @@ std::string readFile(const std::string& path) {
 }
 
 // Runs halvern-cli with `args` (shell words), capturing both streams.
-Run runCli(const std::string& args) {
+CliRun runCli(const std::string& args) {
   const std::string errPath = ::testing::TempDir() + "cli_err_" + std::to_string(getpid());
   const std::string command = std::string(HALVERN_CLI) + " " + args + " 2>" + errPath;
-  Run run;
+  CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
   char buffer[4096];
@@ -89,7 +89,7 @@ TEST(CliAgainstSimulator, LineProbeOverAPseudoTerminal) {
   ASSERT_EQ(sim.device().rfind("/dev/", 0), 0u) << sim.device();
   const std::string trace = ::testing::TempDir() + "e2e_trace_" + std::to_string(getpid());
 
-  Run run = runCli("--port " + sim.device() + " --trace " + trace + " line CMD255 --read 2");
+  CliRun run = runCli("--port " + sim.device() + " --trace " + trace + " line CMD255 --read 2");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("sent: \"CMD255\\r\""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("received 2 of 2 bytes"), std::string::npos) << run.out;
@@ -113,13 +113,13 @@ TEST(CliAgainstSimulator, LineProbeOverAPseudoTerminal) {
 
 TEST(CliAgainstSimulator, SilentInstrumentEndsWithFailureNotAHang) {
   SimulatorProcess sim("--fault 255:silence");
-  Run run = runCli("--port " + sim.device() + " line CMD255 --read 2");
+  CliRun run = runCli("--port " + sim.device() + " line CMD255 --read 2");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("received 0 of 2 bytes (no reply)"), std::string::npos) << run.out;
 }
 
 TEST(Cli, MissingPortIsAClearFailure) {
-  Run run = runCli("--port /dev/halvern-no-such-device line CMD255 --read 2");
+  CliRun run = runCli("--port /dev/halvern-no-such-device line CMD255 --read 2");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("warning: Cannot open ZELKA 40100 USB port."), std::string::npos)
       << run.err;
@@ -129,7 +129,7 @@ TEST(Cli, MissingPortIsAClearFailure) {
 }
 
 TEST(Cli, SimulatedInstrumentAnswersInProcess) {
-  Run run = runCli("--simulate line CMD225 --read 5");
+  CliRun run = runCli("--simulate line CMD225 --read 5");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("text: \"  96\\r\""), std::string::npos) << run.out;
 }
@@ -137,11 +137,11 @@ TEST(Cli, SimulatedInstrumentAnswersInProcess) {
 TEST(Cli, UsageErrorsExitWithTwo) {
   for (const char* args : {"", "frobnicate", "line", "line CMD255 --read", "line CMD255 --read x",
                            "--port", "--fault 255:silence line CMD255"}) {
-    Run run = runCli(args);
+    CliRun run = runCli(args);
     EXPECT_EQ(run.status, 2) << args;
     EXPECT_NE(run.err.find("halvern-cli: "), std::string::npos) << args;
   }
-  Run help = runCli("--help");
+  CliRun help = runCli("--help");
   EXPECT_EQ(help.status, 0);
   for (const char* word : {"--port", "--simulate", "--yes", "--trace", "ports", "line", "--read",
                            "--wait", "HALVERN_PORT"}) {
