@@ -24,15 +24,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;   // bad usage or a file error
 
-// halvern-cli: the instrument operations of the window from a terminal or a script.
+// halvern-cli: the instrument operations of the window from a terminal or a script. Parses the
+// global options, finds the command and gives it this object for everything it needs.
 class CliApp {
  public:
-  CliApp(std::FILE* out, std::FILE* err);
-  ~CliApp();
-
-  int run(const std::vector<std::string>& args);
-
- private:
   struct Options {
     std::string port;
     bool simulate = false;
@@ -41,15 +36,31 @@ class CliApp {
     std::vector<std::string> faults;
   };
 
-  // Builds the link the options ask for and opens it. False (with the reason printed) when it
-  // cannot be opened.
-  bool connect();
-  int usageError(const std::string& text);
-  void printHelp();
+  CliApp(std::FILE* out, std::FILE* err);
+  ~CliApp();
 
-  int commandPorts(const std::vector<std::string>& args);
-  int commandLine(const std::vector<std::string>& args);
-  int commandDemo(const std::vector<std::string>& args);
+  int run(const std::vector<std::string>& args);
+
+  // Builds the link the options ask for and opens it, as the window does at start-up. False
+  // (with the reason printed) when it cannot be opened.
+  bool connect();
+  // Prints "halvern-cli: TEXT" and the help hint; returns kExitUsage.
+  int usageError(const std::string& text);
+
+  std::FILE* out() { return m_out; }
+  std::FILE* err() { return m_err; }
+  const Options& options() const { return m_options; }
+  ConsoleShell& shell() { return *m_shell; }
+  Clock& clock() { return m_clock; }
+  const Calendar& calendar() const { return m_calendar; }
+  // After a successful connect():
+  Link& link() { return *m_link; }
+  CommandExchange& exchange() { return *m_exchange; }
+  // With --simulate, after connect(): the instrument behind the link.
+  sim::SimulatedInstrument* instrument() { return m_instrument.get(); }
+
+ private:
+  void printHelp();
 
   std::FILE* m_out;
   std::FILE* m_err;

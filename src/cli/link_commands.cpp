@@ -1,0 +1,205 @@
+// Commands that talk to the link itself: the port list and a technician's probe.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "cli/cli_app.h"
+#include "cli/cli_command.h"
+#include "link/command_exchange.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/serial_link.h"
+#include "link/wire.h"
+
+namespace halvern::cli {
+
+namespace {
+
+// Text with the bytes a terminal cannot show written as C escapes.
+std::string escaped(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    switch (c) {
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (c >= 0x20 && c < 0x7F) {
+          out += static_cast<char>(c);
+        } else {
+          char hex[8];
+          std::snprintf(hex, sizeof hex, "\\x%02X", c);
+          out += hex;
+        }
+    }
+  }
+  return out;
+}
+
+std::string hexBytes(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%s%02X", out.empty() ? "" : " ", c);
+    out += hex;
+  }
+  return out;
+}
+
+// A non-negative decimal number, or -1.
+long parseCount(const std::string& text) {
+  if (text.empty() || text.size() > 9) return -1;
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+int commandPorts(CliApp& app, const std::vector<std::string>& args) {
+  if (!args.empty()) return app.usageError("ports takes no arguments");
+  const auto ports = SerialLink::enumeratePorts();
+  if (ports.empty()) {
+    std::fputs("no serial ports\n", app.out());
+    return kExitOk;
+  }
+  for (const auto& port : ports) {
+    std::fprintf(app.out(), "%c %-20s %s\n", port.isInstrument ? '*' : ' ', port.device.c_str(),
+                 port.description.c_str());
+  }
+  return kExitOk;
+}
+
+int commandLine(CliApp& app, const std::vector<std::string>& args) {
+  std::string text;
+  bool haveText = false;
+  long readCount = 4096;
+  long waitMs = 50;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--read" || args[i] == "--wait") {
+      if (i + 1 >= args.size()) return app.usageError(args[i] + " needs a number");
+      long n = parseCount(args[i + 1]);
+      if (n < 0) return app.usageError(args[i] + " needs a number, not '" + args[i + 1] + "'");
+      (args[i] == "--read" ? readCount : waitMs) = n;
+      ++i;
+    } else if (!haveText) {
+      text = args[i];
+      haveText = true;
+    } else {
+      return app.usageError("line takes one TEXT (quote it when it holds blanks)");
+    }
+  }
+  if (!haveText) return app.usageError("line needs the TEXT to send");
+  if (readCount > 1 << 20) return app.usageError("--read is limited to 1048576 bytes");
+  if (!app.connect()) return kExitFailed;
+
+  const std::string line = text + "\r";
+  app.exchange().sendCommandLine(line);
+  std::fprintf(app.out(), "sent: \"%s\"\n", escaped(line).c_str());
+  std::fflush(app.out());
+  app.clock().sleepFor(std::chrono::milliseconds(waitMs));
+  if (readCount == 0) return kExitOk;
+
+  std::string reply(static_cast<std::size_t>(readCount), '\0');
+  std::size_t got = app.link().read(reinterpret_cast<std::uint8_t*>(reply.data()), reply.size());
+  reply.resize(got);
+  std::fprintf(app.out(), "received %zu of %ld bytes%s\n", got, readCount,
+               got == 0 ? " (no reply)" : "");
+  if (got > 0) {
+    std::fprintf(app.out(), "text: \"%s\"\n", escaped(reply).c_str());
+    std::fprintf(app.out(), "hex:  %s\n", hexBytes(reply).c_str());
+  }
+  return got > 0 ? kExitOk : kExitFailed;
+}
+
+int commandDemo(CliApp& app, const std::vector<std::string>& args) {
+  if (!args.empty()) return app.usageError("demo takes no arguments");
+  if (!app.connect()) return kExitFailed;
+  struct Query {
+    const char* name;
+    std::string_view line;
+    std::size_t size;
+  };
+  const Query queries[] = {
+      {"COM1 baud code (negative: RS-485)", cmd::kGetCom1Line, cmd::kCom1ReplySize},
+      {"COM2 baud code", cmd::kGetCom2Line, cmd::kCom2ReplySize},
+      {"stop on error", cmd::kGetStopOnErrorLine, cmd::kFlagReplySize},
+      {"keypad lock", cmd::kGetKeypadLockLine, cmd::kFlagReplySize},
+      {"execution interval", cmd::kGetIntervalLine, cmd::kFlagReplySize},
+      {"fields per record", cmd::kGetFieldsPerRecordLine, cmd::kFlagReplySize},
+      {"auto screen scroll", cmd::kGetAutoScrollLine, cmd::kFlagReplySize},
+      {"scroll pause", cmd::kGetScrollPauseLine, cmd::kFlagReplySize},
+      {"scroll end screen", cmd::kGetScrollEndLine, cmd::kFlagReplySize},
+      {"date (MM-DD-YY)", cmd::kGetDateLine, cmd::kDateTimeReplySize},
+      {"time (HH:MM:SS)", cmd::kGetTimeLine, cmd::kDateTimeReplySize},
+  };
+  int failures = 0;
+  for (const auto& q : queries) {
+    auto reply = app.exchange().queryFixedReply(q.line, q.size);
+    std::string shown = std::string(q.line.substr(0, q.line.size() - 1));
+    if (!reply) {
+      std::fprintf(app.out(), "%-8s %-36s no complete reply\n", shown.c_str(), q.name);
+      ++failures;
+      continue;
+    }
+    std::string value = q.size == cmd::kDateTimeReplySize
+                            ? reply->substr(0, 8)
+                            : std::to_string(CommandExchange::parseNumber(*reply));
+    std::fprintf(app.out(), "%-8s %-36s %s\n", shown.c_str(), q.name, value.c_str());
+  }
+  // The record formats come back as one block of 25 field descriptions.
+  app.link().purge();
+  app.clock().sleepFor(std::chrono::milliseconds(100));
+  app.exchange().sendCommandLine(cmd::kGetRecordFormatsLine);
+  std::string formats(wire::kRecordFormatsSize, '\0');
+  std::size_t got =
+      app.link().read(reinterpret_cast<std::uint8_t*>(formats.data()), formats.size());
+  if (got != formats.size()) {
+    std::fprintf(app.out(), "CMD325   record formats                       %zu of %zu bytes\n", got,
+                 formats.size());
+    ++failures;
+  } else {
+    static const char* kTypes[] = {"Number", "Date", "Time"};
+    std::fputs("CMD325   record formats:\n", app.out());
+    for (std::size_t n = 0; n < wire::kRecordFormatCount; ++n) {
+      const char* block = formats.data() + n * wire::kRecordFormatBlockSize;
+      std::string label(block, strnlen(block, wire::kRecordLabelMax + 2));
+      unsigned type = static_cast<unsigned char>(block[28]);
+      std::fprintf(app.out(), "           %02zu %-25s %-6s width %u precision %u\n", n + 1,
+                   escaped(label).c_str(), type < 3 ? kTypes[type] : "?",
+                   static_cast<unsigned char>(block[29]), static_cast<unsigned char>(block[30]));
+    }
+  }
+  return failures == 0 ? kExitOk : kExitFailed;
+}
+
+const CliCommand::Registration kPorts{
+    {"ports", "",
+     "list the serial ports with their USB descriptions; * marks the instrument's bridge",
+     &commandPorts}};
+const CliCommand::Registration kLine{
+    {"line", "TEXT [--read N] [--wait MS]",
+     "send TEXT and a carriage return as a command line, wait MS milliseconds (50),\n"
+     "read up to N bytes (4096; the read ends 250 ms after the bytes stop coming)\n"
+     "and print them as text and hex",
+     &commandLine}};
+const CliCommand::Registration kDemo{
+    {"demo", "", "read the instrument's settings one by one", &commandDemo}};
+
+}  // namespace
+
+}  // namespace halvern::cli
