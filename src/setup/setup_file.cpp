@@ -1,0 +1,147 @@
+#include "setup/setup_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace halvern {
+
+namespace {
+
+using namespace setup_file;
+
+constexpr std::size_t kCom1BaudOffset = kOlderSize;
+constexpr std::size_t kCom1TypeOffset = kOlderSize + 4;
+static_assert(kFormatsOffset + SetupModel::kFieldCount * kEntrySize == kOlderSize);
+static_assert(kCom1TypeOffset + 4 == kSize);
+
+void putInt(std::string& out, std::int32_t value) {
+  const auto u = static_cast<std::uint32_t>(value);
+  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((u >> shift) & 0xFF);
+}
+
+std::int32_t intAt(std::string_view bytes, std::size_t offset) {
+  std::uint32_t u = 0;
+  for (int i = 3; i >= 0; --i) {
+    u = (u << 8) | static_cast<std::uint8_t>(bytes[offset + static_cast<std::size_t>(i)]);
+  }
+  return static_cast<std::int32_t>(u);
+}
+
+std::string shownName(std::string_view name) {
+  return name.empty() ? std::string("The file") : "The file " + std::string(name);
+}
+
+std::string systemReason() {
+  const int error = errno;
+  return error != 0 ? std::string(std::strerror(error)) : std::string("unknown error");
+}
+
+}  // namespace
+
+std::string writeSetupBytes(const SetupModel& setup) {
+  std::string out;
+  out.reserve(kSize);
+  putInt(out, setup.com2BaudIndex());
+  putInt(out, setup.stopOnError() ? 1 : 0);
+  putInt(out, setup.keypadLock() ? 1 : 0);
+  putInt(out, setup.interval());
+  putInt(out, setup.fieldsPerRecord());
+  putInt(out, setup.autoScroll() ? 1 : 0);
+  putInt(out, setup.scrollPause());
+  putInt(out, setup.scrollEnd());
+  for (const RecordFormat& format : setup.formats()) {
+    // The label, its terminating zero and zero padding to 26 bytes.
+    std::string label = format.label.substr(0, SetupModel::kLabelMax);
+    label.resize(kLabelBytes, '\0');
+    out += label;
+    putInt(out, format.type);
+    putInt(out, format.width);
+    putInt(out, format.precision);
+  }
+  putInt(out, setup.com1BaudIndex());
+  putInt(out, setup.com1Type());
+  return out;
+}
+
+std::string readSetupBytes(std::string_view bytes, SetupModel& setup, std::string_view name) {
+  // Anything between the two forms would need bytes the image does not have.
+  if (bytes.size() < kOlderSize || (bytes.size() > kOlderSize && bytes.size() < kSize)) {
+    return shownName(name) + " is not a setup file.\nIt holds " + std::to_string(bytes.size()) +
+           " bytes; a setup file holds 990 bytes (982 in the older form).\nNothing was changed.";
+  }
+  SetupModel::Batch batch(setup);
+  setup.setCom2BaudIndex(intAt(bytes, 0));
+  setup.setStopOnError(intAt(bytes, 4) != 0);
+  setup.setKeypadLock(intAt(bytes, 8) != 0);
+  setup.setInterval(intAt(bytes, 12));
+  setup.setFieldsPerRecord(intAt(bytes, 16));
+  setup.setAutoScroll(intAt(bytes, 20) != 0);
+  setup.setScrollPause(intAt(bytes, 24));
+  setup.setScrollEnd(intAt(bytes, 28));
+  for (int row = 0; row < SetupModel::kFieldCount; ++row) {
+    const std::size_t entry = kFormatsOffset + static_cast<std::size_t>(row) * kEntrySize;
+    const std::string_view labelBytes = bytes.substr(entry, kLabelBytes);
+    RecordFormat format;
+    format.label = std::string(labelBytes.substr(0, labelBytes.find('\0')));
+    format.type = intAt(bytes, entry + kLabelBytes);
+    format.width = intAt(bytes, entry + kLabelBytes + 4);
+    format.precision = intAt(bytes, entry + kLabelBytes + 8);
+    setup.setFormat(row, format);
+  }
+  if (bytes.size() > kOlderSize) {
+    setup.setCom1BaudIndex(intAt(bytes, kCom1BaudOffset));
+    setup.setCom1Type(intAt(bytes, kCom1TypeOffset));
+  }
+  return {};
+}
+
+std::string saveSetupFile(const std::string& path, const SetupModel& setup) {
+  namespace fs = std::filesystem;
+  const std::string bytes = writeSetupBytes(setup);
+  // Written beside the target first, so the target is either the old file or the whole new one.
+  const std::string temp = path + ".saving";
+  errno = 0;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (out) {
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      out.close();
+    }
+    if (!out) {
+      std::string reason = systemReason();
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      return "Cannot save the setup file " + path + ".\n" + reason;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return "Cannot save the setup file " + path + ".\n" + ec.message();
+  }
+  return {};
+}
+
+std::string loadSetupFile(const std::string& path, SetupModel& setup) {
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "Cannot open the setup file " + path + ".\n" + systemReason();
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    return "Cannot open the setup file " + path + ".\nIt is a folder.";
+  }
+  // The image is at most 990 bytes; whatever follows it is never needed.
+  std::string bytes(kSize + 1, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (in.bad()) return "Cannot read the setup file " + path + ".\n" + systemReason();
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return readSetupBytes(bytes, setup, path);
+}
+
+}  // namespace halvern

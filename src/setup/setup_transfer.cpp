@@ -1,0 +1,422 @@
+#include "setup/setup_transfer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#include "app/shell.h"
+#include "link/calendar.h"
+#include "link/command_exchange.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/wire.h"
+
+namespace halvern {
+
+namespace {
+
+using Pause = CommandExchange::Pause;
+
+constexpr int kProgressMax = 100;
+constexpr int kGetSteps = 12;
+constexpr int kSendSteps = 11;
+constexpr int kFirstYear = 2000;
+constexpr int kLastYear = 2099;
+
+// Offsets of the labels' terminating area and the three numbers in a record-format block.
+constexpr std::size_t kTypeOffset = wire::kRecordLabelField;
+constexpr std::size_t kWidthOffset = kTypeOffset + 1;
+constexpr std::size_t kPrecisionOffset = kTypeOffset + 2;
+// A received label is read from bytes 0..26; byte 27 never belongs to it.
+constexpr std::size_t kReceivedLabelBytes = 27;
+// The largest values a received block may carry; the model clamps them to the controls' ranges.
+constexpr int kMaxReceivedType = 2;
+constexpr int kMaxReceivedWidth = 9;
+constexpr int kMaxReceivedPrecision = 7;
+
+// The step is held in single precision and the product taken in double, so three steps of
+// 100 / 12 show 24, not 25.
+int progressAt(int step, float q) {
+  return static_cast<int>(static_cast<double>(step) * static_cast<double>(q));
+}
+
+// A value query whose reply must lie in [low, high]. Nothing after the item's failure line when
+// no complete reply came, or (without a line) when the value is out of range.
+std::optional<int> queryValue(CommandExchange& exchange, Shell& shell, std::string_view line,
+                              std::size_t size, std::string_view failureLine, int low, int high,
+                              Pause pause = Pause::Before) {
+  auto reply = exchange.queryFixedReply(line, size, {}, pause);
+  if (!reply) {
+    shell.addMessageLine(failureLine);
+    return std::nullopt;
+  }
+  const int value = CommandExchange::parseNumber(*reply);
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// The three numbers of a date or time reply, at offsets 0, 3 and 6.
+std::optional<std::array<int, 3>> queryTriple(CommandExchange& exchange, Shell& shell,
+                                              std::string_view line, std::string_view failureLine) {
+  auto reply = exchange.queryFixedReply(line, cmd::kDateTimeReplySize, {});
+  if (!reply) {
+    shell.addMessageLine(failureLine);
+    return std::nullopt;
+  }
+  std::string_view text(*reply);
+  return std::array<int, 3>{CommandExchange::parseNumber(text.substr(0)),
+                            CommandExchange::parseNumber(text.substr(3)),
+                            CommandExchange::parseNumber(text.substr(6))};
+}
+
+// A serial port's baud query: rounds of up to 10 sends until a complete reply arrives, until its
+// code is in the baud table or the sixth code that is not has come back. The sign of a signed
+// reply comes back separately.
+struct BaudReply {
+  int index;
+  bool negative;
+};
+std::optional<BaudReply> queryBaud(CommandExchange& exchange, Shell& shell, std::string_view line,
+                                   std::size_t size, std::string_view infoLine,
+                                   std::string_view wrongIndexLine, bool signedCode) {
+  for (int round = 0; round < kBaudCodeRounds; ++round) {
+    auto reply = exchange.queryFixedReply(line, size, {});
+    if (!reply) {
+      shell.addMessageLine(infoLine);
+      return std::nullopt;
+    }
+    long long code = CommandExchange::parseNumber(*reply);
+    const bool negative = signedCode && code < 0;
+    if (negative) code = -code;
+    if (code >= 0 && code <= INT_MAX) {
+      if (auto index = SetupModel::baudIndex(static_cast<int>(code))) {
+        return BaudReply{*index, negative};
+      }
+    }
+    // A code not in the table: ask again with a fresh budget of sends.
+  }
+  shell.addMessageLine(wrongIndexLine);
+  return std::nullopt;
+}
+
+bool sendValue(CommandExchange& exchange, const char* format, unsigned value) {
+  return !exchange.sendSetting(cmd::formatCommand(format, value));
+}
+
+using Operation = bool (*)(CommandExchange&, SetupModel&, Shell&);
+
+}  // namespace
+
+// --- Record-format blocks
+// --------------------------------------------------------------------------
+
+RecordFormatBlock encodeRecordFormat(const RecordFormat& format) {
+  RecordFormatBlock block{};
+  const std::size_t length = std::min(format.label.size(), wire::kRecordLabelMax);
+  std::copy_n(format.label.begin(), length, block.begin());
+  block[kTypeOffset] = static_cast<std::uint8_t>(SetupModel::kTypeRange.clamp(format.type));
+  block[kWidthOffset] = static_cast<std::uint8_t>(SetupModel::kWidthRange.clamp(format.width));
+  block[kPrecisionOffset] =
+      static_cast<std::uint8_t>(SetupModel::kPrecisionRange.clamp(format.precision));
+  return block;
+}
+
+DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block) {
+  DecodedRecordFormat decoded;
+  const std::uint8_t* end = std::find(block, block + kReceivedLabelBytes, 0);
+  decoded.format.label.assign(block, end);
+  decoded.labelOk = decoded.format.label.size() <= wire::kRecordLabelMax;
+  decoded.format.type = block[kTypeOffset];
+  decoded.format.width = block[kWidthOffset];
+  decoded.format.precision = block[kPrecisionOffset];
+  decoded.valuesOk = decoded.format.type <= kMaxReceivedType &&
+                     decoded.format.width <= kMaxReceivedWidth &&
+                     decoded.format.precision <= kMaxReceivedPrecision;
+  return decoded;
+}
+
+// --- Gets
+// ---------------------------------------------------------------------------------------------
+
+bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto date = queryTriple(exchange, shell, cmd::kGetDateLine, setup_text::kDate);
+  if (!date) return true;
+  const auto [month, day, year] = *date;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99) return true;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u-%02u-%04u", static_cast<unsigned>(month),
+                static_cast<unsigned>(day), static_cast<unsigned>(year + kFirstYear));
+  setup.setDateText(text);
+  return false;
+}
+
+bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto time = queryTriple(exchange, shell, cmd::kGetTimeLine, setup_text::kTime);
+  if (!time) return true;
+  const auto [hour, minute, second] = *time;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return true;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u", static_cast<unsigned>(hour),
+                static_cast<unsigned>(minute), static_cast<unsigned>(second));
+  setup.setTimeText(text);
+  return false;
+}
+
+bool getCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto baud = queryBaud(exchange, shell, cmd::kGetCom1Line, cmd::kCom1ReplySize,
+                        setup_text::kCom1Info, setup_text::kCom1WrongIndex, true);
+  if (!baud) return true;
+  SetupModel::Batch batch(setup);
+  // A negative code is RS-485.
+  setup.setCom1Type(baud->negative ? 1 : 0);
+  setup.setCom1BaudIndex(baud->index);
+  return false;
+}
+
+bool getCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto baud = queryBaud(exchange, shell, cmd::kGetCom2Line, cmd::kCom2ReplySize,
+                        setup_text::kCom2Info, setup_text::kCom2WrongIndex, false);
+  if (!baud) return true;
+  setup.setCom2BaudIndex(baud->index);
+  return false;
+}
+
+bool getStopOnError(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto value = queryValue(exchange, shell, cmd::kGetStopOnErrorLine, cmd::kFlagReplySize,
+                          setup_text::kStopOnError, 0, 1);
+  if (!value) return true;
+  setup.setStopOnError(*value == 1);
+  return false;
+}
+
+bool getKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto value = queryValue(exchange, shell, cmd::kGetKeypadLockLine, cmd::kFlagReplySize,
+                          setup_text::kKeylock, 0, 1);
+  if (!value) return true;
+  setup.setKeypadLock(*value == 1);
+  return false;
+}
+
+bool getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto value = queryValue(exchange, shell, cmd::kGetIntervalLine, cmd::kFlagReplySize,
+                          setup_text::kInterval, 0, 99);
+  if (!value) return true;
+  setup.setInterval(*value);
+  return false;
+}
+
+bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  // This query alone reads without the pause; the read still waits up to its time-out.
+  auto value = queryValue(exchange, shell, cmd::kGetFieldsPerRecordLine, cmd::kFlagReplySize,
+                          setup_text::kFieldsPerRecord, 1, SetupModel::kFieldCount, Pause::None);
+  if (!value) return true;
+  setup.setFieldsPerRecord(*value);
+  return false;
+}
+
+bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  std::array<std::uint8_t, wire::kRecordFormatsSize> reply{};
+  std::size_t got = 0;
+  for (int attempt = 0; attempt < kRecordFormatAttempts; ++attempt) {
+    // Every attempt starts from an empty line after a pause.
+    exchange.link().purge();
+    exchange.clock().sleepFor(kRecordFormatPause);
+    exchange.sendCommandLine(cmd::kGetRecordFormatsLine);
+    got = exchange.link().read(reply.data(), reply.size());
+    if (got == reply.size()) break;
+  }
+  if (got != reply.size()) {
+    char line[64];
+    std::snprintf(line, sizeof line, setup_text::kRecordFormatsFormat, static_cast<unsigned>(got));
+    shell.addMessageLine(line);
+    return true;
+  }
+  for (int row = 0; row < SetupModel::kFieldCount; ++row) {
+    const auto decoded = decodeRecordFormat(reply.data() + static_cast<std::size_t>(row) *
+                                                               wire::kRecordFormatBlockSize);
+    // A bad block ends the get silently; what was put in before it stays.
+    if (!decoded.labelOk) return true;
+    setup.setLabel(row, decoded.format.label);
+    if (!decoded.valuesOk) return true;
+    {
+      SetupModel::Batch batch(setup);
+      setup.setType(row, decoded.format.type);
+      setup.setWidth(row, decoded.format.width);
+      setup.setPrecision(row, decoded.format.precision);
+    }
+    shell.processEvents();
+  }
+  return false;
+}
+
+bool getAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto value = queryValue(exchange, shell, cmd::kGetAutoScrollLine, cmd::kFlagReplySize,
+                          setup_text::kAutoScroll, 0, 1);
+  if (!value) return true;
+  setup.setAutoScroll(*value == 1);
+  return false;
+}
+
+bool getScrollPause(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  // 0 is accepted from the instrument and shows as the control's minimum, 1.
+  auto value = queryValue(exchange, shell, cmd::kGetScrollPauseLine, cmd::kFlagReplySize,
+                          setup_text::kScrollPause, 0, 99);
+  if (!value) return true;
+  setup.setScrollPause(*value);
+  return false;
+}
+
+bool getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  auto value = queryValue(exchange, shell, cmd::kGetScrollEndLine, cmd::kFlagReplySize,
+                          setup_text::kScrollEnd, 0, 8);
+  if (!value) return true;
+  setup.setScrollEnd(*value);
+  return false;
+}
+
+// --- Sends
+// --------------------------------------------------------------------------------------------
+
+bool sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  const auto [month, day, year] = setup.dateNumbers();
+  // The instrument keeps a two-digit year; nothing outside its century is sent.
+  if (year < kFirstYear || year > kLastYear) return true;
+  return !exchange.sendSetting(cmd::formatCommand(cmd::kSetDateFormat, static_cast<unsigned>(month),
+                                                  static_cast<unsigned>(day),
+                                                  static_cast<unsigned>(year - kFirstYear)));
+}
+
+bool sendInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  const auto [hour, minute, second] = setup.timeNumbers();
+  return !exchange.sendSetting(cmd::formatCommand(cmd::kSetTimeFormat, static_cast<unsigned>(hour),
+                                                  static_cast<unsigned>(minute),
+                                                  static_cast<unsigned>(second)));
+}
+
+bool sendKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetKeypadLockFormat, setup.keypadLock() ? 1u : 0u);
+}
+
+bool sendExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetIntervalFormat, static_cast<unsigned>(setup.interval()));
+}
+
+bool sendFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetFieldsPerRecordFormat,
+                   static_cast<unsigned>(setup.fieldsPerRecord()));
+}
+
+bool sendAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetAutoScrollFormat, setup.autoScroll() ? 1u : 0u);
+}
+
+bool sendScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetScrollPauseFormat,
+                   static_cast<unsigned>(setup.scrollPause()));
+}
+
+bool sendScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetScrollEndFormat, static_cast<unsigned>(setup.scrollEnd()));
+}
+
+bool sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  int code = SetupModel::baudCode(setup.com1BaudIndex());
+  // RS-485 is the negative code.
+  if (setup.com1Type() == 1) code = -code;
+  return !exchange.sendSetting(cmd::formatCommand(cmd::kSetCom1Format, code));
+}
+
+bool sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  return sendValue(exchange, cmd::kSetCom2Format,
+                   static_cast<unsigned>(SetupModel::baudCode(setup.com2BaudIndex())));
+}
+
+bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  bool ready = false;
+  for (int send = 0; send < CommandExchange::kMaxSends && !ready; ++send) {
+    exchange.sendCommandLine(cmd::kSendRecordFormatsLine);
+    ready = exchange.waitForAck(wire::kProgressMark, kRecordBlockAckSeconds);
+    if (!ready && exchange.stopRequested()) break;
+  }
+  if (!ready) return true;
+  for (int row = 0; row < SetupModel::kFieldCount; ++row) {
+    // All 25 fields go, whatever the fields-per-record value; the bytes are not paced.
+    const RecordFormatBlock block = encodeRecordFormat(setup.format(row));
+    for (std::uint8_t byte : block) exchange.link().write(byte);
+    shell.setProgress(static_cast<int>(91.67 + row / 3.0));
+    shell.processEvents();
+    if (row + 1 < SetupModel::kFieldCount) {
+      if (!exchange.waitForAck(wire::kProgressMark, kRecordBlockAckSeconds)) return true;
+    }
+  }
+  return !exchange.waitForAck(wire::kCompletionMark, kRecordFormatsDoneSeconds);
+}
+
+// --- The whole setup
+// ------------------------------------------------------------------------------
+
+bool getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+  shell.setProgressMax(kProgressMax);
+  shell.setProgress(0);
+  shell.addMessageLine(setup_text::kGetSetupStart);
+  const float q = static_cast<float>(kProgressMax) / kGetSteps;
+
+  // Step k of twelve; the date and time are the first two and are skipped with the PC's time.
+  constexpr Operation kSteps[kGetSteps] = {getInstrumentDate, getInstrumentTime,  getCom1Settings,
+                                           getCom2Baud,       getStopOnError,     getKeypadLock,
+                                           getExecInterval,   getFieldsPerRecord, getRecordFormats,
+                                           getAutoScroll,     getScrollPause,     getScrollEnd};
+  const int first = setup.usePcTime() ? 2 : 0;
+  bool failed = false;
+  for (int i = first; i < kGetSteps && !failed; ++i) {
+    failed = kSteps[i](exchange, setup, shell);
+    if (!failed) shell.setProgress(progressAt(i + 1, q));
+  }
+
+  shell.setProgress(0);
+  shell.addMessageLine(failed ? setup_text::kGetSetupFailed : setup_text::kGetSetupDone);
+  return failed;
+}
+
+std::optional<std::string> dateRefusal(const SetupModel& setup) {
+  const int year = setup.dateNumbers()[2];
+  if (year >= kFirstYear && year <= kLastYear) return std::nullopt;
+  return "Cannot send the date " + setup.dateText() +
+         ".\nThe 40100 keeps years from 2000 to 2099.\nPlease correct the date and try again.";
+}
+
+bool refuseUnsendableDate(SetupModel& setup, Shell& shell, const Calendar& calendar) {
+  // The fields show the computer's clock only while the page is shown: read it now.
+  if (setup.usePcTime()) setup.setDateTime(calendar.now());
+  auto refusal = dateRefusal(setup);
+  if (!refusal) return false;
+  shell.message(*refusal, MessageKind::Warning, MessageButtons::Ok);
+  return true;
+}
+
+bool sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
+                      const Calendar& calendar) {
+  if (refuseUnsendableDate(setup, shell, calendar)) return true;
+
+  shell.setProgressMax(kProgressMax);
+  shell.setProgress(0);
+  shell.addMessageLine(setup_text::kSendStart);
+  const float q = static_cast<float>(kProgressMax) / kSendSteps;
+
+  constexpr Operation kSteps[kSendSteps] = {
+      sendInstrumentDate,  sendInstrumentTime, sendKeypadLock,   sendExecInterval,
+      sendFieldsPerRecord, sendAutoScroll,     sendScrollPause,  sendScrollEnd,
+      sendCom1Settings,    sendCom2Baud,       sendRecordFormats};
+  bool failed = false;
+  for (int i = 0; i < kSendSteps && !failed; ++i) {
+    failed = kSteps[i](exchange, setup, shell);
+    if (!failed) shell.setProgress(progressAt(i + 1, q));
+  }
+
+  shell.processEvents();
+  shell.setProgress(0);
+  shell.addMessageLine(failed ? setup_text::kSendFailed : setup_text::kSendDone);
+  return failed;
+}
+
+}  // namespace halvern
