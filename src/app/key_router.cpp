@@ -1,0 +1,70 @@
+#include "app/key_router.h"
+
+#include <QKeyEvent>
+
+#include "app/windows1252.h"
+
+namespace halvern {
+
+KeyRouter::KeyRouter(std::function<bool()> screensPageShown, std::function<void()> beep,
+                     QObject* parent)
+    : QObject(parent), m_screensPageShown(std::move(screensPageShown)), m_beep(std::move(beep)) {}
+
+bool KeyRouter::active() const {
+  return m_target && m_target->isEditing() && m_screensPageShown && m_screensPageShown();
+}
+
+bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !active()) return QObject::eventFilter(watched, event);
+  // A key press is seen first where it is delivered (the window, then the focused control); the
+  // keys taken here are taken at the first sight and go no further, the others pass every time.
+  auto* key = static_cast<QKeyEvent*>(event);
+  using K = ScreenKeyTarget::Key;
+  switch (key->key()) {
+    case Qt::Key_Backspace:
+      m_target->cursorKey(K::Backspace);
+      return true;
+    case Qt::Key_End:
+      m_target->cursorKey(K::End);
+      return true;
+    case Qt::Key_Home:
+      m_target->cursorKey(K::Home);
+      return true;
+    case Qt::Key_Left:
+      m_target->cursorKey(K::Left);
+      return true;
+    case Qt::Key_Up:
+      m_target->cursorKey(K::Up);
+      return true;
+    case Qt::Key_Right:
+      m_target->cursorKey(K::Right);
+      return true;
+    case Qt::Key_Down:
+      m_target->cursorKey(K::Down);
+      return true;
+    case Qt::Key_Delete:
+      m_target->cursorKey(K::Delete);
+      return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return false;
+    default:
+      break;
+  }
+  const QString text = key->text();
+  if (text.isEmpty()) return false;  // function keys, modifiers: on their way
+  const char32_t c = text.toUcs4().value(0);
+  if (c < 32 || c == 127) {
+    if (m_beep) m_beep();
+    return true;
+  }
+  auto byte = Windows1252::byteOf(c);
+  if (!byte) {
+    if (m_beep) m_beep();
+    return true;
+  }
+  m_target->typeCharacter(*byte);
+  return true;
+}
+
+}  // namespace halvern

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+
+class QWidget;
+
+namespace halvern {
+
+// The screen editor as the keyboard routing sees it.
+class ScreenKeyTarget {
+ public:
+  enum class Key { Backspace, End, Home, Left, Up, Right, Down, Delete };
+  virtual ~ScreenKeyTarget() = default;
+  virtual bool isEditing() const = 0;
+  virtual void cursorKey(Key key) = 0;
+  // A character of 32..255 typed at the cursor, as its Windows-1252 byte.
+  virtual void typeCharacter(std::uint8_t code) = 0;
+};
+
+// Application-wide key filter: while the screen editor is in edit mode and the Screens page is
+// shown, the cursor and erase keys go to the editor and typed characters are typed into the
+// screen (control characters beep). Tab, function keys and menu shortcuts pass on, as does
+// everything when not editing.
+class KeyRouter : public QObject {
+ public:
+  KeyRouter(std::function<bool()> screensPageShown, std::function<void()> beep,
+            QObject* parent = nullptr);
+
+  void setTarget(ScreenKeyTarget* target) { m_target = target; }
+  bool active() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::function<bool()> m_screensPageShown;
+  std::function<void()> m_beep;
+  ScreenKeyTarget* m_target = nullptr;
+};
+
+}  // namespace halvern

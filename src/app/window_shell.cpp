@@ -1,0 +1,118 @@
+#include "app/window_shell.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include "app/windows1252.h"
+
+namespace halvern {
+
+WindowShell::WindowShell(QWidget* window, QPlainTextEdit* messageArea, QProgressBar* progress,
+                         QLabel* status)
+    : m_window(window), m_messageArea(messageArea), m_progress(progress), m_status(status) {}
+
+void WindowShell::addMessageLine(std::string_view line) {
+  // Appended as its own line, whatever was inserted at the caret before.
+  m_messageArea->appendPlainText(Windows1252::toUnicode(line));
+  m_messageArea->verticalScrollBar()->setValue(m_messageArea->verticalScrollBar()->maximum());
+}
+
+void WindowShell::insertText(std::string_view text) {
+  QString t = Windows1252::toUnicode(text);
+  // The instrument ends its lines with a carriage return alone.
+  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+  m_messageArea->textCursor().insertText(t);
+  m_messageArea->ensureCursorVisible();
+}
+
+void WindowShell::setProgressMax(int maximum) { m_progress->setMaximum(maximum); }
+
+void WindowShell::setProgress(int position) { m_progress->setValue(position); }
+
+QPoint WindowShell::centredOver(const QRect& main, const QSize& box) {
+  return QPoint(main.left() + (main.width() - box.width()) / 2,
+                main.top() + (main.height() - box.height()) / 2);
+}
+
+MessageResult WindowShell::message(std::string_view text, MessageKind kind,
+                                   MessageButtons buttons) {
+  if (m_answerer) return m_answerer(text, kind, buttons);
+
+  QMessageBox box(m_window);
+  switch (kind) {
+    case MessageKind::Warning:
+      box.setIcon(QMessageBox::Warning);
+      box.setWindowTitle(QStringLiteral("Warning"));
+      break;
+    case MessageKind::Error:
+      box.setIcon(QMessageBox::Critical);
+      box.setWindowTitle(QStringLiteral("Error"));
+      break;
+    case MessageKind::Information:
+      box.setIcon(QMessageBox::Information);
+      box.setWindowTitle(QStringLiteral("Information"));
+      break;
+    case MessageKind::Confirmation:
+      box.setIcon(QMessageBox::Question);
+      box.setWindowTitle(QStringLiteral("Confirm"));
+      break;
+  }
+  box.setText(Windows1252::toUnicode(text));
+  switch (buttons) {
+    case MessageButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case MessageButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case MessageButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
+    case MessageButtons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  // Centred over the main window, by its outer frame.
+  box.adjustSize();
+  box.move(centredOver(m_window->frameGeometry(), box.frameGeometry().size()));
+  const int pressed = box.exec();
+  switch (pressed) {
+    case QMessageBox::Yes:
+      return MessageResult::Yes;
+    case QMessageBox::No:
+      return MessageResult::No;
+    case QMessageBox::Cancel:
+      return MessageResult::Cancel;
+    default:
+      break;
+  }
+  // Closing the box without a button is its Cancel, or No, or OK.
+  if (pressed == QMessageBox::Ok) return MessageResult::Ok;
+  if (buttons == MessageButtons::YesNo) return MessageResult::No;
+  if (buttons == MessageButtons::Ok) return MessageResult::Ok;
+  return MessageResult::Cancel;
+}
+
+void WindowShell::beep(BeepKind) { QApplication::beep(); }
+
+void WindowShell::processEvents() { QApplication::processEvents(); }
+
+void WindowShell::setBusy(bool busy) {
+  if (busy) {
+    if (m_busyDepth++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else if (m_busyDepth > 0) {
+    if (--m_busyDepth == 0) QApplication::restoreOverrideCursor();
+  }
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void WindowShell::setStatus(std::string_view text) {
+  m_status->setText(Windows1252::toUnicode(text));
+}
+
+}  // namespace halvern

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <functional>
+
+#include "app/shell.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+namespace halvern {
+
+// The main window's side of the Shell: the message area, the progress bar, the status bar, the
+// message boxes centred over the window, beeps and the hourglass.
+class WindowShell final : public Shell {
+ public:
+  using BoxAnswerer = std::function<MessageResult(std::string_view, MessageKind, MessageButtons)>;
+
+  WindowShell(QWidget* window, QPlainTextEdit* messageArea, QProgressBar* progress, QLabel* status);
+
+  void addMessageLine(std::string_view line) override;
+  void insertText(std::string_view text) override;
+  void setProgressMax(int maximum) override;
+  void setProgress(int position) override;
+  MessageResult message(std::string_view text, MessageKind kind, MessageButtons buttons) override;
+  void beep(BeepKind kind) override;
+  void processEvents() override;
+  void setBusy(bool busy) override;
+  void setStatus(std::string_view text) override;
+  bool cancelled() const override { return m_cancelled; }
+
+  // A Cancel button pressed during an operation; cleared when the next one starts.
+  void requestCancel() { m_cancelled = true; }
+  void clearCancel() { m_cancelled = false; }
+
+  // Boxes answered without showing them (screenshots, tests). Unset: modal boxes.
+  void setBoxAnswerer(BoxAnswerer answerer) { m_answerer = std::move(answerer); }
+
+  // Where a box of `box` size goes over a window at `main`: centred, halves rounded toward zero.
+  static QPoint centredOver(const QRect& main, const QSize& box);
+
+ private:
+  QWidget* m_window;
+  QPlainTextEdit* m_messageArea;
+  QProgressBar* m_progress;
+  QLabel* m_status;
+  BoxAnswerer m_answerer;
+  bool m_cancelled = false;
+  int m_busyDepth = 0;
+};
+
+}  // namespace halvern
