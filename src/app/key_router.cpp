@@ -54,7 +54,10 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
   const QString text = key->text();
   if (text.isEmpty()) return false;  // function keys, modifiers: on their way
   const char32_t c = text.toUcs4().value(0);
-  if (c < 32 || c == 127) {
+  // Ctrl with a key types a control character, whatever text the platform attaches to it.
+  const auto mods = key->modifiers();
+  const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+  if (control || c < 32 || c == 127) {
     if (m_beep) m_beep();
     return true;
   }

@@ -308,13 +308,22 @@ QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screen
   for (const QRect& s : screens)
     if (s.contains(titleBar)) return frame.topLeft();
 
+  // The screen it overlaps most; when it overlaps none, the nearest.
+  auto distance = [&frame](const QRect& s) {
+    const int dx = std::max({s.left() - frame.left(), 0, frame.left() - s.right()});
+    const int dy = std::max({s.top() - frame.top(), 0, frame.top() - s.bottom()});
+    return 1LL * dx * dx + 1LL * dy * dy;
+  };
   const QRect* best = &screens.front();
   long long bestArea = -1;
+  long long bestDistance = 0;
   for (const QRect& s : screens) {
     const QRect overlap = s.intersected(frame);
     const long long area = overlap.isEmpty() ? 0 : 1LL * overlap.width() * overlap.height();
-    if (area > bestArea) {
+    const long long d = distance(s);
+    if (area > bestArea || (area == 0 && bestArea == 0 && d < bestDistance)) {
       bestArea = area;
+      bestDistance = d;
       best = &s;
     }
   }

@@ -109,7 +109,7 @@ class MainWindow : public QMainWindow {
   // The settings read at start-up; the records page keeps its two in here.
   WindowSettings& settings() { return m_settings; }
   // Where a window at `frame` goes so it is on one of `screens`: unchanged when its title bar can
-  // be reached on one, else moved onto the screen it overlaps most (the first when none).
+  // be reached on one, else moved onto the screen it overlaps most (the nearest when none).
   static QPoint placeOnScreens(const QRect& frame, const QList<QRect>& screens);
 
   // File > Reconnect USB.

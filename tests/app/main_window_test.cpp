@@ -1,0 +1,326 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/key_router.h"
+#include "app/menu_table.h"
+#include "app/window_shell.h"
+#include "link/calendar.h"
+#include "support/scripted_link.h"
+
+namespace halvern {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Box {
+  std::string text;
+  MessageKind kind;
+  MessageButtons buttons;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::path(::testing::TempDir()) /
+             ("halvern_window_" + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    settingsPath = (folder / "Halvern.ini").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  std::unique_ptr<MainWindow> makeWindow() {
+    MainWindow::Context context{
+        link,
+        clock,
+        calendar,
+        settingsPath,
+        true,
+        [this](std::string_view text, MessageKind kind, MessageButtons buttons) {
+          boxes.push_back({std::string(text), kind, buttons});
+          return MessageResult::Ok;
+        }};
+    return std::make_unique<MainWindow>(std::move(context));
+  }
+  std::string settingsText() const {
+    std::ifstream in(settingsPath, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  VirtualClock clock;
+  test::ScriptedLink link{clock};
+  FixedCalendar calendar{DateTime{2026, 12, 7, 10, 0, 0}};
+  std::filesystem::path folder;
+  std::string settingsPath;
+  std::vector<Box> boxes;
+};
+
+TEST_F(MainWindowTest, StartsWithTheInstrumentAttached) {
+  auto window = makeWindow();
+  EXPECT_EQ(window->windowTitle(), "Zelka 40100 Halvern 3.0");
+  EXPECT_TRUE(link.isOpen());
+  EXPECT_EQ(window->statusLabel()->text(), "ZELKA 40100 USB: Port Open");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
+  const QStringList tabs{"Setup", "Screens", "User Program", "Get Records", "Tests", "Calibration"};
+  ASSERT_EQ(window->pageControl()->count(), tabs.size());
+  for (int i = 0; i < tabs.size(); ++i) EXPECT_EQ(window->pageControl()->tabText(i), tabs[i]);
+  // Fixed size: the client area below the menu bar is 570 x 671.
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  EXPECT_EQ(window->width(), 570);
+  EXPECT_EQ(window->height() - window->menuBar()->sizeHint().height(), 671);
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(MainWindowTest, StartsWithoutTheInstrumentAndStaysUsable) {
+  link.openFails = true;
+  auto window = makeWindow();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Cannot open ZELKA 40100 USB port.");
+  EXPECT_EQ(boxes[0].kind, MessageKind::Warning);
+  EXPECT_EQ(boxes[0].buttons, MessageButtons::Ok);
+  EXPECT_EQ(window->statusLabel()->text(), "USB port closed");
+  EXPECT_FALSE(link.isOpen());
+
+  // The bridge plugged in later: Reconnect opens it, without the pause.
+  link.openFails = false;
+  window->action("ReconnectUSBClick")->trigger();
+  EXPECT_TRUE(link.isOpen());
+  EXPECT_EQ(link.opens, 2);
+  EXPECT_EQ(link.closes, 0);
+  EXPECT_EQ(clock.elapsed(), 0ms);
+  EXPECT_EQ(window->statusLabel()->text(), "ZELKA 40100 USB: Port Open");
+}
+
+TEST_F(MainWindowTest, ReconnectWhileOpenClosesOnceAndPauses) {
+  auto window = makeWindow();
+  window->action("ReconnectUSBClick")->trigger();
+  EXPECT_EQ(link.cycles, 1);
+  EXPECT_EQ(link.closes, 1);
+  EXPECT_EQ(link.opens, 2);
+  EXPECT_EQ(clock.elapsed(), 2000ms);
+  EXPECT_TRUE(link.isOpen());
+  EXPECT_EQ(window->action("ReconnectUSBClick")->shortcut(), QKeySequence("Ctrl+U"));
+}
+
+TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
+  {
+    auto window = makeWindow();
+    EXPECT_EQ(window->pos(), QPoint(100, 100));
+    EXPECT_EQ(window->settings(), WindowSettings{});
+    window->close();
+  }
+  EXPECT_EQ(settingsText(),
+            "[40100 Setup]\nTop=100\nLeft=100\nShow Records=0\nNum of Records=100\n");
+  EXPECT_FALSE(link.isOpen());  // closed at shutdown
+
+  {
+    auto window = makeWindow();
+    window->move(140, 120);
+    window->settings().showRecords = true;
+    window->settings().numOfRecords = 2500;
+    window->close();
+  }
+  EXPECT_EQ(settingsText(),
+            "[40100 Setup]\nTop=120\nLeft=140\nShow Records=1\nNum of Records=2500\n");
+  auto reopened = makeWindow();
+  EXPECT_EQ(reopened->pos(), QPoint(140, 120));
+  EXPECT_TRUE(reopened->settings().showRecords);
+  EXPECT_EQ(reopened->settings().numOfRecords, 2500);
+}
+
+TEST_F(MainWindowTest, PositionOffEveryScreenIsBroughtBack) {
+  std::filesystem::create_directories(folder);
+  std::ofstream(settingsPath) << "[40100 Setup]\nTop=-4000\nLeft=9000\n";
+  auto window = makeWindow();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(QRect(window->pos(), QSize(100, 20))))
+      << window->pos().x() << "," << window->pos().y();
+}
+
+TEST(PlaceOnScreens, KeepsReachableWindowsAndMovesLostOnes) {
+  const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+  const QSize size(570, 690);
+  const struct {
+    QPoint at;
+    QPoint expected;
+  } cases[] = {
+      {{100, 100}, {100, 100}},    // on the first screen
+      {{2000, 50}, {2000, 50}},    // on the second
+      {{1400, 600}, {1400, 600}},  // hanging over the bottom edge, title bar reachable
+      {{5000, 100}, {2630, 100}},  // far right: onto the second screen's right edge
+      {{-900, -300}, {0, 0}},      // up and left of everything
+      {{100, 1070}, {100, 390}},   // title bar below the first screen
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MainWindow::placeOnScreens(QRect(c.at, size), screens), c.expected)
+        << c.at.x() << "," << c.at.y();
+  }
+}
+
+TEST(WindowShellCentring, HalvesRoundTowardZero) {
+  EXPECT_EQ(WindowShell::centredOver(QRect(100, 100, 570, 700), QSize(200, 100)), QPoint(285, 400));
+  EXPECT_EQ(WindowShell::centredOver(QRect(100, 100, 571, 701), QSize(200, 100)), QPoint(285, 400));
+  // A box wider than the window: the negative half rounds up, toward zero.
+  EXPECT_EQ(WindowShell::centredOver(QRect(0, 0, 100, 100), QSize(103, 103)), QPoint(-1, -1));
+}
+
+TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
+  auto window = makeWindow();
+  const std::set<std::string> working{"ReconnectUSBClick", "Exit1Click", "About1Click"};
+  int items = 0;
+  for (const auto& def : kMainMenu) {
+    if (!def.handler) continue;
+    ++items;
+    QAction* a = window->action(def.handler);
+    ASSERT_NE(a, nullptr) << def.handler;
+    EXPECT_EQ(a->text(), QString::fromUtf8(def.caption));
+    EXPECT_EQ(a->shortcut(), def.shortcut ? QKeySequence(def.shortcut) : QKeySequence())
+        << def.handler;
+    EXPECT_EQ(a->isEnabled(), working.count(def.handler) == 1) << def.handler;
+  }
+  EXPECT_EQ(items, 25);
+  EXPECT_EQ(window->action("OpenGroupClick")->statusTip(),
+            "Open a collection of Setup, Screen, and Program Files.");
+  EXPECT_EQ(window->action("RxSetupClick")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F10));
+  EXPECT_EQ(window->action("GetCollection1Click")->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_G));
+  // The menu bar: File, Commands, Help; the nested Individual Get/Send submenu.
+  const auto bar = window->menuBar()->actions();
+  ASSERT_EQ(bar.size(), 3);
+  EXPECT_EQ(bar[0]->text(), "&File");
+  EXPECT_EQ(bar[1]->text(), "&Commands");
+  EXPECT_EQ(bar[2]->text(), "&Help");
+  QAction* special = bar[1]->menu()->actions().at(3);
+  EXPECT_EQ(special->text(), "Special &Commands");
+  EXPECT_EQ(special->menu()->actions().at(0)->text(), "&Individual Get/Send Commands");
+  EXPECT_EQ(special->menu()->actions().at(0)->menu()->actions().size(), 7);
+
+  // The program editor's context menu, Paste disabled until something is copied.
+  const auto popup = window->programPopupMenu()->actions();
+  ASSERT_EQ(popup.size(), 4);
+  EXPECT_EQ(popup[0]->text(), "Cu&t");
+  EXPECT_EQ(popup[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+  EXPECT_FALSE(popup[2]->isEnabled());
+  EXPECT_TRUE(popup[1]->isEnabled());
+}
+
+TEST_F(MainWindowTest, InstrumentLockDisablesCommandsUntilTheOperationEnds) {
+  auto window = makeWindow();
+  window->setHandler("RxSetupClick", [] {});
+  auto* get = new QPushButton("Get", window.get());
+  auto* already = new QPushButton("Off", window.get());
+  already->setEnabled(false);
+  window->registerInstrumentButton(get);
+  window->registerInstrumentButton(already);
+  {
+    MainWindow::InstrumentLock lock(*window);
+    EXPECT_TRUE(window->instrumentBusy());
+    EXPECT_FALSE(window->action("RxSetupClick")->isEnabled());
+    EXPECT_FALSE(window->action("ReconnectUSBClick")->isEnabled());
+    EXPECT_FALSE(window->menuBar()->actions()[1]->isEnabled());
+    EXPECT_FALSE(get->isEnabled());
+    EXPECT_TRUE(window->action("About1Click")->isEnabled());
+    // A handler given meanwhile is enabled when the lock goes.
+    window->setHandler("TxSetupClick", [] {});
+    EXPECT_FALSE(window->action("TxSetupClick")->isEnabled());
+    { MainWindow::InstrumentLock nested(*window); }
+    EXPECT_FALSE(get->isEnabled());
+  }
+  EXPECT_FALSE(window->instrumentBusy());
+  EXPECT_TRUE(window->action("RxSetupClick")->isEnabled());
+  EXPECT_TRUE(window->action("TxSetupClick")->isEnabled());
+  EXPECT_TRUE(window->action("ReconnectUSBClick")->isEnabled());
+  EXPECT_TRUE(window->menuBar()->actions()[1]->isEnabled());
+  EXPECT_TRUE(get->isEnabled());
+  EXPECT_FALSE(already->isEnabled());
+}
+
+TEST_F(MainWindowTest, MessageAreaLinesCaretTextAndClear) {
+  auto window = makeWindow();
+  Shell& shell = window->shell();
+  shell.addMessageLine("GET SETUP...");
+  shell.insertText("Zero: 12\rSpan: ");
+  shell.insertText("3\r");
+  shell.addMessageLine("FINISHED GETTING SETUP.");
+  EXPECT_EQ(window->messageArea()->toPlainText(),
+            "GET SETUP...Zero: 12\nSpan: 3\n\nFINISHED GETTING SETUP.");
+  window->findChild<QPushButton*>("ButtonClearMemo")->click();
+  EXPECT_TRUE(window->messageArea()->toPlainText().isEmpty());
+  EXPECT_EQ(window->messageArea()->focusPolicy(), Qt::ClickFocus);
+}
+
+class FakeScreenEditor : public ScreenKeyTarget {
+ public:
+  bool isEditing() const override { return editing; }
+  void cursorKey(Key key) override { keys.push_back(key); }
+  void typeCharacter(std::uint8_t code) override { typed.push_back(code); }
+  bool editing = false;
+  std::vector<Key> keys;
+  std::vector<std::uint8_t> typed;
+};
+
+TEST(KeyRouter, RoutesKeysOnlyWhileEditingOnTheScreensPage) {
+  bool screensShown = true;
+  int beeps = 0;
+  KeyRouter router([&] { return screensShown; }, [&] { ++beeps; });
+  FakeScreenEditor editor;
+  router.setTarget(&editor);
+  qApp->installEventFilter(&router);
+  QLineEdit field;
+  field.show();
+  field.setFocus();
+
+  // Not editing: everything reaches the field.
+  QTest::keyClicks(&field, "ab");
+  QTest::keyClick(&field, Qt::Key_Left);
+  EXPECT_EQ(field.text(), "ab");
+  EXPECT_TRUE(editor.keys.empty());
+
+  editor.editing = true;
+  QTest::keyClick(&field, Qt::Key_Left);
+  QTest::keyClick(&field, Qt::Key_Delete);
+  QTest::keyClick(&field, Qt::Key_Backspace);
+  QTest::keyClick(&field, Qt::Key_Home);
+  QTest::keyClicks(&field, "x ");
+  QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);  // a control character: beep
+  QTest::keyClick(&field, Qt::Key_Return);
+  QTest::keyClick(&field, Qt::Key_F5);  // function keys pass on
+  using K = ScreenKeyTarget::Key;
+  EXPECT_EQ(editor.keys, (std::vector<K>{K::Left, K::Delete, K::Backspace, K::Home}));
+  EXPECT_EQ(editor.typed, (std::vector<std::uint8_t>{'x', ' '}));
+  EXPECT_EQ(beeps, 2);
+  EXPECT_EQ(field.text(), "ab");
+
+  // The degree sign is typed as its Windows-1252 byte.
+  QTest::keyClick(&field, Qt::Key_degree, Qt::NoModifier);
+  EXPECT_EQ(editor.typed.back(), 0xB0);
+
+  // Another page shown: the field gets the keys again.
+  screensShown = false;
+  QTest::keyClick(&field, Qt::Key_End);
+  QTest::keyClicks(&field, "c");
+  EXPECT_EQ(field.text(), "abc");
+  qApp->removeEventFilter(&router);
+}
+
+}  // namespace
+}  // namespace halvern
