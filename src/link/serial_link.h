@@ -48,6 +48,8 @@ class SerialLink final : public Link {
   static std::vector<SerialPortEntry> enumeratePorts();
 
  private:
+  // True when the open port reports its device gone (hang-up, resource error).
+  bool deviceGone() const;
   void deviceLost();
 
   Clock& m_clock;

@@ -111,6 +111,19 @@ TEST_F(SerialLinkTest, ShortReplyReturnsWhatArrivedAtTheTimeOut) {
   EXPECT_LT(elapsed, 600ms);
 }
 
+TEST(SerialLinkClockTest, ReadTimeOutHoldsEvenOnAClockThatDoesNotMove) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  VirtualClock clock;
+  SerialLink link(clock, pty.slavePath());
+  ASSERT_TRUE(link.open()) << link.lastError();
+  pty.send("1");
+  std::uint8_t buffer[2] = {};
+  const auto start = SteadyClock::now();
+  EXPECT_EQ(link.read(buffer, 2), 1u);
+  EXPECT_LT(SteadyClock::now() - start, 600ms);
+}
+
 TEST_F(SerialLinkTest, PiecesArrivingWithinTheTimeOutAreGatheredIntoOneRead) {
   std::thread instrument([this] {
     m_pty.send("AB");
