@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Halvern: against the instrument when its bridge is
-# attached (or HALVERN_PORT names a device), otherwise against the simulated instrument.
-# Extra arguments go to halvern-cli (default: the demo).
+# Installs what is missing, builds, and runs Halvern.
+#  - With a display: the window, against the instrument when its bridge is attached (or
+#    HALVERN_PORT names a device), otherwise against the simulated instrument.
+#  - Without a display: a short demo of halvern-cli against the simulated instrument.
+# Extra arguments go to the program started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/bootstrap.sh >&2
 cmake --preset default >/dev/null
-cmake --build --preset default --target halvern-cli halvern-sim >&2
+cmake --build --preset default --target halvern halvern-cli halvern-sim >&2
 
-cli=build/default/src/halvern-cli
-args=("$@")
-[ ${#args[@]} -eq 0 ] && args=(demo)
+bin=build/default/src
+instrument_attached() {
+  [ -n "${HALVERN_PORT:-}" ] || "$bin/halvern-cli" ports 2>/dev/null | grep -q '^\*'
+}
 
-if [ -n "${HALVERN_PORT:-}" ] || "$cli" ports | grep -q '^\*'; then
-  exec "$cli" "${args[@]}"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  if instrument_attached; then
+    exec "$bin/halvern" "$@"
+  fi
+  echo "No instrument attached: using the simulated instrument." >&2
+  exec "$bin/halvern" --simulate "$@"
 fi
-echo "No instrument attached: using the simulated instrument." >&2
-exec "$cli" --simulate "${args[@]}"
+
+echo "No display: a demo of halvern-cli against the simulated instrument." >&2
+if [ $# -gt 0 ]; then
+  exec "$bin/halvern-cli" --simulate "$@"
+fi
+"$bin/halvern-cli" --simulate line CMD225 --read 5
+exec "$bin/halvern-cli" --simulate demo
