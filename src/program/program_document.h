@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "program/program_record.h"
+#include "program/program_store.h"
+
+namespace halvern {
+
+// One top-level line of the program tree and its parameter lines.
+struct ProgramNode {
+  std::string text;
+  std::vector<std::string> children;
+
+  bool operator==(const ProgramNode&) const = default;
+};
+
+// The user program as the window shows it: the store, the tree lines and the notes, kept in step
+// by every operation here. Top-level node k stands for record k and its child j for parameter j;
+// the last node is always "PGM END" and there are at most 512 nodes. Positions are node indexes
+// (the instruction number minus 1).
+class ProgramDocument {
+ public:
+  static constexpr std::size_t kMaxInstructions = ProgramStore::kRecordCount;
+  static constexpr const char* kInitialNotes = "Add User Program Notes here...";
+
+  enum class Edit {
+    Done,
+    Full,        // 512 instructions already: nothing inserted
+    NotAllowed,  // no such position, or "PGM END" where an instruction is needed
+  };
+
+  // The start-up program: all records zero, the single line "PGM END", the initial notes line.
+  ProgramDocument();
+
+  const ProgramStore& store() const { return m_store; }
+  const std::vector<ProgramNode>& tree() const { return m_tree; }
+  std::size_t instructionCount() const { return m_tree.size(); }
+  std::vector<std::string>& notes() { return m_notes; }
+  const std::vector<std::string>& notes() const { return m_notes; }
+
+  // Inserts instruction `opcode` (1..52) with its default values before position k: records
+  // k..510 move one place on, working from the end.
+  Edit insertInstruction(std::size_t k, std::uint16_t opcode);
+  // Deletes the instruction at k (not "PGM END"): records k+1..511 move one place back, working
+  // from the start; record 511 keeps its content.
+  Edit deleteInstruction(std::size_t k);
+  // Copies the instruction at k (not "PGM END") into the copy buffer.
+  Edit copyInstruction(std::size_t k);
+  // Copies, then deletes.
+  Edit cutInstruction(std::size_t k);
+  // Inserts the copy buffer's record before position k, its lines made from its stored values.
+  Edit pasteInstruction(std::size_t k);
+  bool canPaste() const { return m_copyBuffer.has_value(); }
+  // Sets the opcode of all 512 records to 0 (their other bytes stay) and leaves "PGM END" alone.
+  void newProgram();
+
+  // Writes record k whole and the text of its parameter line j (an edit closed with OK).
+  void setParameter(std::size_t k, std::size_t j, const ProgramRecord& record, std::string line);
+
+  // Replaces store and tree together (a received program, an opened file). False, nothing
+  // changed, when they are not in step.
+  bool replaceProgram(const ProgramStore& store, std::vector<ProgramNode> tree);
+
+  // Why `store` and `tree` are not in step, or nothing when they are: one node per record up to
+  // the first "PGM END", which ends both; each node the name of its record's opcode with one line
+  // per parameter, starting with that parameter's label and a blank.
+  static std::optional<std::string> mismatch(const ProgramStore& store,
+                                             const std::vector<ProgramNode>& tree);
+
+  // The node of a record, its lines made from the stored values.
+  static ProgramNode storedNode(const ProgramRecord& record);
+
+ private:
+  void insertRecord(std::size_t k, const ProgramRecord& record);
+
+  ProgramStore m_store;
+  std::vector<ProgramNode> m_tree;
+  std::vector<std::string> m_notes;
+  std::optional<ProgramRecord> m_copyBuffer;
+};
+
+}  // namespace halvern
