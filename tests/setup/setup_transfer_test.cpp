@@ -1,0 +1,475 @@
+// The setup transfer against the simulated instrument with faults, on virtual time.
+#include "setup/setup_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/command_exchange.h"
+#include "link/commands.h"
+#include "setup/setup_actions.h"
+#include "sim/simulated_instrument.h"
+#include "sim/simulated_link.h"
+#include "support/recording_shell.h"
+#include "support/scripted_link.h"
+
+namespace halvern {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Fault;
+using sim::FaultKind;
+using Lines = std::vector<std::string>;
+
+const Lines kGetLinesPcTime = {"CMD225", "CMD235", "CMD245", "CMD265", "CMD255",
+                               "CMD315", "CMD325", "CMD331", "CMD333", "CMD335"};
+// Positions after each step of twelve, as the window shows them.
+const std::vector<int> kGetProgress = {8, 16, 24, 33, 41, 49, 58, 66, 74, 83, 91, 99};
+
+Fault fault(FaultKind kind, int count = -1, std::string text = {}) {
+  return Fault{kind, count, std::move(text)};
+}
+
+// A block of 800 record-format bytes whose first field is `first`, the rest zero.
+std::string formatsReply(const std::string& first) {
+  std::string reply(800, '\0');
+  reply.replace(0, first.size(), first);
+  return reply;
+}
+
+class SetupTransfer : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(link.open()); }
+
+  std::size_t count(const std::string& line) const {
+    std::size_t n = 0;
+    for (const auto& l : instrument.linesReceived()) n += l == line;
+    return n;
+  }
+
+  VirtualClock clock;
+  FixedCalendar calendar{DateTime{2013, 12, 31, 23, 59, 30}};
+  sim::SimulatedInstrument instrument{calendar, clock};
+  sim::SimulatedLink link{instrument, clock};
+  test::RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
+  SetupModel setup;
+};
+
+TEST_F(SetupTransfer, GetReadsEveryItemInOrderAndMovesTheProgressByTwelfths) {
+  auto& s = instrument.settings();
+  s = {-115, 230, 1, 1, 42, 3, 1, 0, 0, s.formats};
+  s.formats[24] = {std::string(25, 'L'), 2, 9, 6};
+  int notified = 0;
+  setup.setOnChanged([&] { ++notified; });
+
+  EXPECT_FALSE(getUserSettings(exchange, setup, shell));
+  EXPECT_EQ(instrument.linesReceived(), kGetLinesPcTime);
+  EXPECT_EQ(shell.lines, (Lines{"GET SETUP...", "FINISHED GETTING SETUP."}));
+  std::vector<int> progress = {0};
+  progress.insert(progress.end(), kGetProgress.begin() + 2, kGetProgress.end());
+  progress.push_back(0);
+  EXPECT_EQ(shell.progress, progress);
+  EXPECT_EQ(shell.progressMax, 100);
+  EXPECT_GT(notified, 0);
+
+  EXPECT_EQ(setup.com1Type(), 1);
+  EXPECT_EQ(setup.com1BaudIndex(), 6);
+  EXPECT_EQ(setup.com2BaudIndex(), 7);
+  EXPECT_TRUE(setup.stopOnError());
+  EXPECT_TRUE(setup.keypadLock());
+  EXPECT_EQ(setup.interval(), 42);
+  EXPECT_EQ(setup.fieldsPerRecord(), 3);
+  EXPECT_TRUE(setup.autoScroll());
+  // The instrument's 0 shows as the controls' minimum.
+  EXPECT_EQ(setup.scrollPause(), 1);
+  EXPECT_EQ(setup.scrollEnd(), 1);
+  EXPECT_EQ(setup.format(0), (RecordFormat{"DATE", 1, 8, 0}));
+  EXPECT_EQ(setup.format(24), (RecordFormat{std::string(25, 'L'), 2, 9, 6}));
+  // The date and time fields are the PC's business here.
+  EXPECT_EQ(setup.dateText(), SetupModel::kBlankDate);
+}
+
+TEST_F(SetupTransfer, GetWithTheInstrumentsTimeReadsDateAndTimeFirst) {
+  setup.setUsePcTime(false);
+  EXPECT_FALSE(getUserSettings(exchange, setup, shell));
+  Lines expected = {"CMD275", "CMD285"};
+  expected.insert(expected.end(), kGetLinesPcTime.begin(), kGetLinesPcTime.end());
+  EXPECT_EQ(instrument.linesReceived(), expected);
+  std::vector<int> progress = {0};
+  progress.insert(progress.end(), kGetProgress.begin(), kGetProgress.end());
+  progress.push_back(0);
+  EXPECT_EQ(shell.progress, progress);
+  EXPECT_EQ(setup.dateText(), "12-31-2013");
+  EXPECT_EQ(setup.timeText(), "23:59:30");
+}
+
+TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
+  const struct {
+    const char* name;
+    int code;
+    Fault fault;
+    Lines itemLines;  // between the start line and "GET SETUP FAILED."
+    std::string line;
+    std::size_t sends;
+    int progressSteps;  // positions set before the failure (date and time read too)
+  } cases[] = {
+      {"date absent", 275, fault(FaultKind::Silence), {"CANNOT GET DATE"}, "CMD275", 10, 0},
+      {"month 13", 275, fault(FaultKind::WrongValue), {}, "CMD275", 1, 0},
+      {"hour 24", 285, fault(FaultKind::WrongValue), {}, "CMD285", 1, 1},
+      {"COM1 short", 225, fault(FaultKind::Short), {"CANNOT GET COM1 INFO"}, "CMD225", 10, 2},
+      {"COM1 57 six times",
+       225,
+       fault(FaultKind::WrongValue, 6, "  57\r"),
+       {"CANNOT GET COM1 BAUD RATE. WRONG INDEX."},
+       "CMD225",
+       6,
+       2},
+      {"COM2 wrong",
+       235,
+       fault(FaultKind::WrongValue),
+       {"CANNOT GET COM2 BAUD RATE. WRONG INDEX."},
+       "CMD235",
+       6,
+       3},
+      {"COM2 absent", 235, fault(FaultKind::Silence), {"CANNOT GET COM2 INFO"}, "CMD235", 10, 3},
+      {"stop on error -1", 245, fault(FaultKind::WrongValue), {}, "CMD245", 1, 4},
+      {"stop on error short",
+       245,
+       fault(FaultKind::Short),
+       {"CANNOT GET STOP-ON-ERR"},
+       "CMD245",
+       10,
+       4},
+      {"keypad lock", 265, fault(FaultKind::Short), {"CANNOT GET KEYLOCK"}, "CMD265", 10, 5},
+      {"interval", 255, fault(FaultKind::Silence), {"CANNOT GET INTERVAL"}, "CMD255", 10, 6},
+      {"fields 99", 315, fault(FaultKind::WrongValue), {}, "CMD315", 1, 7},
+      {"fields", 315, fault(FaultKind::Short), {"CANNOT GET FIELDS PER RECORD"}, "CMD315", 10, 7},
+      {"formats 799 bytes",
+       325,
+       fault(FaultKind::Short),
+       {"CANNOT GET RECORD FORMATS. BYTES READ: 799"},
+       "CMD325",
+       5,
+       8},
+      {"formats absent",
+       325,
+       fault(FaultKind::Silence),
+       {"CANNOT GET RECORD FORMATS. BYTES READ: 0"},
+       "CMD325",
+       5,
+       8},
+      {"formats type 3", 325, fault(FaultKind::WrongValue), {}, "CMD325", 1, 8},
+      {"auto scroll", 331, fault(FaultKind::Short), {"CANNOT GET AUTO SCROLL"}, "CMD331", 10, 9},
+      {"scroll pause",
+       333,
+       fault(FaultKind::Short),
+       {"CANNOT GET AUTO SCROLL PAUSE"},
+       "CMD333",
+       10,
+       10},
+      {"scroll end",
+       335,
+       fault(FaultKind::Short),
+       {"CANNOT GET AUTO SCROLL END"},
+       "CMD335",
+       10,
+       11},
+      {"scroll end 99", 335, fault(FaultKind::WrongValue), {}, "CMD335", 1, 11},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    VirtualClock caseClock;
+    sim::SimulatedInstrument inst{calendar, caseClock};
+    sim::SimulatedLink caseLink{inst, caseClock};
+    ASSERT_TRUE(caseLink.open());
+    test::RecordingShell caseShell;
+    CommandExchange caseExchange{caseLink, caseClock, caseShell};
+    inst.faults().set(c.code, c.fault);
+    SetupModel model;
+    model.setUsePcTime(false);
+
+    EXPECT_TRUE(getUserSettings(caseExchange, model, caseShell));
+    Lines expected = {"GET SETUP..."};
+    expected.insert(expected.end(), c.itemLines.begin(), c.itemLines.end());
+    expected.push_back("GET SETUP FAILED.");
+    EXPECT_EQ(caseShell.lines, expected);
+    std::size_t sends = 0;
+    for (const auto& l : inst.linesReceived()) sends += l == c.line;
+    EXPECT_EQ(sends, c.sends);
+    // Nothing after the failing item was asked.
+    EXPECT_EQ(inst.linesReceived().back(), c.line);
+    std::vector<int> progress = {0};
+    progress.insert(progress.end(), kGetProgress.begin(), kGetProgress.begin() + c.progressSteps);
+    progress.push_back(0);
+    EXPECT_EQ(caseShell.progress, progress);
+  }
+}
+
+TEST_F(SetupTransfer, BaudRepliesMapToTypeAndIndex) {
+  const struct {
+    int code;
+    int type;
+    int index;
+  } cases[] = {{-115, 1, 6}, {96, 0, 3}, {12, 0, 0}, {-230, 1, 7}, {19, 0, 4}};
+  for (const auto& c : cases) {
+    instrument.settings().com1Code = c.code;
+    EXPECT_FALSE(getCom1Settings(exchange, setup, shell)) << c.code;
+    EXPECT_EQ(setup.com1Type(), c.type) << c.code;
+    EXPECT_EQ(setup.com1BaudIndex(), c.index) << c.code;
+  }
+  // Five wrong codes are tried past; the sixth reply is good.
+  instrument.faults().set(225, fault(FaultKind::WrongValue, 5, "  57\r"));
+  EXPECT_FALSE(getCom1Settings(exchange, setup, shell));
+  EXPECT_EQ(count("CMD225"), 5u + 6u);
+  EXPECT_TRUE(shell.lines.empty());
+}
+
+TEST(SetupTransferScripted, EachWrongBaudCodeRoundGetsAFreshBudgetOfTenSends) {
+  VirtualClock clock;
+  test::ScriptedLink link{clock};
+  ASSERT_TRUE(link.open());
+  test::RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
+  int asked = 0;
+  // Nine short replies, then a complete one with a code not in the table, over and over.
+  link.answer = [&](const std::string&) {
+    return ++asked % 10 == 0 ? std::string("  57\r") : std::string("  5");
+  };
+  SetupModel setup;
+  EXPECT_TRUE(getCom1Settings(exchange, setup, shell));
+  EXPECT_EQ(asked, 60);
+  EXPECT_EQ(shell.lines, (Lines{"CANNOT GET COM1 BAUD RATE. WRONG INDEX."}));
+  EXPECT_EQ(setup.com1BaudIndex(), SetupModel::kDefaultBaudIndex);
+}
+
+TEST_F(SetupTransfer, QueriesPauseFiftyMillisecondsExceptFieldsPerRecord) {
+  auto timed = [&](auto operation) {
+    auto start = clock.now();
+    EXPECT_FALSE(operation(exchange, setup, shell));
+    return clock.now() - start;
+  };
+  EXPECT_GE(timed(getExecInterval), 50ms);
+  EXPECT_LT(timed(getFieldsPerRecord), 20ms);
+  // The record formats: purge, 100 ms, the line and 800 bytes.
+  EXPECT_GE(timed(getRecordFormats), 100ms);
+}
+
+TEST_F(SetupTransfer, RecordFormatRepliesAreCheckedBlockByBlock) {
+  const struct {
+    const char* name;
+    std::string first;  // the first block's bytes
+    bool fails;
+    RecordFormat row0;  // what row 1 holds afterwards
+  } cases[] = {
+      {"25-character label",
+       std::string(25, 'A') + std::string(3, '\0') + "\x02\x09\x07",
+       false,
+       {std::string(25, 'A'), 2, 9, 6}},
+      {"26-character label", std::string(26, 'B'), true, {"FIELD 01", 0, 7, 1}},
+      {"a date with width 0 shows width 1",
+       std::string(1, 'W') + std::string(27, '\0') + "\x01",
+       false,
+       {"W", 1, 1, 0}},
+      {"width 10 keeps the label",
+       std::string(1, 'X') + std::string(28, '\0') + "\x0a",
+       true,
+       {"X", 0, 7, 1}},
+      {"precision 8",
+       std::string("Y") + std::string(27, '\0') + std::string("\x00\x01\x08", 3),
+       true,
+       {"Y", 0, 7, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetupModel model;
+    shell.lines.clear();
+    instrument.faults().set(325, fault(FaultKind::WrongValue, 1, formatsReply(c.first)));
+    EXPECT_EQ(getRecordFormats(exchange, model, shell), c.fails);
+    EXPECT_EQ(model.format(0), c.row0);
+    EXPECT_TRUE(shell.lines.empty());
+  }
+}
+
+TEST_F(SetupTransfer, SendWritesEveryItemInOrderWithTheirProgress) {
+  setup.setUsePcTime(false);
+  ASSERT_TRUE(setup.setDateText("12-31-2013"));
+  ASSERT_TRUE(setup.setTimeText("08:05:09"));
+  setup.setKeypadLock(true);
+  setup.setInterval(42);
+  setup.setFieldsPerRecord(3);
+  setup.setAutoScroll(true);
+  setup.setScrollPause(7);
+  setup.setScrollEnd(5);
+  setup.setCom1Type(1);
+  setup.setCom1BaudIndex(6);
+  setup.setCom2BaudIndex(7);
+  setup.setFormat(24, {"LAST ROW, STILL SENT", 1, 4, 2});
+
+  EXPECT_FALSE(sendUserSettings(exchange, setup, shell, calendar));
+  EXPECT_EQ(instrument.linesReceived(),
+            (Lines{"CMD270 12 31 13", "CMD280 08 05 09", "CMD260 1", "CMD250 42", "CMD310 3",
+                   "CMD330 1", "CMD332 7", "CMD334 5", "CMD220 -115", "CMD230 230", "CMD320"}));
+  EXPECT_EQ(shell.lines, (Lines{"SEND SETTINGS...", "FINISHED SENDING SETTINGS."}));
+  EXPECT_EQ(shell.progress, (std::vector<int>{0,  9,  18, 27, 36, 45, 54, 63, 72, 81, 90, 91, 92,
+                                              92, 92, 93, 93, 93, 94, 94, 94, 95, 95, 95, 96, 96,
+                                              96, 97, 97, 97, 98, 98, 98, 99, 99, 99, 99, 0}));
+  const auto& s = instrument.settings();
+  EXPECT_EQ(s.com1Code, -115);
+  EXPECT_EQ(s.com2Code, 230);
+  EXPECT_EQ(s.formats[24].label, "LAST ROW, STILL SENT");
+  EXPECT_EQ(s.formats[24].precision, 2);
+  EXPECT_EQ(s.formats[3].label, "FIELD 04");
+  EXPECT_EQ(instrument.dateTimeAt(clock.now()).year, 2013);
+}
+
+TEST_F(SetupTransfer, SendWithThePcsTimeReadsTheClockJustBefore) {
+  calendar.set({2026, 3, 4, 5, 6, 7});
+  EXPECT_FALSE(sendUserSettings(exchange, setup, shell, calendar));
+  EXPECT_EQ(instrument.linesReceived()[0], "CMD270 03 04 26");
+  EXPECT_EQ(instrument.linesReceived()[1], "CMD280 05 06 07");
+  EXPECT_EQ(setup.dateText(), "03-04-2026");
+}
+
+TEST_F(SetupTransfer, SendFailuresStopTheSequence) {
+  const struct {
+    const char* name;
+    int code;
+    Fault fault;
+    bool fails;
+    std::string last;  // the last line sent
+    std::string counted;
+    std::size_t sends;  // of the counted line
+    std::size_t beeps;
+  } cases[] = {
+      {"date never acknowledged", 270, fault(FaultKind::NoStar), true, "CMD270 12 31 13",
+       "CMD270 12 31 13", 10, 10},
+      {"keypad lock unanswered once", 260, fault(FaultKind::Silence, 1), false, "CMD320",
+       "CMD260 0", 2, 1},
+      {"COM2 never acknowledged", 230, fault(FaultKind::Silence), true, "CMD230 96", "CMD230 96",
+       10, 10},
+      {"formats never ready", 320, fault(FaultKind::Silence), true, "CMD320", "CMD320", 10, 10},
+      {"formats without the closing mark", 320, fault(FaultKind::NoStar), true, "CMD320", "CMD320",
+       1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    VirtualClock caseClock;
+    sim::SimulatedInstrument inst{calendar, caseClock};
+    sim::SimulatedLink caseLink{inst, caseClock};
+    ASSERT_TRUE(caseLink.open());
+    test::RecordingShell caseShell;
+    CommandExchange caseExchange{caseLink, caseClock, caseShell};
+    inst.faults().set(c.code, c.fault);
+    SetupModel model;
+    model.setUsePcTime(false);
+    ASSERT_TRUE(model.setDateText("12-31-2013"));
+
+    EXPECT_EQ(sendUserSettings(caseExchange, model, caseShell, calendar), c.fails);
+    EXPECT_EQ(caseShell.lines.back(),
+              c.fails ? "SEND SETTINGS FAILED." : "FINISHED SENDING SETTINGS.");
+    EXPECT_EQ(inst.linesReceived().back(), c.last);
+    std::size_t sends = 0;
+    for (const auto& l : inst.linesReceived()) sends += l == c.counted;
+    EXPECT_EQ(sends, c.sends);
+    EXPECT_EQ(caseShell.beeps.size(), c.beeps);
+  }
+}
+
+TEST_F(SetupTransfer, DatesOutsideTheInstrumentsCenturyAreRefusedBeforeAnythingIsSent) {
+  setup.setUsePcTime(false);
+  for (const char* date : {"12-31-1999", "01-01-2100", "  -  -    "}) {
+    shell.boxes.clear();
+    ASSERT_TRUE(setup.setDateText(date));
+    EXPECT_TRUE(sendUserSettings(exchange, setup, shell, calendar)) << date;
+    ASSERT_EQ(shell.boxes.size(), 1u) << date;
+    EXPECT_NE(shell.boxes[0].text.find("2000 to 2099"), std::string::npos);
+    EXPECT_EQ(shell.boxes[0].kind, MessageKind::Warning);
+  }
+  EXPECT_TRUE(instrument.linesReceived().empty());
+  EXPECT_TRUE(shell.lines.empty());
+  EXPECT_TRUE(shell.progress.empty());
+}
+
+TEST_F(SetupTransfer, SentSetupReadsBackIntact) {
+  setup.setCom1Type(1);
+  setup.setCom1BaudIndex(0);
+  setup.setCom2BaudIndex(5);
+  setup.setKeypadLock(true);
+  setup.setInterval(0);
+  setup.setFieldsPerRecord(25);
+  setup.setScrollPause(99);
+  setup.setScrollEnd(3);
+  for (int row = 0; row < SetupModel::kFieldCount; ++row) {
+    setup.setFormat(
+        row, {"ROW " + std::to_string(row) + std::string(row, '#'), row % 3, row % 9 + 1, row % 7});
+  }
+  ASSERT_FALSE(sendUserSettings(exchange, setup, shell, calendar));
+  SetupModel back;
+  ASSERT_FALSE(getUserSettings(exchange, back, shell));
+  back.setDateText(setup.dateText());
+  back.setTimeText(setup.timeText());
+  EXPECT_EQ(back, setup);
+}
+
+TEST_F(SetupTransfer, MenuCommandsRefuseAClosedLinkAndReportFailures) {
+  link.close();
+  EXPECT_EQ(rxSetupClick(link, exchange, setup, shell), SetupCommandResult::Refused);
+  EXPECT_EQ(txSetupClick(link, exchange, setup, shell, calendar), SetupCommandResult::Refused);
+  ASSERT_EQ(shell.boxes.size(), 2u);
+  EXPECT_EQ(shell.boxes[0].text, "Cannot Get Setup.\nUSB port is closed.");
+  EXPECT_EQ(shell.boxes[1].text, "Cannot Send Setup.\nUSB port is closed.");
+  EXPECT_TRUE(instrument.linesReceived().empty());
+  EXPECT_TRUE(shell.lines.empty());
+
+  ASSERT_TRUE(link.open());
+  shell.boxes.clear();
+  EXPECT_EQ(rxSetupClick(link, exchange, setup, shell), SetupCommandResult::Done);
+  EXPECT_EQ(txSetupClick(link, exchange, setup, shell, calendar), SetupCommandResult::Done);
+  EXPECT_TRUE(shell.boxes.empty());
+  EXPECT_EQ(shell.busyChanges, (std::vector<bool>{true, false, true, false}));
+
+  instrument.faults().set(335, fault(FaultKind::Silence));
+  EXPECT_EQ(rxSetupClick(link, exchange, setup, shell), SetupCommandResult::Failed);
+  ASSERT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(shell.boxes[0].text, kCommErrorText);
+
+  // A refused date is the user's to correct: its own warning, no communication warning.
+  shell.boxes.clear();
+  calendar.set({2100, 1, 1, 0, 0, 0});
+  const auto sent = instrument.linesReceived().size();
+  EXPECT_EQ(txSetupClick(link, exchange, setup, shell, calendar), SetupCommandResult::Refused);
+  ASSERT_EQ(shell.boxes.size(), 1u);
+  EXPECT_NE(shell.boxes[0].text, kCommErrorText);
+  EXPECT_EQ(instrument.linesReceived().size(), sent);
+}
+
+TEST(RecordFormatBlock, LayoutBothWays) {
+  const RecordFormatBlock block = encodeRecordFormat({"WIND SPEED", 0, 5, 1});
+  RecordFormatBlock expected{};
+  std::string label = "WIND SPEED";
+  std::copy(label.begin(), label.end(), expected.begin());
+  expected[28] = 0;
+  expected[29] = 5;
+  expected[30] = 1;
+  EXPECT_EQ(block, expected);
+
+  const auto decoded = decodeRecordFormat(block.data());
+  EXPECT_TRUE(decoded.labelOk && decoded.valuesOk);
+  EXPECT_EQ(decoded.format, (RecordFormat{"WIND SPEED", 0, 5, 1}));
+
+  // Byte 27 never belongs to the label, even without a zero before it.
+  RecordFormatBlock full{};
+  full.fill('Z');
+  full[28] = 1;
+  full[29] = 2;
+  full[30] = 3;
+  const auto overlong = decodeRecordFormat(full.data());
+  EXPECT_EQ(overlong.format.label, std::string(27, 'Z'));
+  EXPECT_FALSE(overlong.labelOk);
+  EXPECT_TRUE(overlong.valuesOk);
+}
+
+}  // namespace
+}  // namespace halvern
