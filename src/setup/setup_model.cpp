@@ -196,6 +196,10 @@ void SetupModel::setDateTime(const DateTime& at) {
   setTimeText(time);
 }
 
+void SetupModel::refreshFromPcClock(const Calendar& calendar) {
+  if (m_usePcTime) setDateTime(calendar.now());
+}
+
 std::array<int, 3> SetupModel::dateNumbers() const {
   return {numberAt(m_date, 0), numberAt(m_date, 3), numberAt(m_date, 6)};
 }

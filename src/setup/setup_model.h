@@ -132,6 +132,10 @@ class SetupModel {
   bool setTimeText(std::string_view text);
   // Writes the date as "%02u-%02u-%04u" (month, day, year) and the time as "%02u:%02u:%02u".
   void setDateTime(const DateTime& at);
+  // With "Use PC System Time" on, the computer's date and time into the fields (the window's
+  // 500 ms timer calls it while the Setup page is shown; a send calls it just before it starts).
+  // Off, nothing changes.
+  void refreshFromPcClock(const Calendar& calendar);
   // The numbers of the date field (month, day, year) and the time field (hour, minute, second),
   // each read at offsets 0, 3 and 6 as the transfers read them. Blanks read as 0.
   std::array<int, 3> dateNumbers() const;

@@ -387,7 +387,7 @@ std::optional<std::string> dateRefusal(const SetupModel& setup) {
 
 bool refuseUnsendableDate(SetupModel& setup, Shell& shell, const Calendar& calendar) {
   // The fields show the computer's clock only while the page is shown: read it now.
-  if (setup.usePcTime()) setup.setDateTime(calendar.now());
+  setup.refreshFromPcClock(calendar);
   auto refusal = dateRefusal(setup);
   if (!refusal) return false;
   shell.message(*refusal, MessageKind::Warning, MessageButtons::Ok);

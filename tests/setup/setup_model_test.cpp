@@ -82,6 +82,15 @@ TEST(SetupModel, DateAndTimeFieldsKeepTheirMasks) {
   }
   EXPECT_FALSE(m.setTimeText("8:05:09"));
   EXPECT_EQ(m.dateText(), "12-31-2013");
+  // The PC's clock reaches the fields only with "Use PC System Time" on.
+  FixedCalendar pc({2024, 2, 29, 13, 14, 15});
+  m.setUsePcTime(false);
+  m.refreshFromPcClock(pc);
+  EXPECT_EQ(m.dateText(), "12-31-2013");
+  m.setUsePcTime(true);
+  m.refreshFromPcClock(pc);
+  EXPECT_EQ(m.dateText(), "02-29-2024");
+  EXPECT_EQ(m.timeText(), "13:14:15");
   EXPECT_TRUE(m.setDateText(" 1-2 -2014"));
   EXPECT_EQ(m.dateNumbers(), (std::array<int, 3>{1, 2, 2014}));
 }

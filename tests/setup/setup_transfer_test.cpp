@@ -28,7 +28,11 @@ const Lines kGetLinesPcTime = {"CMD225", "CMD235", "CMD245", "CMD265", "CMD255",
 const std::vector<int> kGetProgress = {8, 16, 24, 33, 41, 49, 58, 66, 74, 83, 91, 99};
 
 Fault fault(FaultKind kind, int count = -1, std::string text = {}) {
-  return Fault{kind, count, std::move(text)};
+  Fault f;
+  f.kind = kind;
+  f.count = count;
+  f.text = std::move(text);
+  return f;
 }
 
 // A block of 800 record-format bytes whose first field is `first`, the rest zero.
