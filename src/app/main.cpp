@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,24 @@ constexpr const char* kUsage =
     "  --page NAME         the page to show: Setup, Screens, \"User Program\",\n"
     "                      \"Get Records\", Tests, Calibration\n";
 
+// An exception that escapes a handler is shown in a box, and the program goes on.
+class HalvernApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      QMessageBox::critical(activeWindow(), QString::fromUtf8(halvern::MainWindow::kCaption),
+                            QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+      QMessageBox::critical(activeWindow(), QString::fromUtf8(halvern::MainWindow::kCaption),
+                            QStringLiteral("An unexpected error occurred."));
+    }
+    return false;
+  }
+};
+
 struct Options {
   bool simulate = false;
   std::string port;
@@ -38,7 +57,7 @@ struct Options {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  HalvernApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("halvern"));
   QApplication::setApplicationDisplayName(
       QString::fromUtf8(halvern::MainWindow::kApplicationTitle));
