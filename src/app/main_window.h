@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/document.h"
 #include "app/settings_file.h"
 #include "app/shell.h"
 
@@ -60,6 +61,7 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(Context context, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  Document& document() { return m_document; }
   WindowShell& shell() { return *m_shell; }
   CommandExchange& exchange() { return *m_exchange; }
   Link& link() { return m_context.link; }
@@ -126,6 +128,7 @@ class MainWindow : public QMainWindow {
   void about1Click();
 
   Context m_context;
+  Document m_document;
   WindowSettings m_settings;
   std::unique_ptr<WindowShell> m_shell;
   std::unique_ptr<CommandExchange> m_exchange;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "setup/setup_model.h"
+
+namespace halvern {
+
+// Everything the window holds about the instrument, owned by the main window for its whole life.
+// Transfers and files read and write it; the pages show it and write edits back at once. Each
+// subsystem adds its part here.
+struct Document {
+  SetupModel setup;
+};
+
+}  // namespace halvern
