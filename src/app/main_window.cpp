@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "app/about_dialog.h"
 #include "app/key_router.h"
 #include "app/menu_table.h"
+#include "app/pages.h"
 #include "app/window_shell.h"
 #include "link/command_exchange.h"
 #include "link/link.h"
@@ -62,6 +64,11 @@ MainWindow::MainWindow(Context context, QWidget* parent)
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::CustomizeWindowHint);
 
+  // A compact face, as the instrument's technicians know the window.
+  QFont face = font();
+  face.setPointSize(8);
+  setFont(face);
+
   buildClientArea();
   buildMenus();
   m_shell = std::make_unique<WindowShell>(this, m_messageArea, m_progress, m_status);
@@ -86,6 +93,7 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   connect(m_timer, &QTimer::timeout, this, [this] { timer1Timer(); });
   m_timer->start();
 
+  installPages(*this);
   showPage(Page::UserProgram);
 
   // The link last: a failure warns over the window, and start-up goes on.
@@ -291,6 +299,31 @@ void MainWindow::lockInstrument(bool locked) {
     if (auto* w = qobject_cast<QWidget*>(object.data())) w->setEnabled(enabled);
   }
   m_lockedStates.clear();
+}
+
+QString MainWindow::dialogFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  QStringList entries;
+  // Pairs of caption and pattern; the caption already names the pattern.
+  for (int i = 0; i + 1 < parts.size(); i += 2) entries << parts[i];
+  return entries.join(QStringLiteral(";;"));
+}
+
+QString MainWindow::chooseFile(const FileRequest& request) {
+  if (m_fileChooser) return m_fileChooser(request);
+  QFileDialog dialog(this);
+  dialog.setNameFilter(dialogFilter(request.filter));
+  dialog.setNameFilters(dialogFilter(request.filter).split(QStringLiteral(";;")));
+  if (request.save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
 }
 
 void MainWindow::addClockListener(std::function<void()> listener) {

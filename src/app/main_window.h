@@ -104,6 +104,20 @@ class MainWindow : public QMainWindow {
   };
   bool instrumentBusy() const { return m_lockDepth > 0; }
 
+  // A file to open or save, asked of the user: the filter in the "Text|*.ext|Text|*.*" form.
+  struct FileRequest {
+    bool save = false;
+    std::string filter;
+    std::string defaultSuffix;
+  };
+  // Empty when the user cancelled. Tests answer through `setFileChooser`.
+  QString chooseFile(const FileRequest& request);
+  void setFileChooser(std::function<QString(const FileRequest&)> chooser) {
+    m_fileChooser = std::move(chooser);
+  }
+  // "Setup Files (*.set)|*.set|All Files (*.*)|*.*" as a file dialog's filter.
+  static QString dialogFilter(const std::string& filter);
+
   // Run on every tick of the 500 ms timer.
   void addClockListener(std::function<void()> listener);
   QTimer* timer() const { return m_timer; }
@@ -147,6 +161,7 @@ class MainWindow : public QMainWindow {
   std::map<std::string, std::function<void()>> m_handlers;
   std::vector<QPointer<QAbstractButton>> m_instrumentButtons;
   std::vector<std::function<void()>> m_clockListeners;
+  std::function<QString(const FileRequest&)> m_fileChooser;
   // Enabled state of each locked control before the lock.
   std::vector<std::pair<QPointer<QObject>, bool>> m_lockedStates;
   int m_lockDepth = 0;

@@ -1,0 +1,64 @@
+#include "setup/spin_edit_widget.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <algorithm>
+
+namespace halvern {
+
+SpinEditWidget::SpinEditWidget(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
+  setRange(minimum, maximum);
+  setAccelerated(false);
+  setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+  connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (m_onText) m_onText(text);
+  });
+}
+
+bool SpinEditWidget::acceptsCharacter(QChar c) {
+  return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QChar(0x08);
+}
+
+void SpinEditWidget::keyPressEvent(QKeyEvent* event) {
+  const QString text = event->text();
+  // Keys without a character (arrows, Tab, Delete, function keys) keep their usual meaning.
+  if (!text.isEmpty() && event->key() != Qt::Key_Backspace && event->key() != Qt::Key_Delete &&
+      event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab &&
+      event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter &&
+      event->key() != Qt::Key_Escape) {
+    if (!std::all_of(text.begin(), text.end(), acceptsCharacter)) {
+      event->accept();  // swallowed
+      return;
+    }
+  }
+  QSpinBox::keyPressEvent(event);
+}
+
+QValidator::State SpinEditWidget::validate(QString& text, int&) const {
+  if (text.isEmpty()) return QValidator::Intermediate;
+  for (QChar c : text)
+    if (!c.isDigit()) return QValidator::Invalid;
+  bool ok = false;
+  const long long v = text.toLongLong(&ok);
+  if (!ok) return QValidator::Intermediate;
+  return v >= minimum() && v <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+void SpinEditWidget::fixup(QString& text) const { text = QString::number(valueFromText(text)); }
+
+int SpinEditWidget::valueFromText(const QString& text) const {
+  bool ok = false;
+  const long long v = text.toLongLong(&ok);
+  if (!ok || text.isEmpty()) return minimum();
+  return static_cast<int>(std::clamp<long long>(v, minimum(), maximum()));
+}
+
+void SpinEditWidget::showValue(int value) {
+  if (lineEdit()->hasFocus() && valueFromText(lineEdit()->text()) == value) return;
+  if (this->value() == value && lineEdit()->text() == QString::number(value)) return;
+  QSignalBlocker block(lineEdit());
+  setValue(value);
+  lineEdit()->setText(QString::number(value));
+}
+
+}  // namespace halvern

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QSpinBox>
+#include <functional>
+
+namespace halvern {
+
+// A spin edit as the Setup page's controls behave: typing takes the digits 0 to 9 and Backspace
+// and swallows every other character; any digits may stand while the control has the focus, and a
+// value outside the range is brought to the nearer bound when it loses the focus (an empty text
+// to the minimum). `onText` hears every change of the text, typed or spun, so a value typed and
+// not yet left counts.
+class SpinEditWidget : public QSpinBox {
+ public:
+  SpinEditWidget(int minimum, int maximum, QWidget* parent = nullptr);
+
+  void setOnText(std::function<void(const QString&)> onText) { m_onText = std::move(onText); }
+  // Shows `value` unless the user is typing in the control.
+  void showValue(int value);
+
+  // The filter of typed characters: digits and Backspace pass.
+  static bool acceptsCharacter(QChar c);
+
+ protected:
+  QValidator::State validate(QString& text, int& pos) const override;
+  void fixup(QString& text) const override;
+  int valueFromText(const QString& text) const override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  std::function<void(const QString&)> m_onText;
+};
+
+}  // namespace halvern
