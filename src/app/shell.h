@@ -39,6 +39,9 @@ class Shell {
   virtual void setStatus(std::string_view text) = 0;
   // True once the user asked the running operation to stop.
   virtual bool cancelled() const = 0;
+  // Stops or restarts the window's 500 ms clock timer (the clock display and its ticks), for
+  // transfers that must not be disturbed. Waits themselves run on deadlines, not on its ticks.
+  virtual void setClockTimer(bool running) { (void)running; }
 
   // The warning after a failed transfer.
   void commError() { message(kCommErrorText, MessageKind::Warning, MessageButtons::Ok); }

@@ -13,13 +13,25 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 5> kKindNames{{
+constexpr std::array<KindName, 9> kKindNames{{
     {"silence", FaultKind::Silence},
     {"short", FaultKind::Short},
     {"wrong", FaultKind::WrongValue},
     {"stray", FaultKind::Stray},
     {"nostar", FaultKind::NoStar},
+    {"corrupt", FaultKind::Corrupt},
+    {"nakstorm", FaultKind::NakStorm},
+    {"badend", FaultKind::BadEnd},
+    {"dies", FaultKind::Dies},
 }};
+
+// Highest block number of a program transfer (the end block).
+constexpr int kLastProgramBlock = 66;
+
+bool takesBlock(FaultKind kind) {
+  return kind == FaultKind::Silence || kind == FaultKind::Corrupt || kind == FaultKind::NakStorm ||
+         kind == FaultKind::Dies;
+}
 
 bool parseInt(std::string_view text, int& value) {
   if (text.empty()) return false;
@@ -84,6 +96,11 @@ std::optional<Fault> FaultPlan::take(int code) {
   return fault;
 }
 
+const Fault* FaultPlan::peek(int code) const {
+  auto it = m_faults.find(code);
+  return it == m_faults.end() || it->second.count == 0 ? nullptr : &it->second;
+}
+
 std::string FaultPlan::parse(std::string_view option) {
   // CODE, KIND, COUNT; whatever follows the third colon is the text, colons included.
   std::array<std::string_view, 3> parts;
@@ -118,16 +135,20 @@ std::string FaultPlan::parse(std::string_view option) {
   }
   if (!known) {
     return "bad fault kind \"" + std::string(parts[1]) +
-           "\" (silence, short, wrong, stray or nostar)";
+           "\" (silence, short, wrong, stray, nostar, corrupt, nakstorm, badend or dies)";
   }
   if (partCount == 3 && !parts[2].empty()) {
     if (!parseInt(parts[2], fault.count) || (fault.count < 1 && fault.count != -1)) {
       return "bad count \"" + std::string(parts[2]) + "\" (1 or more, or -1 for always)";
     }
   }
-  if (hasText) {
+  if (hasText && takesBlock(fault.kind)) {
+    if (!parseInt(text, fault.block) || fault.block < 0 || fault.block > kLastProgramBlock) {
+      return "bad block \"" + std::string(text) + "\" (0 to 66)";
+    }
+  } else if (hasText) {
     if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray) {
-      return "only wrong and stray faults take a text";
+      return "only wrong and stray faults take a text (silence, corrupt, nakstorm, dies a block)";
     }
     if (!unescape(text, fault.text)) return "bad escape in \"" + std::string(text) + "\"";
   }

@@ -14,6 +14,11 @@ enum class FaultKind {
   WrongValue,  // a value outside its range (or the given text)
   Stray,       // stray bytes before the reply
   NoStar,      // the setting is taken but "*" (or the closing mark) is never sent
+  // Program transfers (see ProgramMemory):
+  Corrupt,   // a block with a spoiled CRC
+  NakStorm,  // good blocks answered NAK
+  BadEnd,    // the end block with a wrong CRC
+  Dies,      // the instrument drops off the link
 };
 
 struct Fault {
@@ -23,6 +28,9 @@ struct Fault {
   // WrongValue: the reply text to send instead (padded or cut to the reply's size). Empty: an
   // out-of-range value chosen for the command. Stray: the stray bytes (empty: "?#").
   std::string text;
+  // Program transfers: the block the fault strikes (0..65, 66 the end block); -1: any block, or
+  // for silence the reply to the command itself.
+  int block = -1;
 };
 
 // Faults by command code. Each command code carries at most one fault.
@@ -33,10 +41,14 @@ class FaultPlan {
   void clearAll() { m_faults.clear(); }
   // The fault for the next reply to `code`, if any; uses one of its count.
   std::optional<Fault> take(int code);
+  // The fault for `code` without using it.
+  const Fault* peek(int code) const;
   bool empty() const { return m_faults.empty(); }
 
-  // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, nostar
-  // (the halvern-sim --fault option). Returns an error text, or empty on success.
+  // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, nostar,
+  // corrupt, nakstorm, badend, dies (the halvern-sim --fault option). For silence, corrupt,
+  // nakstorm and dies TEXT is a block number of a program transfer. Returns an error text, or
+  // empty on success.
   std::string parse(std::string_view option);
 
  private:

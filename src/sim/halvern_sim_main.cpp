@@ -34,6 +34,15 @@ constexpr const char* kUsage =
     "        nostar   the setting is taken but its \"*\" is never sent\n"
     "      COUNT replies are spoiled (default -1: every one). TEXT may use \\r, \\n, \\\\ and\n"
     "      \\xHH. Repeat the option for several commands.\n"
+    "      The program transfers (CODE 115 get, 110 send) also take these, TEXT being a\n"
+    "      block number BLOCK (0..65, 66 the end block):\n"
+    "        silence  with BLOCK: that block is not sent (115) or not answered (110)\n"
+    "        corrupt  block BLOCK goes out with a bad CRC (115) or arrives spoiled (110)\n"
+    "        nakstorm good blocks (BLOCK, or every one) are answered NAK (110)\n"
+    "        badend   the end block carries a bad CRC (115)\n"
+    "        dies     the instrument drops off the link at BLOCK (default 0); halvern-sim\n"
+    "                 then hangs up and exits\n"
+    "      e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30\n"
     "  --verbose  Log every command line received to standard error.\n"
     "  --help     Show this text.\n";
 

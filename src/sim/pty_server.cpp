@@ -116,6 +116,10 @@ bool PtyServer::serve(const volatile std::sig_atomic_t& stop, std::ostream* log)
       return false;
     }
     if ((descriptor.revents & POLLIN) != 0 && !readAvailable(log)) return false;
+    if (m_instrument.linkDead()) {
+      m_error = "the instrument dropped off the link (dies fault)";
+      return false;
+    }
     if ((descriptor.revents & (POLLERR | POLLNVAL)) != 0) {
       m_error = "the pseudo-terminal failed";
       return false;

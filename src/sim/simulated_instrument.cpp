@@ -136,6 +136,16 @@ SimulatedInstrument::SimulatedInstrument(const Calendar& calendar, const Clock& 
 }
 
 void SimulatedInstrument::receive(std::uint8_t byte, Clock::TimePoint at) {
+  if (m_program.dead()) return;
+  if (m_mode == Mode::Program) {
+    auto step = m_program.receive(byte, at);
+    if (!step.reply.empty()) reply(step.reply, at);
+    if (m_program.dead()) m_output.clear();
+    if (step.active) return;
+    m_mode = Mode::Lines;
+    for (char c : step.toLines) receiveLineByte(static_cast<std::uint8_t>(c), at);
+    return;
+  }
   if (m_mode == Mode::RecordFormats) {
     // A sender that went quiet has given up: the byte starts a command line again.
     if (at - m_lastByteAt <= kBinaryGapLimit) {
@@ -173,6 +183,11 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
   if (!command) return;
   const int code = command->code;
 
+  if ((code == cmd::kGetProgram || code == cmd::kSendProgram) && command->args.empty()) {
+    m_mode = Mode::Program;
+    reply(code == cmd::kGetProgram ? m_program.beginDownload() : m_program.beginUpload(at), at);
+    return;
+  }
   if (code == cmd::kSendRecordFormats) {
     if (command->args.empty()) beginRecordFormats(at);
     return;
@@ -360,6 +375,11 @@ void SimulatedInstrument::replySpoiled(const std::optional<Fault>& fault, std::s
       case FaultKind::NoStar:
         if (text == "*") return;
         break;
+      case FaultKind::Corrupt:
+      case FaultKind::NakStorm:
+      case FaultKind::BadEnd:
+      case FaultKind::Dies:
+        break;  // faults of the program transfers only
     }
   }
   reply(text, at);

@@ -13,6 +13,7 @@
 #include "link/calendar.h"
 #include "link/clock.h"
 #include "sim/fault_plan.h"
+#include "sim/program_memory.h"
 
 namespace halvern::sim {
 
@@ -64,6 +65,10 @@ class SimulatedInstrument {
   void discardOutput(Clock::TimePoint at);
 
   FaultPlan& faults() { return m_faults; }
+  // The user program memory and its block transfers ("CMD115", "CMD110").
+  ProgramMemory& programMemory() { return m_program; }
+  // True once the instrument has dropped off the link (a "dies" fault).
+  bool linkDead() const { return m_program.dead(); }
   Settings& settings() { return m_settings; }
   const Settings& settings() const { return m_settings; }
   // The instrument's date and time at `at`.
@@ -89,6 +94,7 @@ class SimulatedInstrument {
   void beginRecordFormats(Clock::TimePoint at);
 
   FaultPlan m_faults;
+  ProgramMemory m_program{m_faults};
   Settings m_settings;
   // The instrument's clock: its date and time at m_clockBase.
   DateTime m_clockValue;
@@ -98,7 +104,7 @@ class SimulatedInstrument {
   bool m_lineOverlong = false;
   std::vector<std::string> m_lines;
   // Binary reception (record formats after "CMD320").
-  enum class Mode { Lines, RecordFormats };
+  enum class Mode { Lines, RecordFormats, Program };
   Mode m_mode = Mode::Lines;
   std::vector<std::uint8_t> m_block;
   std::size_t m_blocksReceived = 0;

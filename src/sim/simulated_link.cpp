@@ -24,6 +24,8 @@ bool SimulatedLink::open() {
 }
 
 std::size_t SimulatedLink::read(std::uint8_t* buffer, std::size_t n) {
+  // An instrument that dropped off the link is gone as if unplugged.
+  if (m_instrument.linkDead() && !m_unplugged) unplug();
   if (!m_open || m_unplugged) return 0;
   const Clock::TimePoint deadline = m_clock.now() + wire::kReadTimeout;
   std::size_t got = 0;
@@ -40,6 +42,7 @@ std::size_t SimulatedLink::read(std::uint8_t* buffer, std::size_t n) {
 }
 
 std::size_t SimulatedLink::write(const std::uint8_t* buffer, std::size_t n) {
+  if (m_instrument.linkDead() && !m_unplugged) unplug();
   if (!m_open || m_unplugged) return 0;
   // Each byte occupies the wire for one byte time, after those written before it.
   Clock::TimePoint t = std::max(m_clock.now(), m_wireFree);

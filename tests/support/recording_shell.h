@@ -29,6 +29,7 @@ class RecordingShell : public Shell {
   void setBusy(bool busy) override { busyChanges.push_back(busy); }
   void setStatus(std::string_view text) override { statuses.emplace_back(text); }
   bool cancelled() const override { return cancel; }
+  void setClockTimer(bool running) override { clockTimer.push_back(running); }
 
   std::vector<std::string> lines;
   std::string inserted;
@@ -41,6 +42,7 @@ class RecordingShell : public Shell {
   std::vector<std::string> statuses;
   int eventsProcessed = 0;
   bool cancel = false;
+  std::vector<bool> clockTimer;
   // Runs on every processEvents (a button pressed meanwhile, say).
   std::function<void(int)> onProcessEvents;
 };
