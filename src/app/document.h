@@ -1,5 +1,6 @@
 #pragma once
 
+#include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 
 namespace halvern {
@@ -9,6 +10,7 @@ namespace halvern {
 // subsystem adds its part here.
 struct Document {
   SetupModel setup;
+  ScreenBuffer screens;
 };
 
 }  // namespace halvern
