@@ -82,6 +82,7 @@ class MainWindow : public QMainWindow {
   QAction* action(const std::string& handler) const;
   // Gives a menu item its handler and enables it; items of subsystems not built stay disabled.
   void setHandler(const std::string& handler, std::function<void()> run);
+  bool hasHandler(const std::string& handler) const { return m_handlers.count(handler) > 0; }
   // The program editor's context menu.
   QMenu* programPopupMenu() const { return m_popupMenu; }
   QPlainTextEdit* messageArea() const { return m_messageArea; }

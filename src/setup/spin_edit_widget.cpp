@@ -13,6 +13,11 @@ SpinEditWidget::SpinEditWidget(int minimum, int maximum, QWidget* parent) : QSpi
   connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString& text) {
     if (m_onText) m_onText(text);
   });
+  // Left (or Enter pressed): the text becomes the value it stands for, inside the range.
+  connect(this, &QAbstractSpinBox::editingFinished, this, [this] {
+    const QString clamped = QString::number(valueFromText(lineEdit()->text()));
+    if (lineEdit()->text() != clamped) lineEdit()->setText(clamped);
+  });
 }
 
 bool SpinEditWidget::acceptsCharacter(QChar c) {

@@ -185,7 +185,6 @@ TEST(WindowShellCentring, HalvesRoundTowardZero) {
 
 TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
   auto window = makeWindow();
-  const std::set<std::string> working{"ReconnectUSBClick", "Exit1Click", "About1Click"};
   int items = 0;
   for (const auto& def : kMainMenu) {
     if (!def.handler) continue;
@@ -195,9 +194,12 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
     EXPECT_EQ(a->text(), QString::fromUtf8(def.caption));
     EXPECT_EQ(a->shortcut(), def.shortcut ? QKeySequence(def.shortcut) : QKeySequence())
         << def.handler;
-    EXPECT_EQ(a->isEnabled(), working.count(def.handler) == 1) << def.handler;
+    // Items of subsystems not built yet are there, disabled.
+    EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler)) << def.handler;
   }
   EXPECT_EQ(items, 25);
+  for (const char* handler : {"ReconnectUSBClick", "Exit1Click", "About1Click"})
+    EXPECT_TRUE(window->hasHandler(handler)) << handler;
   EXPECT_EQ(window->action("OpenGroupClick")->statusTip(),
             "Open a collection of Setup, Screen, and Program Files.");
   EXPECT_EQ(window->action("RxSetupClick")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F10));

@@ -1,0 +1,225 @@
+#include "setup/setup_page.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "app/main_window.h"
+#include "link/calendar.h"
+#include "setup/setup_model.h"
+#include "setup/spin_edit_widget.h"
+#include "sim/simulated_instrument.h"
+#include "sim/simulated_link.h"
+
+namespace halvern {
+namespace {
+
+struct Box {
+  std::string text;
+  MessageKind kind;
+};
+
+class SetupPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::path(::testing::TempDir()) /
+             ("halvern_setup_page_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    MainWindow::Context context{link,
+                                clock,
+                                calendar,
+                                (folder / "Halvern.ini").string(),
+                                false,
+                                [this](std::string_view text, MessageKind kind, MessageButtons) {
+                                  boxes.push_back({std::string(text), kind});
+                                  return MessageResult::Ok;
+                                }};
+    window = std::make_unique<MainWindow>(std::move(context));
+    window->setFileChooser([this](const MainWindow::FileRequest&) { return chosenFile; });
+    page = dynamic_cast<SetupPage*>(window->page(MainWindow::Page::Setup));
+    ASSERT_NE(page, nullptr);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+  }
+  void TearDown() override {
+    window.reset();
+    std::filesystem::remove_all(folder);
+  }
+  SetupModel& model() { return window->document().setup; }
+  void type(QWidget* w, const QString& keys) {
+    w->setFocus();
+    QTest::keyClicks(w, keys);
+  }
+
+  VirtualClock clock;
+  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
+  sim::SimulatedInstrument instrument{calendar, clock};
+  sim::SimulatedLink link{instrument, clock};
+  std::filesystem::path folder;
+  std::unique_ptr<MainWindow> window;
+  SetupPage* page = nullptr;
+  std::vector<Box> boxes;
+  QString chosenFile;
+};
+
+TEST_F(SetupPageTest, FieldsPerRecordEnablesRowsAsItIsTyped) {
+  window->showPage(MainWindow::Page::Setup);
+  EXPECT_TRUE(page->row(0).label->isEnabled());
+  EXPECT_FALSE(page->row(1).label->isEnabled());
+
+  QLineEdit* edit = page->fieldsPerRecord()->findChild<QLineEdit*>();
+  edit->selectAll();
+  type(edit, "3");
+  // Typed and not yet left: the value counts already.
+  EXPECT_EQ(model().fieldsPerRecord(), 3);
+  for (int row = 0; row < 25; ++row) {
+    EXPECT_EQ(page->row(row).label->isEnabled(), row < 3) << row;
+    EXPECT_EQ(page->row(row).width->isEnabled(), row < 3) << row;
+  }
+  // Rows beyond keep their contents.
+  EXPECT_EQ(page->row(20).label->text(), "FIELD 21");
+}
+
+TEST_F(SetupPageTest, SpinEditsTakeDigitsAndBackspaceAndClampWhenLeft) {
+  window->showPage(MainWindow::Page::Setup);
+  QLineEdit* edit = page->interval()->findChild<QLineEdit*>();
+  edit->selectAll();
+  type(edit, "a1-b2 x");
+  EXPECT_EQ(edit->text(), "12");
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(edit->text(), "1");
+  EXPECT_EQ(model().interval(), 1);
+
+  // Too big: brought to the nearer bound when the focus leaves.
+  QLineEdit* end = page->scrollEnd()->findChild<QLineEdit*>();
+  end->selectAll();
+  type(end, "97");
+  EXPECT_EQ(model().scrollEnd(), 8);
+  page->keypadLock()->setFocus();
+  EXPECT_EQ(end->text(), "8");
+  EXPECT_EQ(model().scrollEnd(), 8);
+
+  EXPECT_TRUE(SpinEditWidget::acceptsCharacter(QChar(0x08)));
+  EXPECT_FALSE(SpinEditWidget::acceptsCharacter(QLatin1Char('-')));
+}
+
+TEST_F(SetupPageTest, ControlsWriteTheModelAndShowItsChanges) {
+  page->com1Type()->button(1)->click();
+  page->com1Baud()->button(6)->click();
+  page->com2Baud()->button(0)->click();
+  page->keypadLock()->click();
+  page->row(0).type->setCurrentIndex(2);
+  emit page->row(0).type->activated(2);
+  type(page->row(0).label, "X");
+  EXPECT_EQ(model().com1Type(), 1);
+  EXPECT_EQ(model().com1BaudIndex(), 6);
+  EXPECT_EQ(model().com2BaudIndex(), 0);
+  EXPECT_TRUE(model().keypadLock());
+  EXPECT_EQ(model().format(0).type, 2);
+  EXPECT_EQ(model().format(0).label, "FIELD 01X");
+
+  model().setScrollPause(42);
+  model().setLabel(4, "WIND DIR");
+  EXPECT_EQ(page->scrollPause()->findChild<QLineEdit*>()->text(), "42");
+  EXPECT_EQ(page->row(4).label->text(), "WIND DIR");
+  EXPECT_FALSE(page->stopOnError()->isEnabled());
+  EXPECT_EQ(page->stopOnError()->toolTip(), "Set Stop On Error with 40100 keypad only.");
+}
+
+TEST_F(SetupPageTest, PcTimeFillsTheFieldsOnlyWhileThePageIsShown) {
+  EXPECT_TRUE(page->usePcTime()->isChecked());
+  EXPECT_FALSE(page->dateField()->isEnabled());
+  EXPECT_EQ(model().dateText(), "  -  -    ");  // the User Program page is shown at start
+
+  page->clockTick(false);
+  EXPECT_EQ(model().dateText(), "  -  -    ");
+  window->showPage(MainWindow::Page::Setup);
+  EXPECT_EQ(page->dateField()->text(), "12-07-2026");
+  EXPECT_EQ(page->timeField()->text(), "09:05:03");
+
+  calendar.set(DateTime{2027, 1, 2, 3, 4, 5});
+  page->clockTick(true);
+  EXPECT_EQ(page->dateField()->text(), "01-02-2027");
+
+  page->usePcTime()->click();
+  EXPECT_TRUE(page->dateField()->isEnabled());
+  calendar.set(DateTime{2030, 6, 6, 6, 6, 6});
+  page->clockTick(true);
+  EXPECT_EQ(page->dateField()->text(), "01-02-2027");
+}
+
+TEST_F(SetupPageTest, GetSetupFromTheMenuFillsThePage) {
+  instrument.settings().com1Code = -115;
+  instrument.settings().interval = 42;
+  instrument.settings().fieldsPerRecord = 5;
+  instrument.settings().formats[2].label = "WIND SPEED";
+  window->action("RxSetupClick")->trigger();
+  EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(page->com1Type()->checkedId(), 1);
+  EXPECT_EQ(page->com1Baud()->checkedId(), 6);
+  EXPECT_EQ(page->interval()->findChild<QLineEdit*>()->text(), "42");
+  EXPECT_EQ(page->row(2).label->text(), "WIND SPEED");
+  EXPECT_TRUE(page->row(4).label->isEnabled());
+  EXPECT_FALSE(page->row(5).label->isEnabled());
+  EXPECT_EQ(window->messageArea()->toPlainText(), "GET SETUP...\nFINISHED GETTING SETUP.");
+  // The menu item comes back once the transfer is over.
+  EXPECT_TRUE(window->action("RxSetupClick")->isEnabled());
+}
+
+TEST_F(SetupPageTest, ClosedLinkIsRefusedAndFailuresWarn) {
+  link.close();
+  window->action("RxSetupClick")->trigger();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Cannot Get Setup.\nUSB port is closed.");
+  EXPECT_NE(window->currentPage(), MainWindow::Page::Setup);
+
+  link.open();
+  instrument.faults().set(225, {sim::FaultKind::Silence, -1, ""});
+  window->action("RxSetupClick")->trigger();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, std::string(kCommErrorText));
+  EXPECT_NE(window->messageArea()->toPlainText().indexOf("CANNOT GET COM1 INFO"), -1);
+}
+
+TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
+  model().setInterval(17);
+  model().setLabel(24, "LAST FIELD");
+  chosenFile = QString::fromStdString((folder / "a.set").string());
+  window->action("SaveSetupFileClick")->trigger();
+  EXPECT_EQ(std::filesystem::file_size(folder / "a.set"), 990u);
+
+  model().setInterval(3);
+  model().setLabel(24, "OTHER");
+  window->action("OpenSetupFileClick")->trigger();
+  EXPECT_EQ(model().interval(), 17);
+  EXPECT_EQ(page->row(24).label->text(), "LAST FIELD");
+  EXPECT_TRUE(boxes.empty());
+
+  // A short file is refused with a warning and changes nothing.
+  std::ofstream(folder / "short.set", std::ios::binary) << std::string(100, '\1');
+  chosenFile = QString::fromStdString((folder / "short.set").string());
+  window->action("OpenSetupFileClick")->trigger();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].kind, MessageKind::Warning);
+  EXPECT_EQ(model().interval(), 17);
+
+  // Cancelled dialogs do nothing.
+  chosenFile.clear();
+  window->action("OpenSetupFileClick")->trigger();
+  EXPECT_EQ(boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace halvern
