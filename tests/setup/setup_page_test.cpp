@@ -17,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "link/calendar.h"
+#include "setup/setup_file.h"
 #include "setup/setup_model.h"
 #include "setup/spin_edit_widget.h"
 #include "sim/simulated_instrument.h"
@@ -219,6 +220,51 @@ TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
   chosenFile.clear();
   window->action("OpenSetupFileClick")->trigger();
   EXPECT_EQ(boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace halvern
+
+namespace halvern {
+namespace {
+
+TEST_F(SetupPageTest, SetupRoundTripsThroughTheInstrumentAndAFile) {
+  model().setCom1Type(1);
+  model().setCom1BaudIndex(7);
+  model().setCom2BaudIndex(2);
+  model().setKeypadLock(true);
+  model().setAutoScroll(true);
+  model().setInterval(99);
+  model().setFieldsPerRecord(25);
+  model().setScrollPause(7);
+  model().setScrollEnd(3);
+  for (int row = 0; row < 25; ++row) {
+    model().setFormat(row, RecordFormat{"LABEL " + std::to_string(row) + std::string(20, 'x'),
+                                        row % 3, 1 + row % 9, row % 7});
+  }
+  const std::string sent = writeSetupBytes(model());
+
+  window->action("TxSetupClick")->trigger();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(instrument.settings().com1Code, -230);
+  EXPECT_EQ(instrument.settings().formats[24].label, model().format(24).label);
+
+  // Everything changed here, then read back from the instrument.
+  model().setCom1Type(0);
+  model().setInterval(0);
+  model().setFieldsPerRecord(1);
+  model().setFormat(10, RecordFormat{});
+  window->action("RxSetupClick")->trigger();
+  EXPECT_EQ(writeSetupBytes(model()), sent);
+
+  // Then through a file and back.
+  chosenFile = QString::fromStdString((folder / "round.set").string());
+  window->action("SaveSetupFileClick")->trigger();
+  model().setFormat(3, RecordFormat{});
+  window->action("OpenSetupFileClick")->trigger();
+  EXPECT_EQ(writeSetupBytes(model()), sent);
+  EXPECT_EQ(page->row(3).label->text(), QString::fromStdString(model().format(3).label));
+  EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace
