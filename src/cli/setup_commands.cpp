@@ -41,7 +41,7 @@ int commandGetSetup(CliApp& app, const std::vector<std::string>& args) {
   const auto result = rxSetupClick(app.link(), app.exchange(), setup, app.shell());
   if (result != SetupCommandResult::Done) return exitStatus(result);
   if (instrumentTime) {
-    std::fprintf(app.out(), "instrument date %s time %s\n", setup.dateText().c_str(),
+    std::fprintf(app.err(), "instrument date %s time %s\n", setup.dateText().c_str(),
                  setup.timeText().c_str());
   }
   const std::string problem = saveSetupFile(path, setup);
@@ -49,7 +49,7 @@ int commandGetSetup(CliApp& app, const std::vector<std::string>& args) {
     std::fprintf(app.err(), "error: %s\n", problem.c_str());
     return kExitUsage;
   }
-  std::fprintf(app.out(), "setup written to %s\n", path.c_str());
+  std::fprintf(app.err(), "setup written to %s\n", path.c_str());
   return kExitOk;
 }
 

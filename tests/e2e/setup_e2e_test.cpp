@@ -142,7 +142,8 @@ TEST(SetupCliAgainstSimulator, GetSendGetRoundTripsEveryValue) {
 
   run = runCli(port + "get setup " + again + " --instrument-time");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("instrument date "), std::string::npos) << run.out;
+  EXPECT_EQ(run.out, "GET SETUP...\nFINISHED GETTING SETUP.\n");
+  EXPECT_NE(run.err.find("instrument date "), std::string::npos) << run.err;
   EXPECT_EQ(readFile(again), bytes);
 
   for (const auto& p : {first, edited, again}) std::remove(p.c_str());
