@@ -146,6 +146,13 @@ void SimulatedInstrument::receive(std::uint8_t byte, Clock::TimePoint at) {
     for (char c : step.toLines) receiveLineByte(static_cast<std::uint8_t>(c), at);
     return;
   }
+  if (m_mode == Mode::Screens) {
+    if (m_screens.receive(byte, at)) {
+      if (!m_screens.receiving()) m_mode = Mode::Lines;
+      return;
+    }
+    m_mode = Mode::Lines;
+  }
   if (m_mode == Mode::RecordFormats) {
     // A sender that went quiet has given up: the byte starts a command line again.
     if (at - m_lastByteAt <= kBinaryGapLimit) {
@@ -186,6 +193,15 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
   if ((code == cmd::kGetProgram || code == cmd::kSendProgram) && command->args.empty()) {
     m_mode = Mode::Program;
     reply(code == cmd::kGetProgram ? m_program.beginDownload() : m_program.beginUpload(at), at);
+    return;
+  }
+  if ((code == cmd::kGetScreens || code == cmd::kSendScreens) && command->args.empty()) {
+    if (code == cmd::kGetScreens) {
+      reply(m_screens.answerDownload(), at);
+      return;
+    }
+    reply(m_screens.beginUpload(at), at);
+    if (m_screens.receiving()) m_mode = Mode::Screens;
     return;
   }
   if (code == cmd::kSendRecordFormats) {

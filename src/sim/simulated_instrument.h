@@ -14,6 +14,7 @@
 #include "link/clock.h"
 #include "sim/fault_plan.h"
 #include "sim/program_memory.h"
+#include "sim/screen_memory.h"
 
 namespace halvern::sim {
 
@@ -67,6 +68,9 @@ class SimulatedInstrument {
   FaultPlan& faults() { return m_faults; }
   // The user program memory and its block transfers ("CMD115", "CMD110").
   ProgramMemory& programMemory() { return m_program; }
+  // The eight user screens and their transfers ("CMD215", "CMD210").
+  ScreenMemory& screenMemory() { return m_screens; }
+  const ScreenMemory& screenMemory() const { return m_screens; }
   // True once the instrument has dropped off the link (a "dies" fault).
   bool linkDead() const { return m_program.dead(); }
   Settings& settings() { return m_settings; }
@@ -95,6 +99,7 @@ class SimulatedInstrument {
 
   FaultPlan m_faults;
   ProgramMemory m_program{m_faults};
+  ScreenMemory m_screens{m_faults};
   Settings m_settings;
   // The instrument's clock: its date and time at m_clockBase.
   DateTime m_clockValue;
@@ -104,7 +109,7 @@ class SimulatedInstrument {
   bool m_lineOverlong = false;
   std::vector<std::string> m_lines;
   // Binary reception (record formats after "CMD320").
-  enum class Mode { Lines, RecordFormats, Program };
+  enum class Mode { Lines, RecordFormats, Program, Screens };
   Mode m_mode = Mode::Lines;
   std::vector<std::uint8_t> m_block;
   std::size_t m_blocksReceived = 0;
