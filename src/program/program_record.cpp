@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 namespace halvern {
 
@@ -25,7 +24,7 @@ std::string boundedText(const std::uint8_t* field, std::size_t size) {
 
 void storeText(std::uint8_t* field, std::size_t size, std::string_view text) {
   std::fill(field, field + size, 0);
-  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
+  std::copy_n(text.begin(), std::min(text.size(), size - 1), field);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "sim/program_memory.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "link/commands.h"
@@ -60,17 +59,17 @@ struct SlotWriter {
   explicit SlotWriter(unsigned opcode) { putBig16(slot.data(), opcode); }
   SlotWriter& number(std::size_t j, unsigned value, std::string_view text = {}) {
     putBig16(&slot[2 + 12 * j], value);
-    std::memcpy(&slot[6 + 12 * j], text.data(), std::min<std::size_t>(text.size(), 7));
+    std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 7), &slot[6 + 12 * j]);
     return *this;
   }
   SlotWriter& decimal(std::size_t j, std::uint32_t bits, std::string_view text) {
     for (int b = 0; b < 4; ++b)
       slot[2 + 12 * j + b] = static_cast<std::uint8_t>(bits >> (24 - 8 * b));
-    std::memcpy(&slot[6 + 12 * j], text.data(), std::min<std::size_t>(text.size(), 7));
+    std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 7), &slot[6 + 12 * j]);
     return *this;
   }
   SlotWriter& text(std::string_view t) {
-    std::memcpy(&slot[86], t.data(), std::min<std::size_t>(t.size(), 41));
+    std::copy_n(t.begin(), std::min<std::size_t>(t.size(), 41), &slot[86]);
     return *this;
   }
 };
