@@ -1,10 +1,14 @@
 #include "app/pages.h"
 
 #include "app/main_window.h"
+#include "screens/screens_page.h"
 #include "setup/setup_page.h"
 
 namespace halvern {
 
-void installPages(MainWindow& window) { installSetupPage(window); }
+void installPages(MainWindow& window) {
+  installSetupPage(window);
+  installScreensPage(window);
+}
 
 }  // namespace halvern
