@@ -74,7 +74,7 @@ int commandGetProgram(CliApp& app, const std::vector<std::string>& args) {
   if (const std::string problem = saveProgramFile(path, document); !problem.empty()) {
     return fileError(app, problem);
   }
-  std::fprintf(app.out(), "program of %zu instructions written to %s\n",
+  std::fprintf(app.err(), "program of %zu instructions written to %s\n",
                document.instructionCount(), path.c_str());
   return kExitOk;
 }
