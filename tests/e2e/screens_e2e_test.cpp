@@ -1,0 +1,162 @@
+// halvern-cli get screens / send screens / screens render against halvern-sim on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string tempPath(const std::string& name) {
+  return ::testing::TempDir() + "screens_e2e_" + std::to_string(getpid()) + "_" + name;
+}
+
+CliRun runCli(const std::string& args) {
+  const std::string errPath = tempPath("err");
+  // No display: the picture must be drawn without one.
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(HALVERN_CLI) +
+                              " " + args + " 2>" + errPath;
+  CliRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = readFile(errPath);
+  std::remove(errPath.c_str());
+  return run;
+}
+
+class SimulatorProcess {
+ public:
+  explicit SimulatorProcess(const std::string& options = {}) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    m_pid = fork();
+    if (m_pid == 0) {
+      dup2(fds[1], STDOUT_FILENO);
+      close(fds[0]);
+      close(fds[1]);
+      const std::string command = std::string("exec ") + HALVERN_SIM + " " + options;
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    FILE* out = fdopen(fds[0], "r");
+    char line[256] = {};
+    if (out && fgets(line, sizeof line, out)) {
+      m_device = line;
+      while (!m_device.empty() && (m_device.back() == '\n' || m_device.back() == '\r'))
+        m_device.pop_back();
+    }
+    m_out = out;
+  }
+  ~SimulatorProcess() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGTERM);
+      int status;
+      waitpid(m_pid, &status, 0);
+    }
+    if (m_out) fclose(m_out);
+  }
+  const std::string& device() const { return m_device; }
+
+ private:
+  pid_t m_pid = -1;
+  FILE* m_out = nullptr;
+  std::string m_device;
+};
+
+TEST(ScreensCliAgainstSimulator, GetSendGetAndRender) {
+  SimulatorProcess sim;
+  ASSERT_EQ(sim.device().rfind("/dev/", 0), 0u) << sim.device();
+  const std::string port = "--port " + sim.device() + " ";
+  const std::string first = tempPath("first.scr");
+  const std::string edited = tempPath("edited.scr");
+  const std::string again = tempPath("again.scr");
+  const std::string png = tempPath("screen.png");
+
+  CliRun run = runCli(port + "get screens " + first);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("GET SCREENS...\nFINISHED GETTING SCREENS.\n"), std::string::npos);
+  std::string bytes = readFile(first);
+  ASSERT_EQ(bytes.size(), 1920u);
+  EXPECT_NE(bytes.substr(0, 240), std::string(240, ' '));
+
+  // Screen 8 gets a large "OK" and a small line.
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 4; ++c)
+      bytes[7 * 240 + r * 40 + c] = static_cast<char>(c < 2 ? 0xCF : 0xCB);
+  bytes.replace(7 * 240 + 5 * 40, 11, "END OF LIST");
+  std::ofstream(edited, std::ios::binary) << bytes;
+  run = runCli(port + "send screens " + edited);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "SEND SCREENS...\nFINISHED SENDING SCREENS.\n");
+
+  run = runCli(port + "get screens " + again);
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(readFile(again), bytes);
+
+  run = runCli("screens render " + again + " " + png + " --screen 8");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const std::string picture = readFile(png);
+  ASSERT_GT(picture.size(), 24u);
+  EXPECT_EQ(picture.substr(1, 3), "PNG");
+  // Width and height in the header, most significant byte first: 480 x 96.
+  EXPECT_EQ(static_cast<unsigned char>(picture[18]) * 256 + static_cast<unsigned char>(picture[19]),
+            480);
+  EXPECT_EQ(static_cast<unsigned char>(picture[22]) * 256 + static_cast<unsigned char>(picture[23]),
+            96);
+  for (const auto& p : {first, edited, again, png}) std::remove(p.c_str());
+}
+
+TEST(ScreensCliAgainstSimulator, FailuresAndRefusals) {
+  SimulatorProcess sim("--fault 210:nostar --fault 215:short");
+  const std::string port = "--port " + sim.device() + " ";
+  const std::string path = tempPath("failed.scr");
+
+  CliRun run = runCli(port + "get screens " + path);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("GET SCREENS FAILED."), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("warning: Cannot communicate with 40100."), std::string::npos);
+  EXPECT_FALSE(std::ifstream(path).good());
+
+  std::ofstream(path, std::ios::binary) << std::string(1920, ' ');
+  run = runCli(port + "send screens " + path);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("warning: No response from 40100"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("SEND SCREENS ERROR."), std::string::npos) << run.out;
+
+  // A short file is refused before the instrument is touched.
+  std::ofstream(path, std::ios::binary) << std::string(1000, ' ');
+  run = runCli(port + "send screens " + path);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("is not a screen file"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  std::remove(path.c_str());
+
+  for (const char* args : {"get screens", "send screens a.scr b.scr", "screens render a.scr",
+                           "screens render a.scr b.png --screen 9"})
+    EXPECT_EQ(runCli(args).status, 2) << args;
+}
+
+}  // namespace
