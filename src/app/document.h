@@ -1,5 +1,6 @@
 #pragma once
 
+#include "program/program_document.h"
 #include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 
@@ -11,6 +12,7 @@ namespace halvern {
 struct Document {
   SetupModel setup;
   ScreenBuffer screens;
+  ProgramDocument program;
 };
 
 }  // namespace halvern

@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "program/program_record.h"
 #include "program/program_store.h"
 
 namespace halvern {
+
+struct ParamDef;
 
 // One top-level line of the program tree and its parameter lines.
 struct ProgramNode {
@@ -61,6 +64,26 @@ class ProgramDocument {
 
   // Writes record k whole and the text of its parameter line j (an edit closed with OK).
   void setParameter(std::size_t k, std::size_t j, const ProgramRecord& record, std::string line);
+
+  // The definition of parameter j of the instruction at k, or null when there is no such
+  // parameter line.
+  const ParamDef* parameter(std::size_t k, std::size_t j) const;
+  // What the edit of a field parameter opens with: the value text (integer, decimal,
+  // hexadecimal), or the text with every "~" shown as the degree sign.
+  std::string parameterFieldText(std::size_t k, std::size_t j) const;
+  // An edit of a field parameter closed with OK, `typed` the field's text (Windows-1252):
+  //   integer: the decimal integer at its start (0 when none; a received value text may carry a
+  //            sign), line and value text "%0*i";
+  //   decimal: the number at its start (0 when none) as a float, line and value text as typed;
+  //   hexadecimal: read digit by digit, any character that is not a hex digit counting as 0,
+  //            kept to 16 bits, line and value text "%04X";
+  //   text: stored with every degree sign as "~", the line padded with blanks to the width.
+  // Typed text beyond the parameter's width is dropped. NotAllowed, nothing changed, for a
+  // parameter that is not of these kinds or does not exist.
+  Edit editFieldParameter(std::size_t k, std::size_t j, std::string_view typed);
+  // An edit of a list parameter closed with OK: the entry's index becomes the value; the value
+  // text is not touched. NotAllowed for an index outside the list.
+  Edit editListParameter(std::size_t k, std::size_t j, std::size_t index);
 
   // Replaces store and tree together (a received program, an opened file). False, nothing
   // changed, when they are not in step.

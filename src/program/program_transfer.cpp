@@ -259,4 +259,34 @@ bool sendUserProgram(CommandExchange& exchange, const ProgramDocument& document)
   return !ok;
 }
 
+namespace {
+
+// The individual get or send: refused on a closed link, else the transfer under the hourglass.
+ProgramCommandResult runProgramCommand(Link& link, Shell& shell, std::string_view closedText,
+                                       const auto& transfer) {
+  if (!link.isOpen()) {
+    shell.message(closedText, MessageKind::Warning, MessageButtons::Ok);
+    return ProgramCommandResult::Refused;
+  }
+  shell.setBusy(true);
+  const bool failed = transfer();
+  if (failed) shell.commError();
+  shell.setBusy(false);
+  return failed ? ProgramCommandResult::Failed : ProgramCommandResult::Done;
+}
+
+}  // namespace
+
+ProgramCommandResult rxProgramClick(Link& link, CommandExchange& exchange,
+                                    ProgramDocument& document) {
+  return runProgramCommand(link, exchange.shell(), kGetClosed,
+                           [&] { return getUserProgram(exchange, document); });
+}
+
+ProgramCommandResult txUserProgramClick(Link& link, CommandExchange& exchange,
+                                        const ProgramDocument& document) {
+  return runProgramCommand(link, exchange.shell(), kSendClosed,
+                           [&] { return sendUserProgram(exchange, document); });
+}
+
 }  // namespace halvern

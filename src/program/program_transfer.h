@@ -6,6 +6,7 @@
 namespace halvern {
 
 class CommandExchange;
+class Link;
 class ProgramDocument;
 
 // Texts of the program transfers, exactly as the message area and boxes show them.
@@ -54,5 +55,14 @@ bool getUserProgram(CommandExchange& exchange, ProgramDocument& document);
 // the program's length, then the end block without waiting for an answer. Ten errors in a row
 // (NAKs, or a second of silence each) end it. True when it failed.
 bool sendUserProgram(CommandExchange& exchange, const ProgramDocument& document);
+
+// The Commands menu's individual "Get User Program" (Shift+F12) and "Send User Program"
+// (Ctrl+F12) without the window: a closed link is refused with its warning and nothing is sent;
+// otherwise, under the hourglass, the transfer, and on failure the communication warning.
+enum class ProgramCommandResult { Done, Refused, Failed };
+ProgramCommandResult rxProgramClick(Link& link, CommandExchange& exchange,
+                                    ProgramDocument& document);
+ProgramCommandResult txUserProgramClick(Link& link, CommandExchange& exchange,
+                                        const ProgramDocument& document);
 
 }  // namespace halvern

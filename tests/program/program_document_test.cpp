@@ -147,3 +147,87 @@ TEST(ProgramDocument, MismatchesBetweenStoreAndTree) {
 
 }  // namespace
 }  // namespace halvern
+
+namespace halvern {
+namespace {
+
+constexpr std::uint16_t kAlarm = 1;
+constexpr std::uint16_t kDisplayText = 8;
+constexpr std::uint16_t kFlagSetMask = 14;
+constexpr std::uint16_t kSerialNmea = 26;
+
+TEST(ProgramDocument, FieldEditsWriteValueValueTextAndLine) {
+  const std::string degree(1, kShownDegree);
+  struct Case {
+    std::uint16_t opcode;
+    std::size_t j;
+    std::string typed;
+    std::string line;
+    std::string valueText;  // the record's value text, or its text for a text parameter
+    float value;            // the int value, or the float of a decimal
+  } cases[] = {
+      {kAlarm, 0, "7", "sloc= 007", "007", 7},
+      {kAlarm, 0, "", "sloc= 000", "000", 0},
+      {kAlarm, 0, "12345", "sloc= 123", "123", 123},  // beyond the width: dropped
+      {kAlarm, 0, "-5", "sloc= -05", "-05", -5},      // a received value text's sign
+      {kAlarm, 5, "9", "sw= 9", "9", 9},
+      {kAlarm, 1, "1.2.3", "set1= 1.2.3", "1.2.3", 1.2f},  // kept as typed
+      {kAlarm, 1, "", "set1= ", "", 0},
+      {kAlarm, 1, "-", "set1= -", "-", 0},
+      {kAlarm, 2, "-.5", "set2= -.5", "-.5", -0.5f},
+      {kAlarm, 2, "12345678", "set2= 1234567", "1234567", 1234567},
+      {kFlagSetMask, 0, "ab", "mask= 00AB", "00AB", 0xAB},
+      {kFlagSetMask, 0, "FfFf", "mask= FFFF", "FFFF", 0xFFFF},
+      {kFlagSetMask, 0, "1x2", "mask= 0102", "0102", 0x102},  // not a digit: 0
+      {kDisplayText, 3, "25" + degree + "C", "text= 25" + degree + "C" + std::string(21, ' '),
+       "25~C", 0},
+      {kSerialNmea, 1, "GPGGAX", "header= GPGGA", "GPGGA", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    ProgramDocument d;
+    d.insertInstruction(0, c.opcode);
+    ASSERT_EQ(d.editFieldParameter(0, c.j, c.typed), Edit::Done);
+    const ProgramRecord& r = d.store()[0];
+    EXPECT_EQ(d.tree()[0].children[c.j], c.line);
+    switch (d.parameter(0, c.j)->paramKind()) {
+      case ParamKind::Decimal:
+        EXPECT_EQ(r.floatValue(c.j), c.value);
+        EXPECT_EQ(r.valueText(c.j), c.valueText);
+        break;
+      case ParamKind::Text:
+        EXPECT_EQ(r.text(), c.valueText);
+        EXPECT_EQ(d.parameterFieldText(0, c.j), c.typed.substr(0, d.parameter(0, c.j)->width));
+        break;
+      default:
+        EXPECT_EQ(r.intValue(c.j), static_cast<std::int32_t>(c.value));
+        EXPECT_EQ(r.valueText(c.j), c.valueText);
+        EXPECT_EQ(d.parameterFieldText(0, c.j), c.valueText);
+    }
+    expectInStep(d);
+  }
+}
+
+TEST(ProgramDocument, ListEditsAndRefusedEdits) {
+  ProgramDocument d;
+  d.insertInstruction(0, kFlagSet);
+  ProgramRecord before = d.store()[0];
+  EXPECT_EQ(d.editListParameter(0, 1, 1), Edit::Done);
+  EXPECT_EQ(d.tree()[0].children[1], "state= ON ");
+  EXPECT_EQ(d.store()[0].intValue(1), 1);
+  EXPECT_EQ(d.store()[0].valueText(1), before.valueText(1));  // not touched
+
+  before = d.store()[0];
+  const auto tree = d.tree();
+  EXPECT_EQ(d.editListParameter(0, 1, 2), Edit::NotAllowed);     // outside the list
+  EXPECT_EQ(d.editListParameter(0, 0, 0), Edit::NotAllowed);     // an integer
+  EXPECT_EQ(d.editFieldParameter(0, 1, "1"), Edit::NotAllowed);  // a list
+  EXPECT_EQ(d.editFieldParameter(0, 2, "1"), Edit::NotAllowed);  // no such parameter
+  EXPECT_EQ(d.editFieldParameter(1, 0, "1"), Edit::NotAllowed);  // PGM END
+  EXPECT_EQ(d.parameter(1, 0), nullptr);
+  EXPECT_EQ(d.store()[0], before);
+  EXPECT_EQ(d.tree(), tree);
+}
+
+}  // namespace
+}  // namespace halvern
