@@ -1,5 +1,7 @@
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -21,13 +23,16 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: halvern [--simulate | --port DEVICE] [--screenshot FILE.png [--page NAME]]\n"
+    "               [--open-program FILE.pgm]\n"
     "\n"
     "  --simulate          run against the built-in simulated instrument\n"
     "  --port DEVICE       use this serial device instead of finding the bridge\n"
     "                      \"ZELKA 40100 USB\" by its description (also HALVERN_PORT)\n"
     "  --screenshot FILE   start, show the page, save a picture of the window, exit\n"
     "  --page NAME         the page to show: Setup, Screens, \"User Program\",\n"
-    "                      \"Get Records\", Tests, Calibration\n";
+    "                      \"Get Records\", Tests, Calibration\n"
+    "  --open-program FILE open this program file at start, as File > Open User Pgm\n"
+    "                      File... does, and expand its tree\n";
 
 // An exception that escapes a handler is shown in a box, and the program goes on.
 class HalvernApplication : public QApplication {
@@ -52,6 +57,7 @@ struct Options {
   std::string port;
   std::string screenshot;
   std::string page;
+  std::string openProgram;
 };
 
 }  // namespace
@@ -82,6 +88,8 @@ int main(int argc, char** argv) {
       if (!value(options.screenshot)) return std::fputs(kUsage, stderr), 2;
     } else if (a == "--page") {
       if (!value(options.page)) return std::fputs(kUsage, stderr), 2;
+    } else if (a == "--open-program") {
+      if (!value(options.openProgram)) return std::fputs(kUsage, stderr), 2;
     } else {
       std::fprintf(stderr, "halvern: unknown option '%s'\n%s", a.toLocal8Bit().constData(), kUsage);
       return 2;
@@ -125,6 +133,15 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<halvern::MainWindow>(std::move(context));
   if (auto* serial = dynamic_cast<halvern::SerialLink*>(link.get())) {
     serial->setOnDeviceLost([w = window.get()] { w->shell().setStatus("USB port closed"); });
+  }
+  if (!options.openProgram.empty()) {
+    // The menu command itself, its file dialog answered with the given name.
+    const QString path = QString::fromStdString(options.openProgram);
+    window->setFileChooser([path](const halvern::MainWindow::FileRequest&) { return path; });
+    if (QAction* open = window->action("OpenPgmFileClick")) open->trigger();
+    window->setFileChooser(nullptr);
+    if (auto* expand = window->findChild<QPushButton*>(QStringLiteral("ButtonExpand")))
+      expand->click();
   }
   if (page) window->showPage(*page);
   window->show();

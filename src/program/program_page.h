@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QWidget>
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace halvern {
+
+class MainWindow;
+class ProgramDocument;
+class Shell;
+
+// The User Program page: a thin view of the ProgramDocument. The tree shows the program, one
+// top-level line per instruction and one child line per parameter; every edit goes to the
+// document, and the tree follows it line by line. The parameter dialogs open beside the
+// "&Edit Parameter" button. The context menu (Cut, Copy, Paste, Delete) opens on a right click
+// only while "Enable Edit" is checked, and its shortcuts act on the tree only then too.
+class ProgramPage : public QWidget {
+ public:
+  // Runs a modal dialog and returns its result (QDialog::Accepted or Rejected). Tests answer
+  // dialogs through this instead of exec().
+  using DialogRunner = std::function<int(QDialog&)>;
+
+  // `popupMenu` holds the actions Cut1Click, Copy1Click, Paste1Click and Delete1Click.
+  ProgramPage(ProgramDocument& document, Shell& shell, QMenu* popupMenu, QWidget* parent = nullptr);
+
+  void setDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
+  // Where a parameter dialog's top-left corner goes; unset: beside the Edit Parameter button.
+  void setDialogPlacement(std::function<QPoint()> placement) { m_placement = std::move(placement); }
+
+  // Shows the document's program after it was replaced as a whole (instrument, file, new
+  // program): the tree rebuilt, nothing selected, the instruction label as at start.
+  void showProgram();
+  // Shows the document's notes after they were replaced.
+  void showNotes();
+
+  // The handlers.
+  void checkBoxEditPgmClick();
+  void buttonInsPgmClick();
+  void buttonDelPgmClick();
+  void buttonNewPgmClick();
+  void treeViewPgmChange();
+  void buttonEditPgmClick();
+  void treeViewPgmDblClick();
+  void buttonExpandClick();
+  void buttonCollapseClick();
+  void cut1Click();
+  void copy1Click();
+  void paste1Click();
+  void delete1Click();
+
+  // The controls, by their role (for the window and the tests).
+  QTreeWidget* tree() const { return m_tree; }
+  QLabel* labelInstrNum() const { return m_labelInstrNum; }
+  QComboBox* instructions() const { return m_instructions; }
+  QPushButton* editButton() const { return m_edit; }
+  QPushButton* insertButton() const { return m_insert; }
+  QPushButton* deleteButton() const { return m_delete; }
+  QPushButton* newButton() const { return m_new; }
+  QCheckBox* enableEdit() const { return m_enableEdit; }
+  QCheckBox* confirmDelete() const { return m_confirmDelete; }
+  QPushButton* expandButton() const { return m_expand; }
+  QPushButton* collapseButton() const { return m_collapse; }
+  QPlainTextEdit* notes() const { return m_notes; }
+  QMenu* popupMenu() const { return m_popupMenu; }
+
+ private:
+  struct Selection {
+    std::size_t instruction;
+    std::optional<std::size_t> parameter;
+  };
+  std::optional<Selection> selection() const;
+  bool isPgmEnd(std::size_t k) const;
+  // The tree item of instruction k, made from the document's lines.
+  QTreeWidgetItem* makeItem(std::size_t k) const;
+  void insertItem(std::size_t k);
+  void select(QTreeWidgetItem* item);
+  void setInstructionLabel(std::size_t k);
+  // Refusals of Delete, Copy and Cut: nothing selected, PGM END, a parameter.
+  bool refuse(const char* nothing, const char* pgmEnd, const char* parameter) const;
+  void deleteSelected(const char* parameterRefusal, bool mayConfirm);
+  void insertSelected(const char* fullText, bool paste);
+  void editParameter(std::size_t k, std::size_t j);
+  QPoint dialogPosition() const;
+  void notesEdited();
+  void treeContextMenu(const QPoint& at);
+
+  ProgramDocument& m_document;
+  Shell& m_shell;
+  QMenu* m_popupMenu;
+  QAction* m_paste = nullptr;
+  DialogRunner m_runDialog;
+  std::function<QPoint()> m_placement;
+
+  QTreeWidget* m_tree = nullptr;
+  QLabel* m_labelInstrNum = nullptr;
+  QComboBox* m_instructions = nullptr;
+  QPushButton* m_edit = nullptr;
+  QPushButton* m_insert = nullptr;
+  QPushButton* m_delete = nullptr;
+  QPushButton* m_new = nullptr;
+  QCheckBox* m_enableEdit = nullptr;
+  QCheckBox* m_confirmDelete = nullptr;
+  QPushButton* m_expand = nullptr;
+  QPushButton* m_collapse = nullptr;
+  QPlainTextEdit* m_notes = nullptr;
+};
+
+// Puts the User Program page into the window and gives the program's menu items their handlers:
+// Get User Program, Send User Program, Open/Save User Pgm File..., Open/Save Pgm Notes File....
+void installProgramPage(MainWindow& window);
+
+}  // namespace halvern
