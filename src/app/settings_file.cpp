@@ -9,6 +9,8 @@
 #include <sstream>
 #include <vector>
 
+#include "files/file_save.h"
+
 namespace halvern {
 
 namespace {
@@ -169,24 +171,7 @@ bool SettingsFile::write(const std::string& path, const WindowSettings& settings
   }
   const std::string text = format(settings, existing);
 
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << text;
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    return false;
-  }
-  return true;
+  return saveFileBytes(path, text, "settings file").empty();
 }
 
 }  // namespace halvern

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "files/file_save.h"
 #include "program/program_store.h"
 
 namespace halvern {
@@ -31,31 +32,7 @@ std::vector<std::string> splitLines(std::string_view text) {
 std::string systemReason() { return errno != 0 ? std::strerror(errno) : "unknown error"; }
 
 std::string saveBytes(const std::string& path, const std::string& bytes, const char* what) {
-  namespace fs = std::filesystem;
-  // Written beside the target first, so the target is either the old file or the whole new one.
-  const std::string temp = path + ".saving";
-  errno = 0;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      out.close();
-    }
-    if (!out) {
-      std::string reason = systemReason();
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      return std::string("Cannot save the ") + what + " " + path + ".\n" + reason;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return std::string("Cannot save the ") + what + " " + path + ".\n" + ec.message();
-  }
-  return {};
+  return saveFileBytes(path, bytes, what);
 }
 
 std::string loadBytes(const std::string& path, std::string& bytes, const char* what) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/file_save.h"
 #include "screens/screen_buffer.h"
 
 namespace halvern {
@@ -46,31 +47,10 @@ std::string loadScreenFile(const std::string& path, ScreenBuffer& buffer) {
 }
 
 std::string saveScreenFile(const std::string& path, const ScreenBuffer& buffer) {
-  namespace fs = std::filesystem;
-  const std::string temp = path + ".saving";
-  errno = 0;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(reinterpret_cast<const char*>(buffer.bytes().data()),
-                static_cast<std::streamsize>(buffer.bytes().size()));
-      out.close();
-    }
-    if (!out) {
-      std::string reason = systemReason();
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      return "Cannot save the screen file " + path + ".\n" + reason;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return "Cannot save the screen file " + path + ".\n" + ec.message();
-  }
-  return {};
+  const auto& bytes = buffer.bytes();
+  return saveFileBytes(path,
+                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                       "screen file");
 }
 
 }  // namespace halvern

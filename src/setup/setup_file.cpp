@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/file_save.h"
+
 namespace halvern {
 
 namespace {
@@ -100,32 +102,7 @@ std::string readSetupBytes(std::string_view bytes, SetupModel& setup, std::strin
 }
 
 std::string saveSetupFile(const std::string& path, const SetupModel& setup) {
-  namespace fs = std::filesystem;
-  const std::string bytes = writeSetupBytes(setup);
-  // Written beside the target first, so the target is either the old file or the whole new one.
-  const std::string temp = path + ".saving";
-  errno = 0;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      out.close();
-    }
-    if (!out) {
-      std::string reason = systemReason();
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      return "Cannot save the setup file " + path + ".\n" + reason;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return "Cannot save the setup file " + path + ".\n" + ec.message();
-  }
-  return {};
+  return saveFileBytes(path, writeSetupBytes(setup), "setup file");
 }
 
 std::string loadSetupFile(const std::string& path, SetupModel& setup) {

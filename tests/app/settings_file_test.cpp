@@ -47,7 +47,7 @@ TEST(SettingsFile, WritesThroughATemporaryFileAndCreatesTheFolder) {
   const std::string path = (folder / "Halvern.ini").string();
   ASSERT_TRUE(SettingsFile::write(path, {1, 2, true, 3}));
   EXPECT_EQ(SettingsFile::read(path), (WindowSettings{1, 2, true, 3}));
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  EXPECT_FALSE(std::filesystem::exists(path + ".saving"));
 
   // A folder where the file should be: the write fails and changes nothing.
   EXPECT_FALSE(SettingsFile::write(folder.string(), {}));
