@@ -9,84 +9,11 @@
 #include <sstream>
 #include <string>
 
+#include "e2e/e2e_support.h"
+
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Runs halvern-cli with `args` (shell words), capturing both streams.
-CliRun runCli(const std::string& args) {
-  const std::string errPath = ::testing::TempDir() + "cli_err_" + std::to_string(getpid());
-  const std::string command = std::string(HALVERN_CLI) + " " + args + " 2>" + errPath;
-  CliRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = readFile(errPath);
-  std::remove(errPath.c_str());
-  return run;
-}
-
-// halvern-sim in the background for the life of the fixture.
-class SimulatorProcess {
- public:
-  explicit SimulatorProcess(const std::string& options = {}) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    m_pid = fork();
-    if (m_pid == 0) {
-      dup2(fds[1], STDOUT_FILENO);
-      close(fds[0]);
-      close(fds[1]);
-      const std::string command = std::string("exec ") + HALVERN_SIM + " " + options;
-      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // Its first line is the device to open.
-    FILE* out = fdopen(fds[0], "r");
-    char line[256] = {};
-    if (out && fgets(line, sizeof line, out)) {
-      m_device = line;
-      while (!m_device.empty() && (m_device.back() == '\n' || m_device.back() == '\r'))
-        m_device.pop_back();
-    }
-    m_out = out;
-  }
-  ~SimulatorProcess() {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      int status;
-      waitpid(m_pid, &status, 0);
-    }
-    if (m_out) fclose(m_out);
-  }
-  const std::string& device() const { return m_device; }
-
- private:
-  pid_t m_pid = -1;
-  FILE* m_out = nullptr;
-  std::string m_device;
-};
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using namespace halvern::e2e;
 
 void put16(std::string& b, std::size_t at, unsigned v) {
   b[at] = static_cast<char>(v);
