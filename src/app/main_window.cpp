@@ -312,6 +312,7 @@ QString MainWindow::dialogFilter(const std::string& filter) {
 QString MainWindow::chooseFile(const FileRequest& request) {
   if (m_fileChooser) return m_fileChooser(request);
   QFileDialog dialog(this);
+  if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
   dialog.setNameFilter(dialogFilter(request.filter));
   dialog.setNameFilters(dialogFilter(request.filter).split(QStringLiteral(";;")));
   if (request.save) {

@@ -110,6 +110,7 @@ class MainWindow : public QMainWindow {
     bool save = false;
     std::string filter;
     std::string defaultSuffix;
+    std::string title = {};  // empty: the dialog's own
   };
   // Empty when the user cancelled. Tests answer through `setFileChooser`.
   QString chooseFile(const FileRequest& request);
