@@ -277,8 +277,9 @@ void ProgramPage::deleteSelected(const char* parameterRefusal, bool mayConfirm) 
   const std::size_t k = selection()->instruction;
   if (m_document.deleteInstruction(k) != ProgramDocument::Edit::Done) return;
   delete m_tree->takeTopLevelItem(static_cast<int>(k));
-  // The instruction that moved into its place is selected.
+  // The instruction that moved into its place is selected, and the label follows.
   select(m_tree->topLevelItem(static_cast<int>(k)));
+  treeViewPgmChange();
 }
 
 void ProgramPage::buttonDelPgmClick() {

@@ -1,0 +1,736 @@
+// The User Program page offscreen: the editor's refusals and moves with the tree and the store in
+// step, the dialogs' write-back, double click, the context menu gate; then the page in the window
+// with its File and Commands items against the simulated instrument.
+#include "program/program_page.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "app/main_window.h"
+#include "app/menu_table.h"
+#include "app/windows1252.h"
+#include "link/calendar.h"
+#include "program/edit_field_dialog.h"
+#include "program/edit_type_dialog.h"
+#include "program/instruction_catalogue.h"
+#include "program/program_document.h"
+#include "program/program_file.h"
+#include "sim/simulated_instrument.h"
+#include "sim/simulated_link.h"
+#include "support/recording_shell.h"
+
+namespace halvern {
+namespace {
+
+constexpr std::uint16_t kBeep = 3;
+constexpr std::uint16_t kDisplayText = 8;
+constexpr std::uint16_t kFlagSet = 13;
+constexpr std::uint16_t kFlagSetMask = 14;
+constexpr std::uint16_t kLocEqualsValue = 34;
+
+// The tree as the page shows it, in the document's terms.
+std::vector<ProgramNode> shownTree(const QTreeWidget* tree) {
+  std::vector<ProgramNode> nodes;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = tree->topLevelItem(i);
+    ProgramNode node{Windows1252::fromUnicode(item->text(0)), {}};
+    for (int j = 0; j < item->childCount(); ++j)
+      node.children.push_back(Windows1252::fromUnicode(item->child(j)->text(0)));
+    nodes.push_back(std::move(node));
+  }
+  return nodes;
+}
+
+void expectInStep(const ProgramPage& page, const ProgramDocument& document) {
+  const auto shown = shownTree(page.tree());
+  EXPECT_EQ(shown, document.tree());
+  EXPECT_EQ(ProgramDocument::mismatch(document.store(), shown), std::nullopt);
+}
+
+std::vector<std::uint16_t> opcodes(const ProgramDocument& d) {
+  std::vector<std::uint16_t> out;
+  for (std::size_t k = 0; k < d.instructionCount(); ++k) out.push_back(d.store()[k].opcode());
+  return out;
+}
+
+// The page alone, over its own document, with a shell that records boxes and beeps.
+class ProgramEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const auto& def : kProgramPopupMenu) {
+      auto* action = new QAction(QString::fromUtf8(def.caption), &menu);
+      action->setObjectName(QString::fromUtf8(def.handler));
+      action->setShortcut(QKeySequence(QString::fromUtf8(def.shortcut)));
+      action->setEnabled(std::string_view(def.handler) != "Paste1Click");
+      menu.addAction(action);
+    }
+    page = std::make_unique<ProgramPage>(document, shell, &menu);
+    page->setDialogRunner([this](QDialog& dialog) {
+      ++dialogsRun;
+      return answer ? answer(dialog) : int(QDialog::Rejected);
+    });
+    page->resize(562, 470);
+    page->show();
+    QApplication::setActiveWindow(page.get());
+  }
+  void TearDown() override {
+    menu.hide();
+    page.reset();
+  }
+
+  QAction* action(const char* name) { return menu.findChild<QAction*>(name); }
+  void enableEdit() {
+    if (!page->enableEdit()->isChecked()) page->enableEdit()->click();
+  }
+  // The program BEEP, FLAG SET, ..., PGM END through the pick list.
+  void build(std::initializer_list<std::uint16_t> program) {
+    enableEdit();
+    selectInstruction(document.instructionCount() - 1);
+    for (std::uint16_t opcode : program) {
+      page->instructions()->setCurrentIndex(opcode - 1);
+      page->insertButton()->click();
+    }
+  }
+  void selectInstruction(std::size_t k) {
+    page->tree()->setCurrentItem(page->tree()->topLevelItem(static_cast<int>(k)));
+  }
+  void selectParameter(std::size_t k, std::size_t j) {
+    page->tree()->setCurrentItem(
+        page->tree()->topLevelItem(static_cast<int>(k))->child(static_cast<int>(j)));
+  }
+  QTreeWidgetItem* item(std::size_t k) { return page->tree()->topLevelItem(static_cast<int>(k)); }
+  std::vector<std::string> boxTexts() const {
+    std::vector<std::string> out;
+    for (const auto& b : shell.boxes) out.push_back(b.text);
+    return out;
+  }
+  // A double click as the mouse gives it: a click, then the second press.
+  void doubleClick(QTreeWidgetItem* i) {
+    const QPoint at = centreOf(i);
+    QTest::mouseClick(page->tree()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(page->tree()->viewport(), Qt::LeftButton, {}, at);
+  }
+  QPoint centreOf(QTreeWidgetItem* i) {
+    page->tree()->scrollToItem(i);
+    return page->tree()->visualItemRect(i).center();
+  }
+
+  QMenu menu;
+  ProgramDocument document;
+  test::RecordingShell shell;
+  std::unique_ptr<ProgramPage> page;
+  std::function<int(QDialog&)> answer;
+  int dialogsRun = 0;
+};
+
+TEST_F(ProgramEditorTest, StartsWithPgmEndAndEditingDisabled) {
+  ASSERT_EQ(page->tree()->topLevelItemCount(), 1);
+  EXPECT_EQ(item(0)->text(0), "PGM END");
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 1");
+  EXPECT_EQ(page->instructions()->count(), 52);
+  EXPECT_EQ(page->instructions()->itemText(0), "ALARM");
+  EXPECT_EQ(page->instructions()->itemText(51), "WIND DIRECTION 0-540");
+  EXPECT_EQ(page->instructions()->maxVisibleItems(), 16);
+  EXPECT_EQ(page->insertButton()->text(), "&Insert  Instruction");
+  EXPECT_EQ(page->notes()->toPlainText(), "Add User Program Notes here...");
+  EXPECT_TRUE(page->confirmDelete()->isChecked());
+  EXPECT_FALSE(action("Paste1Click")->isEnabled());
+
+  QWidget* six[] = {page->editButton(), page->insertButton(),  page->deleteButton(),
+                    page->newButton(),  page->confirmDelete(), page->instructions()};
+  for (QWidget* w : six) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_TRUE(page->expandButton()->isEnabled());
+  EXPECT_TRUE(page->collapseButton()->isEnabled());
+  page->enableEdit()->click();
+  for (QWidget* w : six) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_TRUE(page->tree()->hasFocus());
+  page->enableEdit()->click();
+  for (QWidget* w : six) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+}
+
+TEST_F(ProgramEditorTest, RefusalsChangeNothing) {
+  build({kBeep, kFlagSet});
+  page->copy1Click();  // nothing selected yet: refused, Paste stays disabled
+  EXPECT_FALSE(action("Paste1Click")->isEnabled());
+  selectInstruction(0);
+  page->copy1Click();  // so that Paste has something to refuse
+  shell.boxes.clear();
+
+  enum class Select { Nothing, Instruction, Parameter, PgmEnd };
+  struct Case {
+    const char* handler;
+    void (ProgramPage::*run)();
+    Select select;
+    const char* box;  // nullptr: a beep
+  } cases[] = {
+      {"delete button", &ProgramPage::buttonDelPgmClick, Select::Nothing,
+       "Please select an instruction to delete."},
+      {"delete button", &ProgramPage::buttonDelPgmClick, Select::PgmEnd,
+       "PGM END cannot be deleted."},
+      {"delete button", &ProgramPage::buttonDelPgmClick, Select::Parameter,
+       "Parameters cannot be deleted.\nPlease select an instruction"},
+      {"Delete", &ProgramPage::delete1Click, Select::Nothing,
+       "Please select an instruction to delete."},
+      {"Delete", &ProgramPage::delete1Click, Select::PgmEnd, "PGM END cannot be deleted."},
+      {"Delete", &ProgramPage::delete1Click, Select::Parameter,
+       "Parameters cannot be deleted.\nPlease select an instruction."},
+      {"Copy", &ProgramPage::copy1Click, Select::Nothing, "Please select an instruction to copy."},
+      {"Copy", &ProgramPage::copy1Click, Select::PgmEnd, "PGM END cannot be copied."},
+      {"Copy", &ProgramPage::copy1Click, Select::Parameter,
+       "Parameters cannot be copied.\nPlease select an instruction."},
+      {"Cut", &ProgramPage::cut1Click, Select::Nothing, "Please select an instruction to cut."},
+      {"Cut", &ProgramPage::cut1Click, Select::PgmEnd, "PGM END cannot be cut."},
+      {"Cut", &ProgramPage::cut1Click, Select::Parameter,
+       "Parameters cannot be cut.\nPlease select an instruction."},
+      {"Edit", &ProgramPage::buttonEditPgmClick, Select::Nothing, "Please select a parameter"},
+      {"Edit", &ProgramPage::buttonEditPgmClick, Select::Instruction,
+       "Cannot edit an instruction.\nPlease select a parameter."},
+      {"Insert", &ProgramPage::buttonInsPgmClick, Select::Nothing, nullptr},
+      {"Insert", &ProgramPage::buttonInsPgmClick, Select::Parameter, nullptr},
+      {"Paste", &ProgramPage::paste1Click, Select::Nothing, nullptr},
+      {"Paste", &ProgramPage::paste1Click, Select::Parameter, nullptr},
+  };
+  const ProgramStore store = document.store();
+  const auto tree = document.tree();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.handler) + " " + std::to_string(int(c.select)));
+    shell.boxes.clear();
+    shell.beeps.clear();
+    switch (c.select) {
+      case Select::Nothing:
+        page->tree()->setCurrentItem(nullptr);
+        break;
+      case Select::Instruction:
+        selectInstruction(1);
+        break;
+      case Select::Parameter:
+        selectParameter(1, 1);
+        break;
+      case Select::PgmEnd:
+        selectInstruction(2);
+        break;
+    }
+    (page.get()->*c.run)();
+    if (c.box) {
+      EXPECT_EQ(boxTexts(), std::vector<std::string>{c.box});
+      EXPECT_EQ(shell.boxes.front().kind, MessageKind::Warning);
+      EXPECT_TRUE(shell.beeps.empty());
+    } else {
+      EXPECT_TRUE(shell.boxes.empty());
+      EXPECT_EQ(shell.beeps.size(), 1u);
+    }
+    EXPECT_EQ(document.store(), store);
+    EXPECT_EQ(document.tree(), tree);
+    expectInStep(*page, document);
+  }
+  EXPECT_EQ(dialogsRun, 0);
+}
+
+TEST_F(ProgramEditorTest, InsertAndDeleteMoveRecordsAndLines) {
+  // With PGM END selected, each new instruction goes last before it.
+  build({kBeep, kFlagSet, kLocEqualsValue});
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, kFlagSet, kLocEqualsValue, 0}));
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 004 ");
+  expectInStep(*page, document);
+  ASSERT_EQ(item(2)->childCount(), 2);
+  EXPECT_EQ(item(2)->child(1)->text(0), "val= 0.00000");
+
+  // Before the selected instruction; the selection stays on it, one place down.
+  selectInstruction(1);
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 002 ");
+  page->instructions()->setCurrentIndex(kFlagSetMask - 1);
+  page->insertButton()->click();
+  EXPECT_EQ(opcodes(document),
+            (std::vector<std::uint16_t>{kBeep, kFlagSetMask, kFlagSet, kLocEqualsValue, 0}));
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 003 ");
+  EXPECT_EQ(page->tree()->selectedItems(), QList<QTreeWidgetItem*>{item(2)});
+  EXPECT_EQ(item(1)->child(0)->text(0), "mask= 0000");
+  expectInStep(*page, document);
+
+  // A parameter selection leaves the label alone.
+  selectParameter(3, 0);
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 003 ");
+
+  // Delete instruction 1: the rest move up; the one now in its place is selected.
+  selectInstruction(0);
+  shell.answers = {MessageResult::Yes};
+  page->deleteButton()->click();
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"Delete selected instruction?"});
+  EXPECT_EQ(shell.boxes[0].kind, MessageKind::Confirmation);
+  EXPECT_EQ(shell.boxes[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(opcodes(document),
+            (std::vector<std::uint16_t>{kFlagSetMask, kFlagSet, kLocEqualsValue, 0}));
+  EXPECT_EQ(page->tree()->selectedItems(), QList<QTreeWidgetItem*>{item(0)});
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 001 ");
+  expectInStep(*page, document);
+
+  // No keeps it; without Confirm nothing is asked; the context menu never asks.
+  shell.boxes.clear();
+  shell.answers = {MessageResult::No};
+  page->deleteButton()->click();
+  EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(document.instructionCount(), 4u);
+  page->confirmDelete()->click();
+  page->deleteButton()->click();
+  EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kFlagSet, kLocEqualsValue, 0}));
+  page->confirmDelete()->click();
+  page->delete1Click();
+  EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kLocEqualsValue, 0}));
+  expectInStep(*page, document);
+}
+
+TEST_F(ProgramEditorTest, CutPasteMovesAnInstructionWithItsValues) {
+  build({kBeep, kFlagSet, kLocEqualsValue});
+  document.editListParameter(1, 1, 1);  // state= ON
+  page->showProgram();
+  selectInstruction(1);
+  page->cut1Click();
+  EXPECT_TRUE(action("Paste1Click")->isEnabled());
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, kLocEqualsValue, 0}));
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 002 ");
+  expectInStep(*page, document);
+
+  selectInstruction(0);
+  page->paste1Click();
+  page->paste1Click();  // one copy, pasted again
+  EXPECT_EQ(opcodes(document),
+            (std::vector<std::uint16_t>{kFlagSet, kFlagSet, kBeep, kLocEqualsValue, 0}));
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 003 ");
+  EXPECT_EQ(item(0)->child(1)->text(0), "state= ON ");
+  EXPECT_EQ(item(1)->child(1)->text(0), "state= ON ");
+  EXPECT_EQ(document.store()[0], document.store()[1]);
+  expectInStep(*page, document);
+
+  // Copy leaves the program as it is.
+  selectInstruction(3);
+  page->copy1Click();
+  selectInstruction(4);
+  page->paste1Click();
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kFlagSet, kFlagSet, kBeep,
+                                                           kLocEqualsValue, kLocEqualsValue, 0}));
+  EXPECT_TRUE(shell.boxes.empty());
+  expectInStep(*page, document);
+}
+
+TEST_F(ProgramEditorTest, FiveHundredTwelveInstructionsIsTheLimit) {
+  for (std::size_t k = 0; k < 510; ++k) document.insertInstruction(0, kBeep);
+  page->showProgram();
+  enableEdit();
+  selectInstruction(0);
+  page->copy1Click();
+
+  // 511 lines: one more fits, and PGM END becomes instruction 512.
+  selectInstruction(510);
+  page->insertButton()->click();
+  ASSERT_EQ(page->tree()->topLevelItemCount(), 512);
+  EXPECT_EQ(item(511)->text(0), "PGM END");
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 512 ");
+  expectInStep(*page, document);
+
+  const ProgramStore store = document.store();
+  page->insertButton()->click();
+  page->paste1Click();
+  EXPECT_EQ(boxTexts(),
+            (std::vector<std::string>{"Instruction count limited to 512.\nCannot Insert.",
+                                      "Instruction count limited to 512.\nCannot insert."}));
+  EXPECT_EQ(document.store(), store);
+  EXPECT_EQ(page->tree()->topLevelItemCount(), 512);
+}
+
+TEST_F(ProgramEditorTest, NewProgramAsksFirst) {
+  build({kBeep, kFlagSet});
+  selectInstruction(1);
+  const auto tree = document.tree();
+  shell.answers = {MessageResult::No};
+  page->newButton()->click();
+  EXPECT_EQ(boxTexts(),
+            std::vector<std::string>{"Erase all current instructions to start a new program?"});
+  EXPECT_EQ(shell.boxes[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(document.tree(), tree);
+  EXPECT_EQ(page->tree()->topLevelItemCount(), 3);
+
+  shell.answers = {MessageResult::Yes};
+  page->newButton()->click();
+  ASSERT_EQ(page->tree()->topLevelItemCount(), 1);
+  EXPECT_EQ(item(0)->text(0), "PGM END");
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 1");
+  EXPECT_TRUE(page->tree()->hasFocus());
+  EXPECT_EQ(document.store()[1].opcode(), 0);
+  EXPECT_EQ(document.store()[1].valueText(0), "01");  // other bytes stay
+  expectInStep(*page, document);
+}
+
+TEST_F(ProgramEditorTest, EveryDialogKindWritesBackOnOkOnly) {
+  build({kBeep, kDisplayText, kFlagSetMask, kLocEqualsValue});
+  const std::string degree = "\xB0";
+  struct Case {
+    std::size_t k, j;
+    const char* caption;
+    QString shownFirst;  // the field as the dialog opens, or the list's entry
+    QString keys;        // typed, or Down presses for the list
+    std::string line;
+  } cases[] = {
+      {0, 0, "Edit Integer Number", "1", "7", "num= 7"},
+      {1, 2, "Edit Integer Number", "01", "x5", "col= 05"},
+      {1, 3, "Edit Text", "", QString::fromUtf8("25\u00B0C"),
+       "text= 25" + degree + "C" + std::string(21, ' ')},
+      {2, 0, "Edit Hex Number", "0000", "ab", "mask= 00AB"},
+      {3, 1, "Edit Decimal Number", "0.00000", "1.2.3", "val= 1.2.3"},
+      {2, 1, "Edit Parameter Type", "OFF", "\x1", "state= ON "},
+      {1, 4, "Edit Parameter Type", "SMALL", "\x1", "font= BIG  "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    for (bool ok : {false, true}) {
+      const ProgramStore store = document.store();
+      const auto tree = document.tree();
+      QString caption, first;
+      answer = [&](QDialog& dialog) {
+        caption = dialog.windowTitle();
+        if (auto* field = dynamic_cast<EditFieldDialog*>(&dialog)) {
+          first = field->text();
+          for (QChar ch : c.keys) {
+            if (ch.unicode() < 0x80)
+              QTest::keyClick(field->field(), static_cast<char>(ch.unicode()));
+            else
+              QTest::sendKeyEvent(QTest::Click, field->field(), Qt::Key_unknown, QString(ch),
+                                  Qt::NoModifier);
+          }
+          if (ok) QTest::keyClick(field->field(), Qt::Key_Return);
+        } else if (auto* list = dynamic_cast<EditTypeDialog*>(&dialog)) {
+          first = list->list()->currentText();
+          for (int n = 0; n < c.keys.size(); ++n) QTest::keyClick(list->list(), Qt::Key_Down);
+          if (ok) QTest::keyClick(list->list(), Qt::Key_Return);
+        }
+        return ok ? dialog.result() : int(QDialog::Rejected);
+      };
+      selectParameter(c.k, c.j);
+      page->editButton()->click();
+      EXPECT_EQ(caption, c.caption);
+      EXPECT_EQ(first, c.shownFirst);
+      if (ok) {
+        EXPECT_EQ(Windows1252::fromUnicode(item(c.k)->child(int(c.j))->text(0)), c.line);
+        EXPECT_EQ(document.tree()[c.k].children[c.j], c.line);
+      } else {
+        EXPECT_EQ(document.store(), store);
+        EXPECT_EQ(document.tree(), tree);
+      }
+      expectInStep(*page, document);
+    }
+  }
+  EXPECT_EQ(document.store()[1].text(), "25~C");
+  EXPECT_EQ(document.store()[2].intValue(0), 0xAB);
+  EXPECT_FLOAT_EQ(document.store()[3].floatValue(1), 1.2f);
+  // The degree sign comes back as the dialog opens again.
+  QString reopened;
+  answer = [&](QDialog& dialog) {
+    reopened = static_cast<EditFieldDialog&>(dialog).text();
+    return int(QDialog::Rejected);
+  };
+  selectParameter(1, 3);
+  page->editButton()->click();
+  EXPECT_EQ(reopened, QString::fromUtf8("25\u00B0C"));
+  EXPECT_EQ(shell.beeps.size(), 2u);  // the "x" typed into the integer field, Cancel and OK
+}
+
+TEST_F(ProgramEditorTest, DoubleClickEditsOnlyWhileEditing) {
+  build({kBeep});
+  page->buttonExpandClick();
+  page->enableEdit()->click();  // off
+
+  // An instruction line: nothing (beyond folding).
+  doubleClick(item(0));
+  EXPECT_TRUE(shell.boxes.empty());
+  EXPECT_EQ(dialogsRun, 0);
+
+  page->buttonExpandClick();
+  doubleClick(item(0)->child(0));
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"Enable Edit must be checked."});
+  EXPECT_EQ(dialogsRun, 0);
+
+  page->enableEdit()->click();
+  doubleClick(item(0)->child(0));
+  EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(dialogsRun, 1);
+}
+
+TEST_F(ProgramEditorTest, ContextMenuAndItsShortcutsOnlyWhileEditing) {
+  build({kBeep});
+  page->enableEdit()->click();  // off
+  selectInstruction(0);
+  QWidget* viewport = page->tree()->viewport();
+  auto rightClick = [&] {
+    const QPoint at = centreOf(item(0));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+  };
+  rightClick();
+  EXPECT_FALSE(menu.isVisible());
+  page->tree()->setFocus();
+  QTest::keyClick(page->tree(), Qt::Key_C, Qt::ControlModifier);
+  QTest::keyClick(page->tree(), Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_FALSE(action("Paste1Click")->isEnabled());
+  EXPECT_EQ(document.instructionCount(), 2u);
+
+  page->enableEdit()->click();
+  rightClick();
+  EXPECT_TRUE(menu.isVisible());
+  menu.hide();
+  selectInstruction(0);
+  QTest::keyClick(page->tree(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(action("Paste1Click")->isEnabled());
+  QTest::keyClick(page->tree(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, kBeep, 0}));
+  QTest::keyClick(page->tree(), Qt::Key_Delete, Qt::ControlModifier);  // no confirmation
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, 0}));
+  EXPECT_TRUE(shell.boxes.empty());
+  expectInStep(*page, document);
+}
+
+TEST_F(ProgramEditorTest, NotesAreTheDocumentsLines) {
+  page->notes()->setPlainText(QString::fromUtf8("Wind \u00B0\nline two\n"));
+  EXPECT_EQ(document.notes(), (std::vector<std::string>{"Wind \xB0", "line two"}));
+  page->notes()->clear();
+  EXPECT_TRUE(document.notes().empty());
+  document.notes() = {"a", "", "b", ""};
+  page->showNotes();
+  EXPECT_EQ(document.notes(), (std::vector<std::string>{"a", "", "b", ""}));
+  page->notes()->appendPlainText(QString());  // touched: read back as the same lines plus one
+  EXPECT_EQ(document.notes(), (std::vector<std::string>{"a", "", "b", "", ""}));
+}
+
+}  // namespace
+}  // namespace halvern
+
+namespace halvern {
+namespace {
+
+// The page in the window, its menu items against the simulated instrument and real files.
+class ProgramWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::path(::testing::TempDir()) /
+             ("halvern_program_page_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    MainWindow::Context context{link,
+                                clock,
+                                calendar,
+                                (folder / "Halvern.ini").string(),
+                                false,
+                                [this](std::string_view text, MessageKind, MessageButtons buttons) {
+                                  boxes.emplace_back(text);
+                                  if (buttons == MessageButtons::Ok) return MessageResult::Ok;
+                                  return MessageResult::Yes;
+                                }};
+    window = std::make_unique<MainWindow>(std::move(context));
+    window->setFileChooser([this](const MainWindow::FileRequest& request) {
+      requests.push_back(request);
+      return chosenFile;
+    });
+    page = dynamic_cast<ProgramPage*>(window->page(MainWindow::Page::UserProgram));
+    ASSERT_NE(page, nullptr);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+  }
+  void TearDown() override {
+    window.reset();
+    std::filesystem::remove_all(folder);
+  }
+  ProgramDocument& document() { return window->document().program; }
+  void choose(const char* name) { chosenFile = QString::fromStdString((folder / name).string()); }
+  void trigger(const char* handler) { window->action(handler)->trigger(); }
+  QTreeWidgetItem* item(int k) { return page->tree()->topLevelItem(k); }
+
+  VirtualClock clock;
+  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
+  sim::SimulatedInstrument instrument{calendar, clock};
+  sim::SimulatedLink link{instrument, clock};
+  std::filesystem::path folder;
+  std::unique_ptr<MainWindow> window;
+  ProgramPage* page = nullptr;
+  std::vector<std::string> boxes;
+  std::vector<MainWindow::FileRequest> requests;
+  QString chosenFile;
+};
+
+TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
+  EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
+  EXPECT_EQ(window->programPopupMenu(), page->popupMenu());
+
+  // Built from the pick list.
+  page->enableEdit()->click();
+  page->tree()->setCurrentItem(item(0));
+  for (std::uint16_t opcode : {kBeep, kDisplayText, kFlagSetMask, kLocEqualsValue}) {
+    page->instructions()->setCurrentIndex(opcode - 1);
+    page->insertButton()->click();
+  }
+  // Edited through every kind of dialog: the runner types the keys and presses Enter.
+  struct Edit {
+    int k, j;
+    QString keys;  // Down presses for a list
+  } edits[] = {{0, 0, "9"},  {1, 3, QString::fromUtf8("T=25\u00B0C")},
+               {1, 4, "v"},  {2, 0, "beef"},
+               {3, 0, "42"}, {3, 1, "-12.5"}};
+  for (const auto& e : edits) {
+    page->setDialogRunner([&e](QDialog& dialog) {
+      if (auto* field = dynamic_cast<EditFieldDialog*>(&dialog)) {
+        for (QChar ch : e.keys)
+          QTest::sendKeyEvent(QTest::Click, field->field(), Qt::Key_unknown, QString(ch),
+                              Qt::NoModifier);
+        QTest::keyClick(field->field(), Qt::Key_Return);
+      } else if (auto* list = dynamic_cast<EditTypeDialog*>(&dialog)) {
+        QTest::keyClick(list->list(), Qt::Key_Down);
+        QTest::keyClick(list->list(), Qt::Key_Return);
+      }
+      return dialog.result();
+    });
+    page->tree()->setCurrentItem(item(e.k)->child(e.j));
+    page->editButton()->click();
+  }
+  const std::vector<ProgramNode> edited = document().tree();
+  EXPECT_EQ(edited[0].children[0], "num= 9");
+  EXPECT_EQ(edited[1].children[3],
+            "text= T=25\xB0"
+            "C" +
+                std::string(19, ' '));
+  EXPECT_EQ(edited[1].children[4], "font= BIG  ");
+  EXPECT_EQ(edited[2].children[0], "mask= BEEF");
+  EXPECT_EQ(edited[3].children[0], "loc= 042");
+  EXPECT_EQ(edited[3].children[1], "val= -12.5");
+  expectInStep(*page, document());
+  EXPECT_TRUE(boxes.empty());
+
+  // Saved and reopened: every record byte and every line.
+  const ProgramStore store = document().store();
+  choose("built.pgm");
+  trigger("SavePgmFileClick");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(requests[0].save);
+  EXPECT_EQ(requests[0].filter, "User Program Files (*.pgm)|*.pgm|All Files (*.*)|*.*");
+  EXPECT_EQ(requests[0].defaultSuffix, "pgm");
+  page->newButton()->click();
+  EXPECT_EQ(boxes,
+            std::vector<std::string>{"Erase all current instructions to start a new program?"});
+  EXPECT_EQ(page->tree()->topLevelItemCount(), 1);
+  trigger("OpenPgmFileClick");
+  EXPECT_FALSE(requests.back().save);
+  EXPECT_EQ(document().store(), store);
+  EXPECT_EQ(document().tree(), edited);
+  expectInStep(*page, document());
+
+  // Sent to the instrument, the window's program erased, and read back.
+  trigger("TxUserProgramClick");
+  EXPECT_EQ(instrument.programMemory().program().size(), 5u);
+  page->newButton()->click();
+  trigger("RxProgramClick");
+  EXPECT_EQ(boxes.size(), 2u);  // only the two New Program questions
+  std::vector<ProgramNode> received = edited;
+  received[1].children[3] =
+      "text= T=25\xB0"
+      "C";  // a received text is not padded
+  EXPECT_EQ(document().tree(), received);
+  expectInStep(*page, document());
+  EXPECT_EQ(document().store()[1].text(), "T=25~C");
+  EXPECT_EQ(document().store()[2].intValue(0), 0xBEEF);
+  EXPECT_EQ(document().store()[3].floatValue(1), -12.5f);
+  EXPECT_EQ(window->focusWidget(), page->tree());
+  EXPECT_EQ(window->messageArea()->toPlainText().toStdString(),
+            "SEND USER PROGRAM...\nFINISHED SENDING USER PROGRAM.\nGET USER PROGRAM...\n"
+            "FIRST HEADER...\nLAST HEADER...\nFINISHED GETTING USER PROGRAM.");
+  EXPECT_TRUE(window->action("RxProgramClick")->isEnabled());
+  EXPECT_TRUE(window->action("TxUserProgramClick")->isEnabled());
+}
+
+TEST_F(ProgramWindowTest, ClosedLinkAndFailedTransfers) {
+  const auto tree = document().tree();
+  window->showPage(MainWindow::Page::Setup);
+  link.close();
+  trigger("RxProgramClick");
+  trigger("TxUserProgramClick");
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Cannot Get User Program.\nUSB port is closed.",
+                                             "Cannot Send User Program.\nUSB port is closed."}));
+  EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
+  EXPECT_TRUE(window->messageArea()->toPlainText().isEmpty());
+
+  link.open();
+  boxes.clear();
+  instrument.faults().set(115, {sim::FaultKind::Silence, -1, "", -1});
+  trigger("RxProgramClick");
+  EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Too many errors.\nGet 40100 User Program failed.",
+                                             std::string(kCommErrorText)}));
+  EXPECT_EQ(document().tree(), tree);
+  EXPECT_EQ(page->tree()->topLevelItemCount(), 1);
+}
+
+TEST_F(ProgramWindowTest, FileErrorsChangeNothingAndNotesRoundTrip) {
+  page->enableEdit()->click();
+  page->tree()->setCurrentItem(item(0));
+  page->insertButton()->click();
+  const auto tree = document().tree();
+  const ProgramStore store = document().store();
+
+  // A file too short to hold a program, and a file whose text part skips a level.
+  std::ofstream(folder / "short.pgm", std::ios::binary) << std::string(100, '\0');
+  std::string skipped = writeProgramBytes(ProgramDocument{});
+  skipped.insert(skipped.size() - 9, "BEEP\r\n\t\tnum= 1\r\n");
+  std::ofstream(folder / "skipped.pgm", std::ios::binary) << skipped;
+  for (const char* name : {"short.pgm", "skipped.pgm", "missing.pgm"}) {
+    SCOPED_TRACE(name);
+    boxes.clear();
+    choose(name);
+    trigger("OpenPgmFileClick");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(document().tree(), tree);
+    EXPECT_EQ(document().store(), store);
+    expectInStep(*page, document());
+  }
+  boxes.clear();
+  chosenFile = QString::fromStdString((folder / "no such folder" / "a.pgm").string());
+  trigger("SavePgmFileClick");
+  EXPECT_EQ(boxes.size(), 1u);
+
+  // Notes: saved under the name as typed, read back into the field.
+  boxes.clear();
+  choose("notes");
+  trigger("SavePgmNotesFile1Click");
+  EXPECT_EQ(requests.back().filter, "");
+  EXPECT_EQ(requests.back().defaultSuffix, "");
+  std::ifstream in(folder / "notes", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+            "Add User Program Notes here...\r\n");
+  page->notes()->setPlainText(QStringLiteral("changed"));
+  trigger("OpenPgmNotesFile1Click");
+  EXPECT_EQ(requests.back().filter, "Pgm Notes (*.nts)|*.nts|All Files (*.*)|*.*");
+  EXPECT_EQ(page->notes()->toPlainText(), "Add User Program Notes here...");
+  EXPECT_EQ(document().notes(), std::vector<std::string>{"Add User Program Notes here..."});
+  EXPECT_TRUE(boxes.empty());
+
+  // A cancelled dialog does nothing.
+  chosenFile.clear();
+  trigger("OpenPgmFileClick");
+  trigger("OpenPgmNotesFile1Click");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(document().tree(), tree);
+}
+
+}  // namespace
+}  // namespace halvern
