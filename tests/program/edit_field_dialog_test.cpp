@@ -1,5 +1,4 @@
-// The one-field parameter dialogs: captions, key rules with their beeps, width limits, and how
-// they close.
+// The one-field parameter dialogs: key rules with their beeps, width limits, and how they close.
 #include "program/edit_field_dialog.h"
 
 #include <gtest/gtest.h>
@@ -84,24 +83,6 @@ TEST(EditFieldDialog, OpensWithTheWholeTextSelected) {
   QTest::keyClicks(dialog.field(), "2");  // replaces it
   EXPECT_EQ(dialog.text(), "2");
   EXPECT_EQ(dialog.field()->maxLength(), 7);
-}
-
-TEST(EditFieldDialog, CaptionsHintAndSize) {
-  test::RecordingShell shell;
-  const std::pair<Kind, const char*> captions[] = {{Kind::Integer, "Edit Integer Number"},
-                                                   {Kind::Decimal, "Edit Decimal Number"},
-                                                   {Kind::Hex, "Edit Hex Number"},
-                                                   {Kind::Text, "Edit Text"}};
-  for (const auto& [kind, caption] : captions) {
-    EditFieldDialog dialog(kind, shell);
-    EXPECT_EQ(dialog.windowTitle(), caption);
-    EXPECT_EQ(dialog.size(), QSize(221, 98));
-    EXPECT_EQ(dialog.okButton()->text(), "&Ok");
-    EXPECT_EQ(dialog.cancelButton()->text(), "&Cancel");
-    EXPECT_EQ(dialog.field()->toolTip().isEmpty(), kind != Kind::Text);
-  }
-  EditFieldDialog text(Kind::Text, shell);
-  EXPECT_EQ(text.field()->toolTip(), "Use '\\\" character to denote end of string.");
 }
 
 TEST(EditFieldDialog, EnterAndOkAcceptEveryOtherCloseCancels) {
