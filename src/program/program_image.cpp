@@ -25,7 +25,9 @@ void writeBig16(std::uint8_t* p, std::uint16_t v) {
 }
 
 // The decimal number at the start of a value text, as the C library's atof reads it (leading
-// blanks, a sign); 0 when there is none. Independent of the locale.
+// blanks, a sign); 0 when there is none. Independent of the locale. A number beyond the float's
+// range is kept finite: too large reads as the largest float, too small (a negative exponent)
+// as 0, both with their sign.
 float readDecimal(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
@@ -33,7 +35,14 @@ float readDecimal(std::string_view text) {
   float value = 0;
   auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
-    return (i < text.size() && text[i] == '-') ? -3.4028235e38f : 3.4028235e38f;
+    const bool negative = i < text.size() && text[i] == '-';
+    const std::string_view number(text.data() + i,
+                                  static_cast<std::size_t>(result.ptr - text.data()) - i);
+    const std::size_t e = number.find_first_of("eE");
+    if (e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-') {
+      return negative ? -0.0f : 0.0f;
+    }
+    return negative ? -3.4028235e38f : 3.4028235e38f;
   }
   return result.ec == std::errc{} ? value : 0.0f;
 }

@@ -131,7 +131,14 @@ TEST_F(ImageTest, ConversionReadsThroughTheOrderTable) {
   putInstruction(*image, 1, 509, text);
   putInstruction(*image, 2, 7, mask);
   putInstruction(*image, 3, 0, val);
-  putInstruction(*image, 4, 300, slot(0));
+  // Beyond the float's range both ways: too small reads as 0, too large stays finite.
+  std::string tiny = slot(34);
+  tiny.replace(18, 5, "1e-50");
+  std::string huge = slot(34);
+  huge.replace(18, 5, "-1e39");
+  putInstruction(*image, 4, 40, tiny);
+  putInstruction(*image, 5, 41, huge);
+  putInstruction(*image, 6, 300, slot(0));
   auto got = ProgramImage::convert(*image);
   ASSERT_EQ(got.error, "");
   const std::vector<ProgramNode> expected{
@@ -141,6 +148,8 @@ TEST_F(ImageTest, ConversionReadsThroughTheOrderTable) {
         "C abc\xB0"}},
       {"FLAG SET MASK", {"mask= AB12", "state= ON "}},
       {"LOC = VALUE", {"loc= -12", "val= -1.5e1"}},
+      {"LOC = VALUE", {"loc= ", "val= 1e-50"}},
+      {"LOC = VALUE", {"loc= ", "val= -1e39"}},
       {"PGM END", {}},
   };
   EXPECT_EQ(got.tree, expected);
@@ -150,9 +159,11 @@ TEST_F(ImageTest, ConversionReadsThroughTheOrderTable) {
   EXPECT_EQ(got.store[2].intValue(1), 1);
   EXPECT_EQ(got.store[3].intValue(0), -12);
   EXPECT_EQ(got.store[3].floatValue(1), -15.0f);
+  EXPECT_EQ(got.store[4].floatValue(1), 0.0f);
+  EXPECT_EQ(got.store[5].floatValue(1), -3.4028235e38f);
   // Records start from zero bytes: nothing of the slots' other bytes comes along.
   EXPECT_EQ(got.store[0].bytes()[100], 0);
-  EXPECT_EQ(got.store[5], ProgramRecord{});
+  EXPECT_EQ(got.store[7], ProgramRecord{});
   EXPECT_EQ(ProgramDocument::mismatch(got.store, got.tree), std::nullopt);
 }
 
