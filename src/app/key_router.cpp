@@ -57,7 +57,8 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
   // Ctrl with a key types a control character, whatever text the platform attaches to it.
   const auto mods = key->modifiers();
   const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
-  if (control || c < 32 || c == 127) {
+  // Below 32 is a control character; 127 and up are typed, the editor judging the code.
+  if (control || c < 32) {
     if (m_beep) m_beep();
     return true;
   }

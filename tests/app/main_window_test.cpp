@@ -304,11 +304,13 @@ TEST(KeyRouter, RoutesKeysOnlyWhileEditingOnTheScreensPage) {
   QTest::keyClick(&field, Qt::Key_Home);
   QTest::keyClicks(&field, "x ");
   QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);  // a control character: beep
+  // 127 is no control character: the editor gets it and judges it.
+  QTest::sendKeyEvent(QTest::Click, &field, Qt::Key_unknown, QString(QChar(0x7F)), Qt::NoModifier);
   QTest::keyClick(&field, Qt::Key_Return);
   QTest::keyClick(&field, Qt::Key_F5);  // function keys pass on
   using K = ScreenKeyTarget::Key;
   EXPECT_EQ(editor.keys, (std::vector<K>{K::Left, K::Delete, K::Backspace, K::Home}));
-  EXPECT_EQ(editor.typed, (std::vector<std::uint8_t>{'x', ' '}));
+  EXPECT_EQ(editor.typed, (std::vector<std::uint8_t>{'x', ' ', 0x7F}));
   EXPECT_EQ(beeps, 2);
   EXPECT_EQ(field.text(), "ab");
 
