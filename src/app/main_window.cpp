@@ -313,6 +313,7 @@ QString MainWindow::chooseFile(const FileRequest& request) {
   if (m_fileChooser) return m_fileChooser(request);
   QFileDialog dialog(this);
   if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
+  if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
   dialog.setNameFilter(dialogFilter(request.filter));
   dialog.setNameFilters(dialogFilter(request.filter).split(QStringLiteral(";;")));
   if (request.save) {

@@ -110,7 +110,8 @@ class MainWindow : public QMainWindow {
     bool save = false;
     std::string filter;
     std::string defaultSuffix;
-    std::string title = {};  // empty: the dialog's own
+    std::string title = {};        // empty: the dialog's own
+    std::string initialName = {};  // the file name field at first ("*.scr")
   };
   // Empty when the user cancelled. Tests answer through `setFileChooser`.
   QString chooseFile(const FileRequest& request);

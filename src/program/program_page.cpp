@@ -434,12 +434,13 @@ void installProgramPage(MainWindow& window) {
     const QString path = window.chooseFile({true, {}, {}});
     if (!path.isEmpty()) warn(saveNotesFile(path.toStdString(), document));
   });
-  window.setHandler("OpenPgmNotesFile1Click",
-                    [&window, &document, page, warn, notesFilter, notesSuffix] {
-                      const QString path = window.chooseFile({false, notesFilter, notesSuffix});
-                      if (path.isEmpty()) return;
-                      if (!warn(loadNotesFile(path.toStdString(), document))) page->showNotes();
-                    });
+  window.setHandler(
+      "OpenPgmNotesFile1Click", [&window, &document, page, warn, notesFilter, notesSuffix] {
+        const QString path = window.chooseFile(
+            {false, notesFilter, notesSuffix, {}, std::string(program_file::kNotesInitialName)});
+        if (path.isEmpty()) return;
+        if (!warn(loadNotesFile(path.toStdString(), document))) page->showNotes();
+      });
 }
 
 }  // namespace halvern

@@ -16,6 +16,7 @@ inline constexpr std::string_view kSaveTitle = "Save Screen File";
 inline constexpr std::string_view kOpenTitle = "Open Screen File";
 inline constexpr std::string_view kDialogFilter = "Screen Files (*.scr)|*.scr|All Files (*.*)|*.*";
 inline constexpr std::string_view kDefaultExtension = "scr";
+inline constexpr std::string_view kInitialName = "*.scr";
 
 }  // namespace screen_file
 

@@ -265,14 +265,16 @@ void installScreensPage(MainWindow& window) {
   const std::string suffix(screen_file::kDefaultExtension);
   window.setHandler("SaveScreenFileClick", [&window, filter, suffix] {
     const QString path =
-        window.chooseFile({true, filter, suffix, std::string(screen_file::kSaveTitle)});
+        window.chooseFile({true, filter, suffix, std::string(screen_file::kSaveTitle),
+                           std::string(screen_file::kInitialName)});
     if (path.isEmpty()) return;
     const std::string problem = saveScreenFile(path.toStdString(), window.document().screens);
     if (!problem.empty()) window.shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
   });
   window.setHandler("OpenScreenFileClick", [&window, page, filter, suffix] {
     const QString path =
-        window.chooseFile({false, filter, suffix, std::string(screen_file::kOpenTitle)});
+        window.chooseFile({false, filter, suffix, std::string(screen_file::kOpenTitle),
+                           std::string(screen_file::kInitialName)});
     if (path.isEmpty()) return;
     const std::string problem = loadScreenFile(path.toStdString(), window.document().screens);
     if (!problem.empty()) {
