@@ -34,6 +34,7 @@
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
+#include "support_qt/window_fixture.h"
 
 namespace halvern {
 namespace {
@@ -507,51 +508,18 @@ namespace halvern {
 namespace {
 
 // The page in the window, its menu items against the simulated instrument and real files.
-class ProgramWindowTest : public ::testing::Test {
+class ProgramWindowTest : public test::WindowFixture {
  protected:
   void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) /
-             ("halvern_program_page_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    MainWindow::Context context{link,
-                                clock,
-                                calendar,
-                                (folder / "Halvern.ini").string(),
-                                false,
-                                [this](std::string_view text, MessageKind, MessageButtons buttons) {
-                                  boxes.emplace_back(text);
-                                  if (buttons == MessageButtons::Ok) return MessageResult::Ok;
-                                  return MessageResult::Yes;
-                                }};
-    window = std::make_unique<MainWindow>(std::move(context));
-    window->setFileChooser([this](const MainWindow::FileRequest& request) {
-      requests.push_back(request);
-      return chosenFile;
-    });
+    WindowFixture::SetUp();
     page = dynamic_cast<ProgramPage*>(window->page(MainWindow::Page::UserProgram));
     ASSERT_NE(page, nullptr);
-    window->show();
-    QApplication::setActiveWindow(window.get());
-  }
-  void TearDown() override {
-    window.reset();
-    std::filesystem::remove_all(folder);
   }
   ProgramDocument& document() { return window->document().program; }
-  void choose(const char* name) { chosenFile = QString::fromStdString((folder / name).string()); }
   void trigger(const char* handler) { window->action(handler)->trigger(); }
   QTreeWidgetItem* item(int k) { return page->tree()->topLevelItem(k); }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  std::filesystem::path folder;
-  std::unique_ptr<MainWindow> window;
   ProgramPage* page = nullptr;
-  std::vector<std::string> boxes;
-  std::vector<MainWindow::FileRequest> requests;
-  QString chosenFile;
 };
 
 TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {

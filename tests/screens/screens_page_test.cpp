@@ -22,36 +22,18 @@
 #include "screens/screen_number_widget.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support_qt/window_fixture.h"
 
 namespace halvern {
 namespace {
 
-class ScreensPageTest : public ::testing::Test {
+class ScreensPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) /
-             ("halvern_screens_page_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    MainWindow::Context context{link,
-                                clock,
-                                calendar,
-                                (folder / "Halvern.ini").string(),
-                                false,
-                                [this](std::string_view text, MessageKind, MessageButtons) {
-                                  boxes.emplace_back(text);
-                                  return MessageResult::Ok;
-                                }};
-    window = std::make_unique<MainWindow>(std::move(context));
-    window->setFileChooser([this](const MainWindow::FileRequest&) { return chosenFile; });
+    WindowFixture::SetUp();
     page = dynamic_cast<ScreensPage*>(window->page(MainWindow::Page::Screens));
     ASSERT_NE(page, nullptr);
-    window->show();
-    QApplication::setActiveWindow(window.get());
     window->showPage(MainWindow::Page::Screens);
-  }
-  void TearDown() override {
-    window.reset();
-    std::filesystem::remove_all(folder);
   }
 
   ScreenBuffer& screens() { return window->document().screens; }
@@ -65,14 +47,6 @@ class ScreensPageTest : public ::testing::Test {
   }
   std::string bufferBytes() { return {screens().bytes().begin(), screens().bytes().end()}; }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 10, 0, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  std::filesystem::path folder;
-  std::vector<std::string> boxes;
-  QString chosenFile;
-  std::unique_ptr<MainWindow> window;
   ScreensPage* page = nullptr;
 };
 

@@ -22,40 +22,17 @@
 #include "setup/spin_edit_widget.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support_qt/window_fixture.h"
 
 namespace halvern {
 namespace {
 
-struct Box {
-  std::string text;
-  MessageKind kind;
-};
-
-class SetupPageTest : public ::testing::Test {
+class SetupPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) /
-             ("halvern_setup_page_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    MainWindow::Context context{link,
-                                clock,
-                                calendar,
-                                (folder / "Halvern.ini").string(),
-                                false,
-                                [this](std::string_view text, MessageKind kind, MessageButtons) {
-                                  boxes.push_back({std::string(text), kind});
-                                  return MessageResult::Ok;
-                                }};
-    window = std::make_unique<MainWindow>(std::move(context));
-    window->setFileChooser([this](const MainWindow::FileRequest&) { return chosenFile; });
+    WindowFixture::SetUp();
     page = dynamic_cast<SetupPage*>(window->page(MainWindow::Page::Setup));
     ASSERT_NE(page, nullptr);
-    window->show();
-    QApplication::setActiveWindow(window.get());
-  }
-  void TearDown() override {
-    window.reset();
-    std::filesystem::remove_all(folder);
   }
   SetupModel& model() { return window->document().setup; }
   void type(QWidget* w, const QString& keys) {
@@ -63,15 +40,7 @@ class SetupPageTest : public ::testing::Test {
     QTest::keyClicks(w, keys);
   }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  std::filesystem::path folder;
-  std::unique_ptr<MainWindow> window;
   SetupPage* page = nullptr;
-  std::vector<Box> boxes;
-  QString chosenFile;
 };
 
 TEST_F(SetupPageTest, FieldsPerRecordEnablesRowsAsItIsTyped) {
@@ -183,14 +152,14 @@ TEST_F(SetupPageTest, ClosedLinkIsRefusedAndFailuresWarn) {
   link.close();
   window->action("RxSetupClick")->trigger();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Cannot Get Setup.\nUSB port is closed.");
+  EXPECT_EQ(boxes[0], "Cannot Get Setup.\nUSB port is closed.");
   EXPECT_NE(window->currentPage(), MainWindow::Page::Setup);
 
   link.open();
   instrument.faults().set(225, {sim::FaultKind::Silence, -1, ""});
   window->action("RxSetupClick")->trigger();
   ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[1].text, std::string(kCommErrorText));
+  EXPECT_EQ(boxes[1], std::string(kCommErrorText));
   EXPECT_NE(window->messageArea()->toPlainText().indexOf("CANNOT GET COM1 INFO"), -1);
 }
 
@@ -213,7 +182,7 @@ TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
   chosenFile = QString::fromStdString((folder / "short.set").string());
   window->action("OpenSetupFileClick")->trigger();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].kind, MessageKind::Warning);
+  EXPECT_EQ(boxKinds[0], MessageKind::Warning);
   EXPECT_EQ(model().interval(), 17);
 
   // Cancelled dialogs do nothing.
