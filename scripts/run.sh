@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs Halvern.
 #  - With a display: the window, against the instrument when its bridge is attached (or
 #    HALVERN_PORT names a device), otherwise against the simulated instrument.
-#  - Without a display: a short demo of halvern-cli against the simulated instrument.
+#  - Without a display: a short demo of halvern-cli against the simulated instrument (the
+#    setup, the screens and the program read into files, a screen drawn to a PNG).
 # Extra arguments go to the program started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,5 +29,14 @@ echo "No display: a demo of halvern-cli against the simulated instrument." >&2
 if [ $# -gt 0 ]; then
   exec "$bin/halvern-cli" --simulate "$@"
 fi
-"$bin/halvern-cli" --simulate line CMD225 --read 5
-exec "$bin/halvern-cli" --simulate demo
+cli="$bin/halvern-cli"
+out=$(mktemp -d)
+set -x
+"$cli" --simulate line CMD225 --read 5
+"$cli" --simulate get setup "$out/demo.set"
+"$cli" --simulate get screens "$out/demo.scr"
+"$cli" screens render "$out/demo.scr" "$out/screen1.png" --screen 1
+"$cli" --simulate get program "$out/demo.pgm"
+"$cli" program show "$out/demo.pgm"
+{ set +x; } 2>/dev/null
+echo "The demo's files are in $out" >&2

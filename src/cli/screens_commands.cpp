@@ -40,7 +40,7 @@ int commandGetScreens(CliApp& app, const std::vector<std::string>& args) {
     std::fprintf(app.err(), "error: %s\n", problem.c_str());
     return kExitUsage;
   }
-  std::fprintf(app.out(), "screens written to %s\n", args[0].c_str());
+  std::fprintf(app.err(), "screens written to %s\n", args[0].c_str());
   return kExitOk;
 }
 
