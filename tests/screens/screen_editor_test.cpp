@@ -19,6 +19,7 @@ namespace {
 
 using Font = ScreenEditor::WriteFont;
 using Cells = std::map<std::pair<int, int>, std::uint8_t>;
+const Cells kBlank;
 const std::vector<BeepKind> kNone;
 const std::vector<BeepKind> kBeep = {BeepKind::Default};
 const std::vector<BeepKind> kExclamation = {BeepKind::Exclamation};
@@ -45,28 +46,14 @@ struct Case {
   std::vector<BeepKind> sounds;
 };
 
-void press(ScreenEditor& e, char key) {
-  switch (key) {
-    case 'U':
-      return e.cursorUp();
-    case 'D':
-      return e.cursorDown();
-    case 'L':
-      return e.cursorLeft();
-    case 'R':
-      return e.cursorRight();
-    case 'H':
-      return e.cursorHome();
-    case 'E':
-      return e.cursorEnd();
-    case 'X':
-      return e.deleteChar();
-    case 'B':
-      return e.backspaceChar();
-  }
-}
+// The editing keys by letter: Up, Down, Left, Right, Home, End, delete (X), Backspace.
 std::function<void(ScreenEditor&)> key(char k) {
-  return [k](ScreenEditor& e) { press(e, k); };
+  static const std::map<char, void (ScreenEditor::*)()> keys = {
+      {'U', &ScreenEditor::cursorUp},   {'D', &ScreenEditor::cursorDown},
+      {'L', &ScreenEditor::cursorLeft}, {'R', &ScreenEditor::cursorRight},
+      {'H', &ScreenEditor::cursorHome}, {'E', &ScreenEditor::cursorEnd},
+      {'X', &ScreenEditor::deleteChar}, {'B', &ScreenEditor::backspaceChar}};
+  return [run = keys.at(k)](ScreenEditor& e) { (e.*run)(); };
 }
 std::function<void(ScreenEditor&)> type(std::uint8_t code) {
   return [code](ScreenEditor& e) { e.typeChar(code); };
@@ -75,33 +62,16 @@ std::function<void(ScreenEditor&)> type(std::uint8_t code) {
 const std::vector<Case>& cases() {
   static const std::vector<Case> all = {
       // Edges of small cells.
-      {"up at row 0", {}, 0, 5, Font::Small, key('U'), {}, 0, 5, "", kBeep},
-      {"down at row 5", {}, 5, 5, Font::Small, key('D'), {}, 5, 5, "", kBeep},
-      {"left at column 0",
-       {},
-       2,
-       0,
-       Font::Small,
-       key('L'),
-       {},
-       2,
-       0,
-       "Row 3  Column 01 Small",
-       kBeep},
-      {"right at column 39",
-       {},
-       2,
-       39,
-       Font::Small,
-       key('R'),
-       {},
-       2,
-       39,
-       "Row 3  Column 40 Small",
-       kBeep},
-      {"small moves", {}, 2, 7, Font::Small, key('U'), {}, 1, 7, "Row 2  Column 08 Small", kNone},
-      {"home", {}, 3, 17, Font::Small, key('H'), {}, 3, 0, "Row 4  Column 01 Small", kNone},
-      {"end", {}, 3, 17, Font::Small, key('E'), {}, 3, 39, "Row 4  Column 40 Small", kNone},
+      {"up at row 0", kBlank, 0, 5, Font::Small, key('U'), kBlank, 0, 5, "", kBeep},
+      {"down at row 5", kBlank, 5, 5, Font::Small, key('D'), kBlank, 5, 5, "", kBeep},
+      {"left at column 0", kBlank, 2, 0, Font::Small, key('L'), kBlank, 2, 0,
+       "Row 3  Column 01 Small", kBeep},
+      {"right at column 39", kBlank, 2, 39, Font::Small, key('R'), kBlank, 2, 39,
+       "Row 3  Column 40 Small", kBeep},
+      {"small moves", kBlank, 2, 7, Font::Small, key('U'), kBlank, 1, 7, "Row 2  Column 08 Small",
+       kNone},
+      {"home", kBlank, 3, 17, Font::Small, key('H'), kBlank, 3, 0, "Row 4  Column 01 Small", kNone},
+      {"end", kBlank, 3, 17, Font::Small, key('E'), kBlank, 3, 39, "Row 4  Column 40 Small", kNone},
       {"end onto a large character", large(2, 38, 0xC2), 3, 1, Font::Small, key('E'),
        large(2, 38, 0xC2), 3, 38, "Row 2  Column 20 Large", kNone},
       // Large blocks, moved by the block.
@@ -122,111 +92,40 @@ const std::vector<Case>& cases() {
       {"right from the last block", large(0, 38, 0xC1), 0, 38, Font::Small, key('R'),
        large(0, 38, 0xC1), 0, 38, "Row 1  Column 20 Large", kBeep},
       // Typing.
-      {"large A at the top left",
-       {},
-       0,
-       0,
-       Font::Large,
-       type('A'),
-       large(0, 0, 0xC1),
-       0,
-       2,
-       "Row 1  Column 03 Small",
-       kNone},
-      {"large at column 38",
-       {},
-       0,
-       38,
-       Font::Large,
-       type('A'),
-       large(0, 38, 0xC1),
-       0,
-       38,
-       "Row 1  Column 20 Large",
-       kBeep},
-      {"large at column 39",
-       {},
-       1,
-       39,
-       Font::Large,
-       type('A'),
-       large(0, 38, 0xC1),
-       1,
-       38,
-       "Row 1  Column 20 Large",
-       kBeep},
+      {"large A at the top left", kBlank, 0, 0, Font::Large, type('A'), large(0, 0, 0xC1), 0, 2,
+       "Row 1  Column 03 Small", kNone},
+      {"large at column 38", kBlank, 0, 38, Font::Large, type('A'), large(0, 38, 0xC1), 0, 38,
+       "Row 1  Column 20 Large", kBeep},
+      {"large at column 39", kBlank, 1, 39, Font::Large, type('A'), large(0, 38, 0xC1), 1, 38,
+       "Row 1  Column 20 Large", kBeep},
       {"large over small characters", Cells{{{2, 2}, 'x'}, {{3, 3}, 'y'}, {{2, 4}, 'z'}}, 3, 3,
        Font::Large, type('7'), large(2, 2, 0xB7) + Cells{{{2, 4}, 'z'}}, 3, 4,
        "Row 4  Column 05 Small", kNone},
       {"small B on a large A's lower right cell", large(0, 0, 0xC1), 1, 1, Font::Small, type('B'),
        Cells{{{1, 1}, 'B'}}, 1, 2, "Row 2  Column 03 Small", kNone},
-      {"small at column 39",
-       {},
-       4,
-       39,
-       Font::Small,
-       type('q'),
-       Cells{{{4, 39}, 'q'}},
-       4,
-       39,
-       "Row 5  Column 40 Small",
-       kBeep},
-      {"degree sign stored as the display's",
-       {},
-       0,
-       0,
-       Font::Small,
-       type(0xB0),
-       Cells{{{0, 0}, 0x7E}},
-       0,
-       1,
-       "Row 1  Column 02 Small",
-       kNone},
-      {"large degree sign",
-       {},
-       0,
-       0,
-       Font::Large,
-       type(0xB0),
-       large(0, 0, 0xFE),
-       0,
-       2,
-       "Row 1  Column 03 Small",
-       kNone},
-      {"tilde is the degree sign too",
-       {},
-       0,
-       0,
-       Font::Small,
-       type('~'),
-       Cells{{{0, 0}, 0x7E}},
-       0,
-       1,
-       "Row 1  Column 02 Small",
-       kNone},
+      {"small at column 39", kBlank, 4, 39, Font::Small, type('q'), Cells{{{4, 39}, 'q'}}, 4, 39,
+       "Row 5  Column 40 Small", kBeep},
+      {"degree sign stored as the display's", kBlank, 0, 0, Font::Small, type(0xB0),
+       Cells{{{0, 0}, 0x7E}}, 0, 1, "Row 1  Column 02 Small", kNone},
+      {"large degree sign", kBlank, 0, 0, Font::Large, type(0xB0), large(0, 0, 0xFE), 0, 2,
+       "Row 1  Column 03 Small", kNone},
+      {"tilde is the degree sign too", kBlank, 0, 0, Font::Small, type('~'), Cells{{{0, 0}, 0x7E}},
+       0, 1, "Row 1  Column 02 Small", kNone},
       {"bar refused", Cells{{{0, 3}, 'k'}}, 0, 3, Font::Small, type('|'), Cells{{{0, 3}, 'k'}}, 0,
        3, "", kExclamation},
-      {"brace refused", {}, 0, 3, Font::Large, type('{'), {}, 0, 3, "", kExclamation},
-      {"0x7F refused", {}, 0, 3, Font::Small, type(0x7F), {}, 0, 3, "", kExclamation},
-      {"e acute refused", {}, 0, 3, Font::Small, type(0xE9), {}, 0, 3, "", kExclamation},
-      {"control code refused", {}, 0, 3, Font::Small, type(0x07), {}, 0, 3, "", kExclamation},
+      {"brace refused", kBlank, 0, 3, Font::Large, type('{'), kBlank, 0, 3, "", kExclamation},
+      {"0x7F refused", kBlank, 0, 3, Font::Small, type(0x7F), kBlank, 0, 3, "", kExclamation},
+      {"e acute refused", kBlank, 0, 3, Font::Small, type(0xE9), kBlank, 0, 3, "", kExclamation},
+      {"control code refused", kBlank, 0, 3, Font::Small, type(0x07), kBlank, 0, 3, "",
+       kExclamation},
       // Erasing.
-      {"delete small", Cells{{{2, 9}, 'k'}}, 2, 9, Font::Small, key('X'), {}, 2, 9, "", kNone},
+      {"delete small", Cells{{{2, 9}, 'k'}}, 2, 9, Font::Small, key('X'), kBlank, 2, 9, "", kNone},
       {"delete large keeps a blank block", large(2, 8, 0xC1), 3, 9, Font::Small, key('X'),
        large(2, 8, 0xA0), 3, 9, "", kNone},
       {"backspace blanks under the cursor", Cells{{{2, 8}, 'a'}, {{2, 9}, 'b'}}, 2, 9, Font::Small,
        key('B'), Cells{{{2, 8}, 'a'}}, 2, 8, "Row 3  Column 09 Small", kNone},
-      {"backspace at column 0",
-       Cells{{{2, 0}, 'a'}},
-       2,
-       0,
-       Font::Small,
-       key('B'),
-       {},
-       2,
-       0,
-       "Row 3  Column 01 Small",
-       kBeep},
+      {"backspace at column 0", Cells{{{2, 0}, 'a'}}, 2, 0, Font::Small, key('B'), kBlank, 2, 0,
+       "Row 3  Column 01 Small", kBeep},
       {"backspace on a large character", large(0, 2, 0xC1), 0, 3, Font::Small, key('B'),
        large(0, 2, 0xA0), 0, 0, "Row 1  Column 01 Small", kNone},
   };
