@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -42,15 +43,34 @@ std::string formatsReply(const std::string& first) {
   return reply;
 }
 
+// The progress positions of a get: 0, steps [from, to) of kGetProgress, then 0 again.
+std::vector<int> getProgress(int from, int to) {
+  std::vector<int> progress = {0};
+  progress.insert(progress.end(), kGetProgress.begin() + from, kGetProgress.begin() + to);
+  progress.push_back(0);
+  return progress;
+}
+
+std::size_t sends(const Lines& received, const std::string& line) {
+  return std::count(received.begin(), received.end(), line);
+}
+
+// A fresh instrument with one fault, its link open, for one row of a failure table.
+struct FaultedBench {
+  FaultedBench(const Calendar& calendar, int code, const Fault& f) : instrument{calendar, clock} {
+    instrument.faults().set(code, f);
+    EXPECT_TRUE(link.open());
+  }
+  VirtualClock clock;
+  sim::SimulatedInstrument instrument;
+  sim::SimulatedLink link{instrument, clock};
+  test::RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
+};
+
 class SetupTransfer : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(link.open()); }
-
-  std::size_t count(const std::string& line) const {
-    std::size_t n = 0;
-    for (const auto& l : instrument.linesReceived()) n += l == line;
-    return n;
-  }
 
   VirtualClock clock;
   FixedCalendar calendar{DateTime{2013, 12, 31, 23, 59, 30}};
@@ -71,10 +91,7 @@ TEST_F(SetupTransfer, GetReadsEveryItemInOrderAndMovesTheProgressByTwelfths) {
   EXPECT_FALSE(getUserSettings(exchange, setup, shell));
   EXPECT_EQ(instrument.linesReceived(), kGetLinesPcTime);
   EXPECT_EQ(shell.lines, (Lines{"GET SETUP...", "FINISHED GETTING SETUP."}));
-  std::vector<int> progress = {0};
-  progress.insert(progress.end(), kGetProgress.begin() + 2, kGetProgress.end());
-  progress.push_back(0);
-  EXPECT_EQ(shell.progress, progress);
+  EXPECT_EQ(shell.progress, getProgress(2, 12));
   EXPECT_EQ(shell.progressMax, 100);
   EXPECT_GT(notified, 0);
 
@@ -101,10 +118,7 @@ TEST_F(SetupTransfer, GetWithTheInstrumentsTimeReadsDateAndTimeFirst) {
   Lines expected = {"CMD275", "CMD285"};
   expected.insert(expected.end(), kGetLinesPcTime.begin(), kGetLinesPcTime.end());
   EXPECT_EQ(instrument.linesReceived(), expected);
-  std::vector<int> progress = {0};
-  progress.insert(progress.end(), kGetProgress.begin(), kGetProgress.end());
-  progress.push_back(0);
-  EXPECT_EQ(shell.progress, progress);
+  EXPECT_EQ(shell.progress, getProgress(0, 12));
   EXPECT_EQ(setup.dateText(), "12-31-2013");
   EXPECT_EQ(setup.timeText(), "23:59:30");
 }
@@ -114,100 +128,51 @@ TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
     const char* name;
     int code;
     Fault fault;
-    Lines itemLines;  // between the start line and "GET SETUP FAILED."
-    std::string line;
-    std::size_t sends;
-    int progressSteps;  // positions set before the failure (date and time read too)
+    const char* itemLine;  // between the start line and "GET SETUP FAILED.", if any
+    std::size_t sends;     // of the failing item's line, CMD<code>
+    int progressSteps;     // positions set before the failure (date and time read too)
   } cases[] = {
-      {"date absent", 275, fault(FaultKind::Silence), {"CANNOT GET DATE"}, "CMD275", 10, 0},
-      {"month 13", 275, fault(FaultKind::WrongValue), {}, "CMD275", 1, 0},
-      {"hour 24", 285, fault(FaultKind::WrongValue), {}, "CMD285", 1, 1},
-      {"COM1 short", 225, fault(FaultKind::Short), {"CANNOT GET COM1 INFO"}, "CMD225", 10, 2},
-      {"COM1 57 six times",
-       225,
-       fault(FaultKind::WrongValue, 6, "  57\r"),
-       {"CANNOT GET COM1 BAUD RATE. WRONG INDEX."},
-       "CMD225",
-       6,
-       2},
-      {"COM2 wrong",
-       235,
-       fault(FaultKind::WrongValue),
-       {"CANNOT GET COM2 BAUD RATE. WRONG INDEX."},
-       "CMD235",
-       6,
-       3},
-      {"COM2 absent", 235, fault(FaultKind::Silence), {"CANNOT GET COM2 INFO"}, "CMD235", 10, 3},
-      {"stop on error -1", 245, fault(FaultKind::WrongValue), {}, "CMD245", 1, 4},
-      {"stop on error short",
-       245,
-       fault(FaultKind::Short),
-       {"CANNOT GET STOP-ON-ERR"},
-       "CMD245",
-       10,
-       4},
-      {"keypad lock", 265, fault(FaultKind::Short), {"CANNOT GET KEYLOCK"}, "CMD265", 10, 5},
-      {"interval", 255, fault(FaultKind::Silence), {"CANNOT GET INTERVAL"}, "CMD255", 10, 6},
-      {"fields 99", 315, fault(FaultKind::WrongValue), {}, "CMD315", 1, 7},
-      {"fields", 315, fault(FaultKind::Short), {"CANNOT GET FIELDS PER RECORD"}, "CMD315", 10, 7},
-      {"formats 799 bytes",
-       325,
-       fault(FaultKind::Short),
-       {"CANNOT GET RECORD FORMATS. BYTES READ: 799"},
-       "CMD325",
-       5,
-       8},
-      {"formats absent",
-       325,
-       fault(FaultKind::Silence),
-       {"CANNOT GET RECORD FORMATS. BYTES READ: 0"},
-       "CMD325",
-       5,
-       8},
-      {"formats type 3", 325, fault(FaultKind::WrongValue), {}, "CMD325", 1, 8},
-      {"auto scroll", 331, fault(FaultKind::Short), {"CANNOT GET AUTO SCROLL"}, "CMD331", 10, 9},
-      {"scroll pause",
-       333,
-       fault(FaultKind::Short),
-       {"CANNOT GET AUTO SCROLL PAUSE"},
-       "CMD333",
-       10,
-       10},
-      {"scroll end",
-       335,
-       fault(FaultKind::Short),
-       {"CANNOT GET AUTO SCROLL END"},
-       "CMD335",
-       10,
-       11},
-      {"scroll end 99", 335, fault(FaultKind::WrongValue), {}, "CMD335", 1, 11},
+      {"date absent", 275, fault(FaultKind::Silence), "CANNOT GET DATE", 10, 0},
+      {"month 13", 275, fault(FaultKind::WrongValue), nullptr, 1, 0},
+      {"hour 24", 285, fault(FaultKind::WrongValue), nullptr, 1, 1},
+      {"COM1 short", 225, fault(FaultKind::Short), "CANNOT GET COM1 INFO", 10, 2},
+      {"COM1 57 six times", 225, fault(FaultKind::WrongValue, 6, "  57\r"),
+       "CANNOT GET COM1 BAUD RATE. WRONG INDEX.", 6, 2},
+      {"COM2 wrong", 235, fault(FaultKind::WrongValue), "CANNOT GET COM2 BAUD RATE. WRONG INDEX.",
+       6, 3},
+      {"COM2 absent", 235, fault(FaultKind::Silence), "CANNOT GET COM2 INFO", 10, 3},
+      {"stop on error -1", 245, fault(FaultKind::WrongValue), nullptr, 1, 4},
+      {"stop on error short", 245, fault(FaultKind::Short), "CANNOT GET STOP-ON-ERR", 10, 4},
+      {"keypad lock", 265, fault(FaultKind::Short), "CANNOT GET KEYLOCK", 10, 5},
+      {"interval", 255, fault(FaultKind::Silence), "CANNOT GET INTERVAL", 10, 6},
+      {"fields 99", 315, fault(FaultKind::WrongValue), nullptr, 1, 7},
+      {"fields", 315, fault(FaultKind::Short), "CANNOT GET FIELDS PER RECORD", 10, 7},
+      {"formats 799 bytes", 325, fault(FaultKind::Short),
+       "CANNOT GET RECORD FORMATS. BYTES READ: 799", 5, 8},
+      {"formats absent", 325, fault(FaultKind::Silence), "CANNOT GET RECORD FORMATS. BYTES READ: 0",
+       5, 8},
+      {"formats type 3", 325, fault(FaultKind::WrongValue), nullptr, 1, 8},
+      {"auto scroll", 331, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL", 10, 9},
+      {"scroll pause", 333, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL PAUSE", 10, 10},
+      {"scroll end", 335, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL END", 10, 11},
+      {"scroll end 99", 335, fault(FaultKind::WrongValue), nullptr, 1, 11},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    VirtualClock caseClock;
-    sim::SimulatedInstrument inst{calendar, caseClock};
-    sim::SimulatedLink caseLink{inst, caseClock};
-    ASSERT_TRUE(caseLink.open());
-    test::RecordingShell caseShell;
-    CommandExchange caseExchange{caseLink, caseClock, caseShell};
-    inst.faults().set(c.code, c.fault);
+    FaultedBench bench(calendar, c.code, c.fault);
     SetupModel model;
     model.setUsePcTime(false);
 
-    EXPECT_TRUE(getUserSettings(caseExchange, model, caseShell));
+    EXPECT_TRUE(getUserSettings(bench.exchange, model, bench.shell));
     Lines expected = {"GET SETUP..."};
-    expected.insert(expected.end(), c.itemLines.begin(), c.itemLines.end());
+    if (c.itemLine) expected.push_back(c.itemLine);
     expected.push_back("GET SETUP FAILED.");
-    EXPECT_EQ(caseShell.lines, expected);
-    std::size_t sends = 0;
-    for (const auto& l : inst.linesReceived()) sends += l == c.line;
-    EXPECT_EQ(sends, c.sends);
+    EXPECT_EQ(bench.shell.lines, expected);
+    const std::string line = "CMD" + std::to_string(c.code);
+    EXPECT_EQ(sends(bench.instrument.linesReceived(), line), c.sends);
     // Nothing after the failing item was asked.
-    EXPECT_EQ(inst.linesReceived().back(), c.line);
-    std::vector<int> progress = {0};
-    progress.insert(progress.end(), kGetProgress.begin(), kGetProgress.begin() + c.progressSteps);
-    progress.push_back(0);
-    EXPECT_EQ(caseShell.progress, progress);
+    EXPECT_EQ(bench.instrument.linesReceived().back(), line);
+    EXPECT_EQ(bench.shell.progress, getProgress(0, c.progressSteps));
   }
 }
 
@@ -226,7 +191,7 @@ TEST_F(SetupTransfer, BaudRepliesMapToTypeAndIndex) {
   // Five wrong codes are tried past; the sixth reply is good.
   instrument.faults().set(225, fault(FaultKind::WrongValue, 5, "  57\r"));
   EXPECT_FALSE(getCom1Settings(exchange, setup, shell));
-  EXPECT_EQ(count("CMD225"), 5u + 6u);
+  EXPECT_EQ(sends(instrument.linesReceived(), "CMD225"), 5u + 6u);
   EXPECT_TRUE(shell.lines.empty());
 }
 
@@ -359,25 +324,17 @@ TEST_F(SetupTransfer, SendFailuresStopTheSequence) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    VirtualClock caseClock;
-    sim::SimulatedInstrument inst{calendar, caseClock};
-    sim::SimulatedLink caseLink{inst, caseClock};
-    ASSERT_TRUE(caseLink.open());
-    test::RecordingShell caseShell;
-    CommandExchange caseExchange{caseLink, caseClock, caseShell};
-    inst.faults().set(c.code, c.fault);
+    FaultedBench bench(calendar, c.code, c.fault);
     SetupModel model;
     model.setUsePcTime(false);
     ASSERT_TRUE(model.setDateText("12-31-2013"));
 
-    EXPECT_EQ(sendUserSettings(caseExchange, model, caseShell, calendar), c.fails);
-    EXPECT_EQ(caseShell.lines.back(),
+    EXPECT_EQ(sendUserSettings(bench.exchange, model, bench.shell, calendar), c.fails);
+    EXPECT_EQ(bench.shell.lines.back(),
               c.fails ? "SEND SETTINGS FAILED." : "FINISHED SENDING SETTINGS.");
-    EXPECT_EQ(inst.linesReceived().back(), c.last);
-    std::size_t sends = 0;
-    for (const auto& l : inst.linesReceived()) sends += l == c.counted;
-    EXPECT_EQ(sends, c.sends);
-    EXPECT_EQ(caseShell.beeps.size(), c.beeps);
+    EXPECT_EQ(bench.instrument.linesReceived().back(), c.last);
+    EXPECT_EQ(sends(bench.instrument.linesReceived(), c.counted), c.sends);
+    EXPECT_EQ(bench.shell.beeps.size(), c.beeps);
   }
 }
 
