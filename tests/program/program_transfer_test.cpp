@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 
 #include "link/command_exchange.h"
 #include "link/crc32_mpeg2.h"
@@ -162,7 +163,8 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
     for (int i = 0; i < n; ++i) lines.insert(lines.end(), {"FIRST HEADER...", "CRC COMPARE ERR."});
     return lines;
   };
-  const Lines tail{"GET USER PROGRAM FAILED.", "TOO MANY ERRORS.", "GET USER PROGRAM FAILED."};
+  const Lines done{"LAST HEADER...", "FINISHED GETTING USER PROGRAM."};
+  const Lines gaveUp{"TOO MANY ERRORS.", "GET USER PROGRAM FAILED."};
   struct Case {
     std::string fault;
     bool failed;
@@ -170,37 +172,24 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
     std::size_t naks;
     std::size_t beeps;
   } cases[] = {
-      {"115:corrupt:3:5", false,
-       concat({start,
-               repeat("CRC COMPARE ERR.", 3),
-               {"LAST HEADER...", "FINISHED GETTING USER PROGRAM."}}),
-       3, 3},
+      {"115:corrupt:3:5", false, concat({start, repeat("CRC COMPARE ERR.", 3), done}), 3, 3},
       // Nine bad copies in a row are still recovered; the tenth error would end it.
       {"115:corrupt:9:0", false,
-       concat({{"GET USER PROGRAM..."},
-               firstHeaderErrors(9),
-               {"FIRST HEADER...", "LAST HEADER...", "FINISHED GETTING USER PROGRAM."}}),
-       9, 9},
+       concat({{"GET USER PROGRAM..."}, firstHeaderErrors(9), {"FIRST HEADER..."}, done}), 9, 9},
       {"115:corrupt:10:65", true,
-       concat({start, repeat("CRC COMPARE ERR.", 10), {"TOO MANY CRC ERRORS."}, tail}), 10, 10},
-      {"115:silence:9:7", false,
-       concat({start, {"LAST HEADER...", "FINISHED GETTING USER PROGRAM."}}), 9, 0},
-      {"115:silence:10:7", true, concat({start, {"TOO MANY ERRORS.", "GET USER PROGRAM FAILED."}}),
-       10, 0},
-      {"115:badend:2", false,
        concat({start,
-               repeat("CRC COMPARE END ERR.", 2),
-               {"LAST HEADER...", "FINISHED GETTING USER PROGRAM."}}),
-       2, 0},
-      {"115:badend", true,
-       concat({start,
-               repeat("CRC COMPARE END ERR.", 10),
-               {"TOO MANY ERRORS.", "GET USER PROGRAM FAILED."}}),
-       10, 0},
-      {"115:dies::30", true, concat({start, {"TOO MANY ERRORS.", "GET USER PROGRAM FAILED."}}), 10,
-       0},
+               repeat("CRC COMPARE ERR.", 10),
+               {"TOO MANY CRC ERRORS.", "GET USER PROGRAM FAILED."},
+               gaveUp}),
+       10, 10},
+      {"115:silence:9:7", false, concat({start, done}), 9, 0},
+      {"115:silence:10:7", true, concat({start, gaveUp}), 10, 0},
+      {"115:badend:2", false, concat({start, repeat("CRC COMPARE END ERR.", 2), done}), 2, 0},
+      {"115:badend", true, concat({start, repeat("CRC COMPARE END ERR.", 10), gaveUp}), 10, 0},
+      {"115:dies::30", true, concat({start, gaveUp}), 10, 0},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
     instrument.faults().clearAll();
     ASSERT_FALSE(instrument.linkDead()) << "the dies case comes last";
     // A failed transfer may leave a reply on its way: the line goes quiet before the next.
@@ -212,19 +201,19 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
     link.writes.clear();
     ProgramDocument d = sampleProgram();
     const auto before = d.tree();
-    EXPECT_EQ(getUserProgram(exchange, d), c.failed) << c.fault;
-    EXPECT_EQ(shell.lines, c.lines) << c.fault;
-    EXPECT_EQ(link.count(kNak), c.naks) << c.fault;
-    EXPECT_EQ(shell.beeps.size(), c.beeps) << c.fault;
+    EXPECT_EQ(getUserProgram(exchange, d), c.failed);
+    EXPECT_EQ(shell.lines, c.lines);
+    EXPECT_EQ(link.count(kNak), c.naks);
+    EXPECT_EQ(shell.beeps.size(), c.beeps);
     if (c.failed) {
-      EXPECT_EQ(d.tree(), before) << c.fault;
-      ASSERT_EQ(shell.boxes.size(), 1u) << c.fault;
+      EXPECT_EQ(d.tree(), before);
+      ASSERT_EQ(shell.boxes.size(), 1u);
       EXPECT_EQ(shell.boxes[0].text, "Too many errors.\nGet 40100 User Program failed.");
     } else {
-      EXPECT_EQ(d.tree().size(), 4u) << c.fault;
-      EXPECT_TRUE(shell.boxes.empty()) << c.fault;
+      EXPECT_EQ(d.tree().size(), 4u);
+      EXPECT_TRUE(shell.boxes.empty());
     }
-    EXPECT_EQ(shell.clockTimer.back(), true) << c.fault;
+    EXPECT_EQ(shell.clockTimer.back(), true);
   }
 }
 
@@ -259,36 +248,31 @@ TEST_F(ProgramTransferTest, UploadFaultsAndRecoveries) {
       {"110:nakstorm:9", true, 9, 10},
       {"110:nakstorm", true, 9, 10},
       {"110:silence::20", true, 21, 11},
+      // The NAK for block 0, then ten seconds of silence.
+      {"110:dies::3", true, 4, 11},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
     instrument.faults().clearAll();
+    ASSERT_FALSE(instrument.linkDead()) << "the dies case comes last";
     if (!c.fault.empty()) addFault(c.fault);
     shell.lines.clear();
     shell.beeps.clear();
     link.writes.clear();
     const int uploads = instrument.programMemory().uploads();
     const auto start = clock.now();
-    EXPECT_EQ(sendUserProgram(exchange, sampleProgram()), c.failed) << c.fault;
-    EXPECT_EQ(link.blocksWritten(), c.blocks) << c.fault;
-    EXPECT_EQ(shell.beeps.size(), c.beeps) << c.fault;
-    EXPECT_EQ(instrument.programMemory().uploads(), uploads + (c.failed ? 0 : 1)) << c.fault;
+    EXPECT_EQ(sendUserProgram(exchange, sampleProgram()), c.failed);
+    EXPECT_EQ(link.blocksWritten(), c.blocks);
+    EXPECT_EQ(shell.beeps.size(), c.beeps);
+    EXPECT_EQ(instrument.programMemory().uploads(), uploads + (c.failed ? 0 : 1));
     EXPECT_EQ(shell.lines.back(),
-              c.failed ? "SEND USER PROGRAM FAILED." : "FINISHED SENDING USER PROGRAM.")
-        << c.fault;
+              c.failed ? "SEND USER PROGRAM FAILED." : "FINISHED SENDING USER PROGRAM.");
     if (c.fault == "110:silence::20") {
       // Ten seconds of silence, one error a second.
       EXPECT_GE(clock.now() - start, 10s);
       EXPECT_LT(clock.now() - start, 11s);
     }
   }
-}
-
-TEST_F(ProgramTransferTest, UploadToAnInstrumentThatDies) {
-  addFault("110:dies::3");
-  EXPECT_TRUE(sendUserProgram(exchange, sampleProgram()));
-  EXPECT_EQ(shell.lines.back(), "SEND USER PROGRAM FAILED.");
-  EXPECT_EQ(instrument.programMemory().uploads(), 0);
-  EXPECT_EQ(shell.beeps.size(), 11u);  // the NAK for block 0, then ten seconds of silence
 }
 
 // The instrument's image is refused when it cannot be read as a program; store and tree stay.
@@ -358,12 +342,9 @@ TEST_F(ScriptedTransferTest, AckBeforeAnyNakSkipsBlockZero) {
   // Block 65 holds the last 1024 bytes of the order table: all unused.
   const std::string last = out.substr(7 + 64 * wire::kProgramBlockSize, wire::kProgramBlockSize);
   EXPECT_EQ(last.substr(2, 1024), std::string(1024, '\xFF'));
-  EXPECT_EQ(shell.progress, (std::vector<int>{[] {
-              std::vector<int> p;
-              for (int i = 1; i < 66; ++i) p.push_back(i);
-              p.push_back(0);
-              return p;
-            }()}));
+  std::vector<int> progress(66, 0);  // blocks 1 to 65, then 0
+  std::iota(progress.begin(), progress.end() - 1, 1);
+  EXPECT_EQ(shell.progress, progress);
   EXPECT_TRUE(shell.beeps.empty());
 }
 
