@@ -70,6 +70,21 @@ std::vector<std::uint16_t> opcodes(const ProgramDocument& d) {
   return out;
 }
 
+// Types `keys` into an edit dialog's field, or presses Down once per key in a list dialog; then
+// Enter if `ok`. The dialog's answer.
+int typeAndAnswer(QDialog& dialog, const QString& keys, bool ok) {
+  if (auto* field = dynamic_cast<EditFieldDialog*>(&dialog)) {
+    for (QChar ch : keys)
+      QTest::sendKeyEvent(QTest::Click, field->field(), Qt::Key_unknown, QString(ch),
+                          Qt::NoModifier);
+    if (ok) QTest::keyClick(field->field(), Qt::Key_Return);
+  } else if (auto* list = dynamic_cast<EditTypeDialog*>(&dialog)) {
+    for (int n = 0; n < keys.size(); ++n) QTest::keyClick(list->list(), Qt::Key_Down);
+    if (ok) QTest::keyClick(list->list(), Qt::Key_Return);
+  }
+  return ok ? dialog.result() : int(QDialog::Rejected);
+}
+
 // The page alone, over its own document, with a shell that records boxes and beeps.
 class ProgramEditorTest : public ::testing::Test {
  protected:
@@ -380,6 +395,9 @@ TEST_F(ProgramEditorTest, EveryDialogKindWritesBackOnOkOnly) {
       {3, 1, "Edit Decimal Number", "0.00000", "1.2.3", "val= 1.2.3"},
       {2, 1, "Edit Parameter Type", "OFF", "\x1", "state= ON "},
       {1, 4, "Edit Parameter Type", "SMALL", "\x1", "font= BIG  "},
+      // The degree sign comes back as the dialog opens again.
+      {1, 3, "Edit Text", QString::fromUtf8("25\u00B0C"), "",
+       "text= 25" + degree + "C" + std::string(21, ' ')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
@@ -389,22 +407,10 @@ TEST_F(ProgramEditorTest, EveryDialogKindWritesBackOnOkOnly) {
       QString caption, first;
       answer = [&](QDialog& dialog) {
         caption = dialog.windowTitle();
-        if (auto* field = dynamic_cast<EditFieldDialog*>(&dialog)) {
-          first = field->text();
-          for (QChar ch : c.keys) {
-            if (ch.unicode() < 0x80)
-              QTest::keyClick(field->field(), static_cast<char>(ch.unicode()));
-            else
-              QTest::sendKeyEvent(QTest::Click, field->field(), Qt::Key_unknown, QString(ch),
-                                  Qt::NoModifier);
-          }
-          if (ok) QTest::keyClick(field->field(), Qt::Key_Return);
-        } else if (auto* list = dynamic_cast<EditTypeDialog*>(&dialog)) {
+        if (auto* field = dynamic_cast<EditFieldDialog*>(&dialog)) first = field->text();
+        if (auto* list = dynamic_cast<EditTypeDialog*>(&dialog))
           first = list->list()->currentText();
-          for (int n = 0; n < c.keys.size(); ++n) QTest::keyClick(list->list(), Qt::Key_Down);
-          if (ok) QTest::keyClick(list->list(), Qt::Key_Return);
-        }
-        return ok ? dialog.result() : int(QDialog::Rejected);
+        return typeAndAnswer(dialog, c.keys, ok);
       };
       selectParameter(c.k, c.j);
       page->editButton()->click();
@@ -423,15 +429,6 @@ TEST_F(ProgramEditorTest, EveryDialogKindWritesBackOnOkOnly) {
   EXPECT_EQ(document.store()[1].text(), "25~C");
   EXPECT_EQ(document.store()[2].intValue(0), 0xAB);
   EXPECT_FLOAT_EQ(document.store()[3].floatValue(1), 1.2f);
-  // The degree sign comes back as the dialog opens again.
-  QString reopened;
-  answer = [&](QDialog& dialog) {
-    reopened = static_cast<EditFieldDialog&>(dialog).text();
-    return int(QDialog::Rejected);
-  };
-  selectParameter(1, 3);
-  page->editButton()->click();
-  EXPECT_EQ(reopened, QString::fromUtf8("25\u00B0C"));
   EXPECT_EQ(shell.beeps.size(), 2u);  // the "x" typed into the integer field, Cancel and OK
 }
 
@@ -534,38 +531,24 @@ TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
     page->insertButton()->click();
   }
   // Edited through every kind of dialog: the runner types the keys and presses Enter.
+  const std::string text = "text= T=25\xB0" + std::string("C");
   struct Edit {
     int k, j;
     QString keys;  // Down presses for a list
-  } edits[] = {{0, 0, "9"},  {1, 3, QString::fromUtf8("T=25\u00B0C")},
-               {1, 4, "v"},  {2, 0, "beef"},
-               {3, 0, "42"}, {3, 1, "-12.5"}};
+    std::string line;
+  } edits[] = {{0, 0, "9", "num= 9"},
+               {1, 3, QString::fromUtf8("T=25\u00B0C"), text + std::string(19, ' ')},
+               {1, 4, "v", "font= BIG  "},
+               {2, 0, "beef", "mask= BEEF"},
+               {3, 0, "42", "loc= 042"},
+               {3, 1, "-12.5", "val= -12.5"}};
   for (const auto& e : edits) {
-    page->setDialogRunner([&e](QDialog& dialog) {
-      if (auto* field = dynamic_cast<EditFieldDialog*>(&dialog)) {
-        for (QChar ch : e.keys)
-          QTest::sendKeyEvent(QTest::Click, field->field(), Qt::Key_unknown, QString(ch),
-                              Qt::NoModifier);
-        QTest::keyClick(field->field(), Qt::Key_Return);
-      } else if (auto* list = dynamic_cast<EditTypeDialog*>(&dialog)) {
-        QTest::keyClick(list->list(), Qt::Key_Down);
-        QTest::keyClick(list->list(), Qt::Key_Return);
-      }
-      return dialog.result();
-    });
+    page->setDialogRunner([&e](QDialog& dialog) { return typeAndAnswer(dialog, e.keys, true); });
     page->tree()->setCurrentItem(item(e.k)->child(e.j));
     page->editButton()->click();
+    EXPECT_EQ(document().tree()[e.k].children[e.j], e.line);
   }
   const std::vector<ProgramNode> edited = document().tree();
-  EXPECT_EQ(edited[0].children[0], "num= 9");
-  EXPECT_EQ(edited[1].children[3],
-            "text= T=25\xB0"
-            "C" +
-                std::string(19, ' '));
-  EXPECT_EQ(edited[1].children[4], "font= BIG  ");
-  EXPECT_EQ(edited[2].children[0], "mask= BEEF");
-  EXPECT_EQ(edited[3].children[0], "loc= 042");
-  EXPECT_EQ(edited[3].children[1], "val= -12.5");
   expectInStep(*page, document());
   EXPECT_TRUE(boxes.empty());
 
@@ -594,9 +577,7 @@ TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
   trigger("RxProgramClick");
   EXPECT_EQ(boxes.size(), 2u);  // only the two New Program questions
   std::vector<ProgramNode> received = edited;
-  received[1].children[3] =
-      "text= T=25\xB0"
-      "C";  // a received text is not padded
+  received[1].children[3] = text;  // a received text is not padded
   EXPECT_EQ(document().tree(), received);
   expectInStep(*page, document());
   EXPECT_EQ(document().store()[1].text(), "T=25~C");
