@@ -214,26 +214,17 @@ TEST_F(ProgramEditorTest, RefusalsChangeNothing) {
       {"Paste", &ProgramPage::paste1Click, Select::Nothing, nullptr},
       {"Paste", &ProgramPage::paste1Click, Select::Parameter, nullptr},
   };
+  // Each Select made, in the enum's order.
+  const std::function<void()> select[] = {
+      [&] { page->tree()->setCurrentItem(nullptr); }, [&] { selectInstruction(1); },
+      [&] { selectParameter(1, 1); }, [&] { selectInstruction(2); }};
   const ProgramStore store = document.store();
   const auto tree = document.tree();
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.handler) + " " + std::to_string(int(c.select)));
     shell.boxes.clear();
     shell.beeps.clear();
-    switch (c.select) {
-      case Select::Nothing:
-        page->tree()->setCurrentItem(nullptr);
-        break;
-      case Select::Instruction:
-        selectInstruction(1);
-        break;
-      case Select::Parameter:
-        selectParameter(1, 1);
-        break;
-      case Select::PgmEnd:
-        selectInstruction(2);
-        break;
-    }
+    select[int(c.select)]();
     (page.get()->*c.run)();
     if (c.box) {
       EXPECT_EQ(boxTexts(), std::vector<std::string>{c.box});
