@@ -5,29 +5,17 @@
 
 #include "link/crc32_mpeg2.h"
 #include "sim/simulated_instrument.h"
+#include "support/instrument_bench.h"
 
 namespace halvern::sim {
 namespace {
 
 using namespace std::chrono_literals;
 
-class ProgramMemoryTest : public ::testing::Test {
+class ProgramMemoryTest : public test::InstrumentBench {
  protected:
-  void send(std::string_view bytes) {
-    for (char c : bytes) {
-      clock.advance(wire::kByteTime);
-      instrument.receive(static_cast<std::uint8_t>(c), clock.now());
-    }
-  }
-  std::string drain() {
-    clock.advance(100ms);
-    std::string out;
-    std::uint8_t buffer[2048];
-    while (std::size_t n = instrument.takeOutput(clock.now(), buffer, sizeof buffer)) {
-      out.append(reinterpret_cast<char*>(buffer), n);
-    }
-    return out;
-  }
+  ProgramMemoryTest() : InstrumentBench(DateTime{2026, 3, 1, 12, 0, 0}) {}
+
   static std::string block(std::size_t n, const ProgramMemory::Image& image) {
     std::string b = n == 0 ? "\xAB\xCD" : "\xEF\xAB";
     b.append(reinterpret_cast<const char*>(image.data()) + n * 1024, 1024);
@@ -35,10 +23,6 @@ class ProgramMemoryTest : public ::testing::Test {
     for (int i = 0; i < 4; ++i) b += static_cast<char>(crc >> (24 - 8 * i));
     return b;
   }
-
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 3, 1, 12, 0, 0}};
-  SimulatedInstrument instrument{calendar, clock};
 };
 
 TEST_F(ProgramMemoryTest, FaultOptionsOfTheProgramTransfers) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/wire.h"
+#include "support/instrument_bench.h"
 
 namespace halvern::sim {
 namespace {
@@ -14,34 +15,16 @@ namespace {
 using namespace std::chrono_literals;
 using Settings = SimulatedInstrument::Settings;
 
-// The instrument on virtual time, driven byte by byte as the wire would.
-class InstrumentTest : public ::testing::Test {
+// The instrument with its clock half an hour before a leap day.
+class InstrumentTest : public test::InstrumentBench {
  protected:
-  void send(std::string_view bytes) {
-    for (char c : bytes) {
-      clock.advance(wire::kByteTime);
-      instrument.receive(static_cast<std::uint8_t>(c), clock.now());
-    }
-  }
-  // Everything the instrument has sent by 100 ms from now.
-  std::string drain() {
-    clock.advance(100ms);
-    std::string out;
-    std::uint8_t buffer[256];
-    while (std::size_t n = instrument.takeOutput(clock.now(), buffer, sizeof buffer)) {
-      out.append(reinterpret_cast<char*>(buffer), n);
-    }
-    return out;
-  }
+  InstrumentTest() : InstrumentBench(DateTime{2024, 2, 28, 23, 30, 0}) {}
+
   std::string ask(const std::string& line) {
     send(line + "\r");
     return drain();
   }
   void addFault(std::string_view option) { ASSERT_EQ(instrument.faults().parse(option), ""); }
-
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2024, 2, 28, 23, 30, 0}};
-  SimulatedInstrument instrument{calendar, clock};
 };
 
 // A record-format block laid out as the wire carries it.
