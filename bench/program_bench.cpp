@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/shell.h"
-#include "link/calendar.h"
-#include "link/clock.h"
+#include "platform/shell.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
 #include "link/command_exchange.h"
-#include "link/crc32_mpeg2.h"
+#include "wire/crc32_mpeg2.h"
 #include "link/serial_link.h"
-#include "link/wire.h"
+#include "wire/wire.h"
 #include "program/program_document.h"
 #include "program/program_image.h"
 #include "program/program_transfer.h"
@@ -116,8 +116,8 @@ void programTransfer(benchmark::State& state) {
   ProgramDocument document = fullProgram();
   int failures = 0;
   for (auto _ : state) {
-    const bool failed =
-        kGet ? getUserProgram(exchange, document) : sendUserProgram(exchange, document);
+    const bool failed = (kGet ? getUserProgram(exchange, document, shell)
+                              : sendUserProgram(exchange, document, shell)) != CommandResult::Done;
     failures += failed;
   }
   link.close();

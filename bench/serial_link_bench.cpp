@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "link/serial_link.h"
-#include "link/wire.h"
+#include "wire/wire.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "link/calendar.h"
-#include "link/clock.h"
-#include "link/commands.h"
-#include "link/wire.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
+#include "wire/commands.h"
+#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 

@@ -13,8 +13,8 @@
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "app/window_shell.h"
-#include "link/calendar.h"
-#include "link/clock.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
 #include "link/serial_link.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
@@ -65,8 +65,6 @@ struct Options {
 int main(int argc, char** argv) {
   HalvernApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("halvern"));
-  QApplication::setApplicationDisplayName(
-      QString::fromUtf8(halvern::MainWindow::kApplicationTitle));
 
   Options options;
   const QStringList args = QApplication::arguments();
@@ -138,7 +136,7 @@ int main(int argc, char** argv) {
     // The menu command itself, its file dialog answered with the given name.
     const QString path = QString::fromStdString(options.openProgram);
     window->setFileChooser([path](const halvern::MainWindow::FileRequest&) { return path; });
-    if (QAction* open = window->action("OpenPgmFileClick")) open->trigger();
+    if (QAction* open = window->action(halvern::MenuHandler::OpenPgmFileClick)) open->trigger();
     window->setFileChooser(nullptr);
     if (auto* expand = window->findChild<QPushButton*>(QStringLiteral("ButtonExpand")))
       expand->click();

@@ -22,10 +22,11 @@
 #include "app/about_dialog.h"
 #include "app/key_router.h"
 #include "app/menu_table.h"
-#include "app/pages.h"
+#include "app/module.h"
 #include "app/window_shell.h"
 #include "link/command_exchange.h"
-#include "link/link.h"
+#include "link/instrument_command.h"
+#include "platform/link.h"
 #include "link/usb_link.h"
 
 namespace halvern {
@@ -44,7 +45,7 @@ constexpr PageDef kPages[] = {
 
 QAction* makeAction(const MenuItemDef& def, QObject* parent) {
   auto* action = new QAction(QString::fromUtf8(def.caption), parent);
-  action->setObjectName(QString::fromUtf8(def.handler));
+  action->setObjectName(QString::fromUtf8(def.handlerName));
   if (def.shortcut) action->setShortcut(QKeySequence(QString::fromUtf8(def.shortcut)));
   if (def.hint) {
     action->setStatusTip(QString::fromUtf8(def.hint));
@@ -73,6 +74,8 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   buildMenus();
   m_shell = std::make_unique<WindowShell>(this, m_messageArea, m_progress, m_status);
   if (m_context.boxAnswerer) m_shell->setBoxAnswerer(m_context.boxAnswerer);
+  m_shell->setHooks({[this] { refreshPages(); }, [this](bool running) { holdClockTimer(running); },
+                     [this](bool busy) { setInstrumentBusy(busy); }});
   m_exchange = std::make_unique<CommandExchange>(m_context.link, m_context.clock, *m_shell);
 
   m_keyRouter = new KeyRouter([this] { return currentPage() == Page::Screens; },
@@ -93,7 +96,8 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   connect(m_timer, &QTimer::timeout, this, [this] { timer1Timer(); });
   m_timer->start();
 
-  installPages(*this);
+  for (const Module& module : Module::all()) module.install(*this);
+  updateCommandStates();
   showPage(Page::UserProgram);
 
   // The link last: a failure warns over the window, and start-up goes on.
@@ -159,33 +163,30 @@ void MainWindow::buildClientArea() {
 
 void MainWindow::buildMenus() {
   std::vector<QMenu*> open;  // the menu at each level
-  for (std::size_t i = 0; i < std::size(kMainMenu); ++i) {
-    const MenuItemDef& def = kMainMenu[i];
-    const bool opensSubmenu = !def.handler && std::string_view(def.caption) != "-";
+  for (const MenuItemDef& def : kMainMenu) {
+    const bool separator = std::string_view(def.caption) == "-";
     const auto level = static_cast<std::size_t>(def.level);
     open.resize(level);
     if (level == 0) {
       QMenu* menu = menuBar()->addMenu(QString::fromUtf8(def.caption));
-      if (std::string_view(def.caption) == "&Commands") m_commandsMenu = menu;
+      m_menus.emplace_back(menu->menuAction(), def.flags);
       open.push_back(menu);
       continue;
     }
     QMenu* parentMenu = open.back();
-    if (std::string_view(def.caption) == "-") {
+    if (separator) {
       parentMenu->addSeparator();
-    } else if (opensSubmenu) {
-      open.push_back(parentMenu->addMenu(QString::fromUtf8(def.caption)));
+    } else if (!def.hasHandler) {
+      QMenu* menu = parentMenu->addMenu(QString::fromUtf8(def.caption));
+      m_menus.emplace_back(menu->menuAction(), def.flags);
+      open.push_back(menu);
     } else {
       QAction* action = makeAction(def, this);
-      // Until a subsystem gives it a handler, the item is there but disabled.
-      action->setEnabled(false);
-      const std::string handler = def.handler;
-      connect(action, &QAction::triggered, this, [this, handler] {
-        auto it = m_handlers.find(handler);
-        if (it != m_handlers.end() && it->second) it->second();
-      });
+      const MenuHandler handler = def.handler;
+      connect(action, &QAction::triggered, this, [this, handler] { triggered(handler); });
       parentMenu->addAction(action);
-      m_actions[handler] = action;
+      m_entries[static_cast<std::size_t>(handler)].action = action;
+      m_entries[static_cast<std::size_t>(handler)].flags = def.flags;
     }
   }
 
@@ -193,14 +194,25 @@ void MainWindow::buildMenus() {
   m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
   for (const auto& def : kProgramPopupMenu) {
     QAction* action = makeAction(def, m_popupMenu);
-    action->setEnabled(std::string_view(def.handler) != "Paste1Click");
+    // The program page keeps these enabled as its selection and clipboard allow.
+    action->setEnabled(def.handler != MenuHandler::Paste1Click);
     m_popupMenu->addAction(action);
-    m_actions[def.handler] = action;
+    m_entries[static_cast<std::size_t>(def.handler)].action = action;
+    m_entries[static_cast<std::size_t>(def.handler)].popup = true;
   }
 
-  setHandler("ReconnectUSBClick", [this] { reconnectUsbClick(); });
-  setHandler("Exit1Click", [this] { close(); });
-  setHandler("About1Click", [this] { about1Click(); });
+  setHandler(MenuHandler::ReconnectUSBClick, [this] { reconnectUsbClick(); });
+  setHandler(MenuHandler::Exit1Click, [this] { close(); });
+  setHandler(MenuHandler::About1Click, [this] { about1Click(); });
+}
+
+void MainWindow::triggered(MenuHandler handler) {
+  const MenuEntry& entry = m_entries[static_cast<std::size_t>(handler)];
+  if (!entry.handler) return;
+  // A copy: the handler may replace itself.
+  const auto run = entry.handler;
+  run();
+  refreshPages();
 }
 
 QWidget* MainWindow::page(Page page) const {
@@ -213,7 +225,7 @@ MainWindow::Page MainWindow::currentPage() const {
 
 void MainWindow::showPage(Page page) { m_pages->setCurrentIndex(static_cast<int>(page)); }
 
-void MainWindow::setPageWidget(Page page, QWidget* widget) {
+void MainWindow::setPage(Page page, QWidget* widget, PageView* view) {
   const int index = static_cast<int>(page);
   const bool shown = m_pages->currentIndex() == index;
   QWidget* old = m_pageWidgets.at(static_cast<std::size_t>(index));
@@ -223,6 +235,7 @@ void MainWindow::setPageWidget(Page page, QWidget* widget) {
   m_pageWidgets[static_cast<std::size_t>(index)] = widget;
   old->deleteLater();
   if (shown) m_pages->setCurrentIndex(index);
+  if (view) m_views.push_back({widget, view});
 }
 
 std::optional<MainWindow::Page> MainWindow::pageByName(const QString& name) {
@@ -235,70 +248,87 @@ std::optional<MainWindow::Page> MainWindow::pageByName(const QString& name) {
   return std::nullopt;
 }
 
-QAction* MainWindow::action(const std::string& handler) const {
-  auto it = m_actions.find(handler);
-  return it == m_actions.end() ? nullptr : it->second;
+void MainWindow::refreshPages() {
+  // A page's refresh may process events; it is not entered twice.
+  if (m_refreshing) return;
+  m_refreshing = true;
+  for (const auto& [widget, view] : m_views) {
+    // A page is gone with its widget.
+    if (widget) view->refresh();
+  }
+  m_refreshing = false;
 }
 
-void MainWindow::setHandler(const std::string& handler, std::function<void()> run) {
-  QAction* a = action(handler);
-  if (!a) return;
-  m_handlers[handler] = std::move(run);
-  if (m_lockDepth == 0) {
-    a->setEnabled(true);
-  } else {
-    // Enabled once the running operation lets go.
-    for (auto& [object, enabled] : m_lockedStates)
-      if (object == a) enabled = true;
+QAction* MainWindow::action(MenuHandler handler) const {
+  return m_entries[static_cast<std::size_t>(handler)].action;
+}
+
+bool MainWindow::hasHandler(MenuHandler handler) const {
+  return static_cast<bool>(m_entries[static_cast<std::size_t>(handler)].handler);
+}
+
+void MainWindow::setHandler(MenuHandler handler, std::function<void()> run) {
+  m_entries[static_cast<std::size_t>(handler)].handler = std::move(run);
+  updateCommandStates();
+}
+
+void MainWindow::registerInstrumentButton(QAbstractButton* button, std::function<bool()> wanted) {
+  m_instrumentButtons.push_back({button, std::move(wanted)});
+  updateCommandStates();
+}
+
+void MainWindow::setScreenEditing(bool editing) {
+  m_screenEditing = editing;
+  updateCommandStates();
+}
+
+void MainWindow::updateCommandStates() {
+  const bool busy = m_lockDepth > 0;
+  auto allowed = [&](std::uint8_t flags) {
+    return !(busy && (flags & kInstrument)) && !(m_screenEditing && (flags & kEditLocked));
+  };
+  for (const MenuEntry& entry : m_entries) {
+    if (entry.action && !entry.popup)
+      entry.action->setEnabled(static_cast<bool>(entry.handler) && allowed(entry.flags));
+  }
+  for (const auto& [menu, flags] : m_menus) menu->setEnabled(allowed(flags));
+  for (const InstrumentButton& b : m_instrumentButtons) {
+    if (b.button) b.button->setEnabled(!busy && (!b.wanted || b.wanted()));
   }
 }
 
-void MainWindow::registerInstrumentButton(QAbstractButton* button) {
-  m_instrumentButtons.emplace_back(button);
-  if (m_lockDepth > 0) {
-    m_lockedStates.emplace_back(button, button->isEnabled());
-    button->setEnabled(false);
-  }
+CommandResult MainWindow::runCommand(Page shown, const InstrumentCommand& command) {
+  if (m_exchange->linkOpen()) showPage(shown);
+  const CommandResult result = runInstrumentCommand(*m_exchange, *m_shell, command);
+  refreshPages();
+  return result;
 }
+
+QAbstractButton* MainWindow::clearMessageButton() const { return m_clearButton; }
 
 MainWindow::InstrumentLock::InstrumentLock(MainWindow& window) : m_window(window) {
-  if (m_window.m_lockDepth++ == 0) {
-    m_window.m_shell->clearCancel();
-    m_window.lockInstrument(true);
+  m_window.setInstrumentBusy(true);
+}
+
+MainWindow::InstrumentLock::~InstrumentLock() { m_window.setInstrumentBusy(false); }
+
+void MainWindow::setInstrumentBusy(bool busy) {
+  if (busy) {
+    if (m_lockDepth++ == 0) {
+      m_shell->clearCancel();
+      updateCommandStates();
+    }
+  } else if (m_lockDepth > 0 && --m_lockDepth == 0) {
+    updateCommandStates();
   }
 }
 
-MainWindow::InstrumentLock::~InstrumentLock() {
-  if (--m_window.m_lockDepth == 0) m_window.lockInstrument(false);
-}
-
-void MainWindow::lockInstrument(bool locked) {
-  if (locked) {
-    m_lockedStates.clear();
-    auto lock = [this](QObject* object, bool enabled) {
-      m_lockedStates.emplace_back(object, enabled);
-    };
-    for (const char* handler : kInstrumentHandlers) {
-      if (QAction* a = action(handler)) {
-        lock(a, a->isEnabled());
-        a->setEnabled(false);
-      }
-    }
-    lock(m_commandsMenu->menuAction(), m_commandsMenu->menuAction()->isEnabled());
-    m_commandsMenu->menuAction()->setEnabled(false);
-    for (auto& button : m_instrumentButtons) {
-      if (!button) continue;
-      lock(button, button->isEnabled());
-      button->setEnabled(false);
-    }
-    return;
+void MainWindow::holdClockTimer(bool running) {
+  if (!running) {
+    if (m_clockHolds++ == 0) m_timer->stop();
+  } else if (m_clockHolds > 0 && --m_clockHolds == 0) {
+    m_timer->start();
   }
-  for (auto& [object, enabled] : m_lockedStates) {
-    if (!object) continue;
-    if (auto* a = qobject_cast<QAction*>(object.data())) a->setEnabled(enabled);
-    if (auto* w = qobject_cast<QWidget*>(object.data())) w->setEnabled(enabled);
-  }
-  m_lockedStates.clear();
 }
 
 QString MainWindow::dialogFilter(const std::string& filter) {
@@ -370,7 +400,7 @@ QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screen
 }
 
 void MainWindow::reconnectUsbClick() {
-  InstrumentLock lock(*this);
+  InstrumentSession session(*m_shell, false);
   reconnectUsb(m_context.link, m_context.clock, *m_shell);
 }
 

@@ -2,16 +2,20 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <array>
+#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/document.h"
+#include "app/menu_table.h"
+#include "app/page_host.h"
 #include "app/settings_file.h"
-#include "app/shell.h"
+#include "app/window_shell.h"
+#include "platform/shell.h"
 
 class QAbstractButton;
 class QAction;
@@ -30,12 +34,11 @@ class Clock;
 class CommandExchange;
 class KeyRouter;
 class Link;
-class WindowShell;
 
 // The one main window: six pages, the progress bar, the message area, the status bar, the menus,
-// the 500 ms clock timer. It opens the link at start-up and closes it at shutdown, and lends the
-// pages its Shell, its command exchange and its instrument lock.
-class MainWindow : public QMainWindow {
+// the 500 ms clock timer. It opens the link at start-up and closes it at shutdown, and is the host
+// of every subsystem's page (see Module).
+class MainWindow : public QMainWindow, public PageHost {
  public:
   static constexpr const char* kCaption = "Zelka 40100 Halvern 3.0";
   static constexpr const char* kApplicationTitle = "Halvern 3.0";
@@ -43,7 +46,8 @@ class MainWindow : public QMainWindow {
   static constexpr int kClientHeight = 671;
   static constexpr int kTimerIntervalMs = 500;
 
-  enum class Page { Setup, Screens, UserProgram, Records, Tests, Calibration };
+  using Page = halvern::Page;
+  using FileRequest = halvern::FileRequest;
 
   struct Context {
     Link& link;
@@ -61,36 +65,44 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(Context context, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  Document& document() { return m_document; }
-  WindowShell& shell() { return *m_shell; }
-  CommandExchange& exchange() { return *m_exchange; }
+  // PageHost.
+  Document& document() override { return m_document; }
+  WindowShell& shell() override { return *m_shell; }
+  CommandExchange& exchange() override { return *m_exchange; }
+  const Calendar& calendar() const override { return m_context.calendar; }
+  void setPage(Page page, QWidget* widget, PageView* view) override;
+  void showPage(Page page) override;
+  Page currentPage() const override;
+  void setHandler(MenuHandler handler, std::function<void()> run) override;
+  void registerInstrumentButton(QAbstractButton* button,
+                                std::function<bool()> wanted = nullptr) override;
+  void setScreenEditing(bool editing) override;
+  void updateCommandStates() override;
+  CommandResult runCommand(Page shown, const InstrumentCommand& command) override;
+  void addClockListener(std::function<void()> listener) override;
+  // Empty when the user cancelled. Tests answer through `setFileChooser`.
+  QString chooseFile(const FileRequest& request) override;
+  KeyRouter& keyRouter() override { return *m_keyRouter; }
+  QMenu* programPopupMenu() const override { return m_popupMenu; }
+  QAbstractButton* clearMessageButton() const override;
+
   Link& link() { return m_context.link; }
   Clock& clock() { return m_context.clock; }
-  const Calendar& calendar() const { return m_context.calendar; }
-  KeyRouter& keyRouter() { return *m_keyRouter; }
 
   QTabWidget* pageControl() { return m_pages; }
   QWidget* page(Page page) const;
-  Page currentPage() const;
-  void showPage(Page page);
-  // Replaces a page's empty frame with the page itself (the subsystems' pages).
-  void setPageWidget(Page page, QWidget* widget);
   // Finds a page by its tab text or object name, case aside ("Setup", "user program").
   static std::optional<Page> pageByName(const QString& name);
+  // Every page shows the document as it is now.
+  void refreshPages();
 
-  // The menu item of a handler ("ReconnectUSBClick"), or null.
-  QAction* action(const std::string& handler) const;
-  // Gives a menu item its handler and enables it; items of subsystems not built stay disabled.
-  void setHandler(const std::string& handler, std::function<void()> run);
-  bool hasHandler(const std::string& handler) const { return m_handlers.count(handler) > 0; }
-  // The program editor's context menu.
-  QMenu* programPopupMenu() const { return m_popupMenu; }
+  // The menu item of a handler.
+  QAction* action(MenuHandler handler) const;
+  bool hasHandler(MenuHandler handler) const;
   QPlainTextEdit* messageArea() const { return m_messageArea; }
   QProgressBar* progressBar() const { return m_progress; }
   QLabel* statusLabel() const { return m_status; }
 
-  // Buttons that start instrument operations: disabled while one runs.
-  void registerInstrumentButton(QAbstractButton* button);
   // Held while an instrument operation runs: the Commands menu, the File menu's instrument
   // items and the instrument buttons are disabled, so no second command starts mid-exchange.
   class InstrumentLock {
@@ -105,24 +117,12 @@ class MainWindow : public QMainWindow {
   };
   bool instrumentBusy() const { return m_lockDepth > 0; }
 
-  // A file to open or save, asked of the user: the filter in the "Text|*.ext|Text|*.*" form.
-  struct FileRequest {
-    bool save = false;
-    std::string filter;
-    std::string defaultSuffix;
-    std::string title = {};        // empty: the dialog's own
-    std::string initialName = {};  // the file name field at first ("*.scr")
-  };
-  // Empty when the user cancelled. Tests answer through `setFileChooser`.
-  QString chooseFile(const FileRequest& request);
   void setFileChooser(std::function<QString(const FileRequest&)> chooser) {
     m_fileChooser = std::move(chooser);
   }
   // "Setup Files (*.set)|*.set|All Files (*.*)|*.*" as a file dialog's filter.
   static QString dialogFilter(const std::string& filter);
 
-  // Run on every tick of the 500 ms timer.
-  void addClockListener(std::function<void()> listener);
   QTimer* timer() const { return m_timer; }
 
   // The settings read at start-up; the records page keeps its two in here.
@@ -140,7 +140,9 @@ class MainWindow : public QMainWindow {
  private:
   void buildMenus();
   void buildClientArea();
-  void lockInstrument(bool locked);
+  void triggered(MenuHandler handler);
+  void setInstrumentBusy(bool busy);
+  void holdClockTimer(bool running);
   void timer1Timer();
   void about1Click();
 
@@ -158,16 +160,28 @@ class MainWindow : public QMainWindow {
   QPushButton* m_clearButton = nullptr;
   QLabel* m_status = nullptr;
   QTimer* m_timer = nullptr;
-  QMenu* m_commandsMenu = nullptr;
   QMenu* m_popupMenu = nullptr;
-  std::map<std::string, QAction*> m_actions;
-  std::map<std::string, std::function<void()>> m_handlers;
-  std::vector<QPointer<QAbstractButton>> m_instrumentButtons;
+  struct MenuEntry {
+    QAction* action = nullptr;
+    std::uint8_t flags = 0;
+    bool popup = false;
+    std::function<void()> handler;
+  };
+  std::array<MenuEntry, kMenuHandlerCount> m_entries{};
+  // The menus of the menu bar and their submenus, with their flags.
+  std::vector<std::pair<QAction*, std::uint8_t>> m_menus;
+  struct InstrumentButton {
+    QPointer<QAbstractButton> button;
+    std::function<bool()> wanted;
+  };
+  std::vector<InstrumentButton> m_instrumentButtons;
+  std::vector<std::pair<QPointer<QWidget>, PageView*>> m_views;
   std::vector<std::function<void()>> m_clockListeners;
   std::function<QString(const FileRequest&)> m_fileChooser;
-  // Enabled state of each locked control before the lock.
-  std::vector<std::pair<QPointer<QObject>, bool>> m_lockedStates;
   int m_lockDepth = 0;
+  int m_clockHolds = 0;
+  bool m_screenEditing = false;
+  bool m_refreshing = false;
 };
 
 }  // namespace halvern

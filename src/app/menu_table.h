@@ -1,74 +1,108 @@
 #pragma once
 
+#include <cstdint>
+
 // The main window's menu tree and the program editor's context menu, as data. `level` 0 is a
 // menu of the menu bar, 1 its items, 2 and 3 the items of submenus. A caption "-" is a separator.
-// `handler` names the item's action (also its object name); items without one open a submenu.
+// An item with a handler runs it; an item without one opens a submenu. The handler names are the
+// enum `MenuHandler` as well, so a misspelt handler does not compile.
+//
+// Flags: kInstrument, the item talks to the instrument and is disabled while an instrument
+// operation runs; kEditLocked, a menu unavailable while a screen is being edited.
+
+// MENU(level, caption, flags)   ITEM(level, caption, shortcut, handler, hint, flags)   SEP(level)
+#define HALVERN_MAIN_MENU(MENU, ITEM, SEP)                                                       \
+  MENU(0, "&File", 0)                                                                            \
+  ITEM(1, "&Open Setup/Screens/Pgm from File...", "Ctrl+O", OpenGroupClick,                      \
+       "Open a collection of Setup, Screen, and Program Files.", 0)                              \
+  ITEM(1, "&Save Setup/Screens/Pgm to File...", "Ctrl+S", SaveGroupClick,                        \
+       "Save a collection of Setup, Screen, and Program Files.", 0)                              \
+  MENU(1, "&Individual Open/Save Files", 0)                                                      \
+  ITEM(2, "Open Setup File...", nullptr, OpenSetupFileClick, nullptr, 0)                         \
+  ITEM(2, "Open Screen File...", nullptr, OpenScreenFileClick, nullptr, 0)                       \
+  ITEM(2, "Open User Pgm File...", nullptr, OpenPgmFileClick, nullptr, 0)                        \
+  ITEM(2, "Open Pgm Notes File...", nullptr, OpenPgmNotesFile1Click, nullptr, 0)                 \
+  SEP(2)                                                                                         \
+  ITEM(2, "Save Setup File...", nullptr, SaveSetupFileClick, nullptr, 0)                         \
+  ITEM(2, "Save Screen File...", nullptr, SaveScreenFileClick, nullptr, 0)                       \
+  ITEM(2, "Save User Pgm File...", nullptr, SavePgmFileClick, nullptr, 0)                        \
+  ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, 0)                 \
+  SEP(1)                                                                                         \
+  ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, 0)                                 \
+  SEP(1)                                                                                         \
+  ITEM(1, "Reconnect &USB", "Ctrl+U", ReconnectUSBClick, nullptr, kInstrument)                   \
+  ITEM(1, "&Firmware Update...", nullptr, FirmwareUpdate1Click, nullptr, kInstrument)            \
+  ITEM(1, "Cali&bration Enable...", nullptr, AllowCalibrationClick, nullptr, kInstrument)        \
+  SEP(1)                                                                                         \
+  ITEM(1, "E&xit", nullptr, Exit1Click, nullptr, 0)                                              \
+  MENU(0, "&Commands", kInstrument | kEditLocked)                                                \
+  ITEM(1, "&Get Setup/Screens/Pgm from 40100", "Ctrl+Alt+G", GetCollection1Click, nullptr,       \
+       kInstrument | kEditLocked)                                                                \
+  ITEM(1, "&Send Setup/Screens/Pgm to 40100", "Ctrl+Alt+S", SendCollection1Click, nullptr,       \
+       kInstrument | kEditLocked)                                                                \
+  SEP(1)                                                                                         \
+  MENU(1, "Special &Commands", kInstrument | kEditLocked)                                        \
+  MENU(2, "&Individual Get/Send Commands", kInstrument | kEditLocked)                            \
+  ITEM(3, "Get Setup", "Shift+F10", RxSetupClick, nullptr, kInstrument | kEditLocked)            \
+  ITEM(3, "Get Screens", "Shift+F11", RxScreensClick, nullptr, kInstrument | kEditLocked)        \
+  ITEM(3, "Get User Program", "Shift+F12", RxProgramClick, nullptr, kInstrument | kEditLocked)   \
+  SEP(3)                                                                                         \
+  ITEM(3, "Send Setup", "Ctrl+F10", TxSetupClick, nullptr, kInstrument | kEditLocked)            \
+  ITEM(3, "Send Screens", "Ctrl+F11", TxScreensClick, nullptr, kInstrument | kEditLocked)        \
+  ITEM(3, "Send User Program", "Ctrl+F12", TxUserProgramClick, nullptr,                          \
+       kInstrument | kEditLocked)                                                                \
+  ITEM(2, "&Erase Records", nullptr, EraseRecords1Click, nullptr, kInstrument | kEditLocked)     \
+  MENU(0, "&Help", 0)                                                                            \
+  ITEM(1, "&About...", nullptr, About1Click, nullptr, 0)
+
+// The program editor's context menu; Paste starts disabled.
+#define HALVERN_PROGRAM_POPUP_MENU(MENU, ITEM, SEP)        \
+  ITEM(0, "Cu&t", "Ctrl+X", Cut1Click, nullptr, 0)         \
+  ITEM(0, "&Copy", "Ctrl+C", Copy1Click, nullptr, 0)       \
+  ITEM(0, "&Paste", "Ctrl+V", Paste1Click, nullptr, 0)     \
+  ITEM(0, "&Delete", "Ctrl+Del", Delete1Click, nullptr, 0)
 
 namespace halvern {
+
+inline constexpr std::uint8_t kInstrument = 1;
+inline constexpr std::uint8_t kEditLocked = 2;
+
+#define HALVERN_MENU_IGNORE(...)
+#define HALVERN_MENU_ENUM(level, caption, shortcut, handler, hint, flags) handler,
+// Every menu item's handler.
+enum class MenuHandler {
+  HALVERN_MAIN_MENU(HALVERN_MENU_IGNORE, HALVERN_MENU_ENUM, HALVERN_MENU_IGNORE)
+      HALVERN_PROGRAM_POPUP_MENU(HALVERN_MENU_IGNORE, HALVERN_MENU_ENUM, HALVERN_MENU_IGNORE)
+};
+#undef HALVERN_MENU_ENUM
 
 struct MenuItemDef {
   int level;
   const char* caption;
   const char* shortcut = nullptr;  // in QKeySequence's portable text form
-  const char* handler = nullptr;
+  bool hasHandler = false;         // false: a submenu or a separator
+  MenuHandler handler = MenuHandler::OpenGroupClick;
+  const char* handlerName = nullptr;  // also the item's object name
   const char* hint = nullptr;
+  std::uint8_t flags = 0;
 };
+
+#define HALVERN_MENU_DEF_MENU(level, caption, flags) \
+  MenuItemDef{level, caption, nullptr, false, MenuHandler::OpenGroupClick, nullptr, nullptr, flags},
+#define HALVERN_MENU_DEF_ITEM(level, caption, shortcut, handler, hint, flags) \
+  MenuItemDef{level, caption, shortcut, true, MenuHandler::handler, #handler, hint, flags},
+#define HALVERN_MENU_DEF_SEP(level) MenuItemDef{level, "-"},
 
 inline constexpr MenuItemDef kMainMenu[] = {
-    {0, "&File"},
-    {1, "&Open Setup/Screens/Pgm from File...", "Ctrl+O", "OpenGroupClick",
-     "Open a collection of Setup, Screen, and Program Files."},
-    {1, "&Save Setup/Screens/Pgm to File...", "Ctrl+S", "SaveGroupClick",
-     "Save a collection of Setup, Screen, and Program Files."},
-    {1, "&Individual Open/Save Files"},
-    {2, "Open Setup File...", nullptr, "OpenSetupFileClick"},
-    {2, "Open Screen File...", nullptr, "OpenScreenFileClick"},
-    {2, "Open User Pgm File...", nullptr, "OpenPgmFileClick"},
-    {2, "Open Pgm Notes File...", nullptr, "OpenPgmNotesFile1Click"},
-    {2, "-"},
-    {2, "Save Setup File...", nullptr, "SaveSetupFileClick"},
-    {2, "Save Screen File...", nullptr, "SaveScreenFileClick"},
-    {2, "Save User Pgm File...", nullptr, "SavePgmFileClick"},
-    {2, "Save Pgm Notes File...", nullptr, "SavePgmNotesFile1Click"},
-    {1, "-"},
-    {1, "&Print...", "Ctrl+P", "PrintProgram1Click"},
-    {1, "-"},
-    {1, "Reconnect &USB", "Ctrl+U", "ReconnectUSBClick"},
-    {1, "&Firmware Update...", nullptr, "FirmwareUpdate1Click"},
-    {1, "Cali&bration Enable...", nullptr, "AllowCalibrationClick"},
-    {1, "-"},
-    {1, "E&xit", nullptr, "Exit1Click"},
-    {0, "&Commands"},
-    {1, "&Get Setup/Screens/Pgm from 40100", "Ctrl+Alt+G", "GetCollection1Click"},
-    {1, "&Send Setup/Screens/Pgm to 40100", "Ctrl+Alt+S", "SendCollection1Click"},
-    {1, "-"},
-    {1, "Special &Commands"},
-    {2, "&Individual Get/Send Commands"},
-    {3, "Get Setup", "Shift+F10", "RxSetupClick"},
-    {3, "Get Screens", "Shift+F11", "RxScreensClick"},
-    {3, "Get User Program", "Shift+F12", "RxProgramClick"},
-    {3, "-"},
-    {3, "Send Setup", "Ctrl+F10", "TxSetupClick"},
-    {3, "Send Screens", "Ctrl+F11", "TxScreensClick"},
-    {3, "Send User Program", "Ctrl+F12", "TxUserProgramClick"},
-    {2, "&Erase Records", nullptr, "EraseRecords1Click"},
-    {0, "&Help"},
-    {1, "&About...", nullptr, "About1Click"},
-};
-
-// The program editor's context menu; Paste starts disabled.
+    HALVERN_MAIN_MENU(HALVERN_MENU_DEF_MENU, HALVERN_MENU_DEF_ITEM, HALVERN_MENU_DEF_SEP)};
 inline constexpr MenuItemDef kProgramPopupMenu[] = {
-    {0, "Cu&t", "Ctrl+X", "Cut1Click"},
-    {0, "&Copy", "Ctrl+C", "Copy1Click"},
-    {0, "&Paste", "Ctrl+V", "Paste1Click"},
-    {0, "&Delete", "Ctrl+Del", "Delete1Click"},
-};
+    HALVERN_PROGRAM_POPUP_MENU(HALVERN_MENU_DEF_MENU, HALVERN_MENU_DEF_ITEM, HALVERN_MENU_DEF_SEP)};
 
-// Handlers of items that talk to the instrument: disabled while an instrument operation runs.
-inline constexpr const char* kInstrumentHandlers[] = {
-    "GetCollection1Click", "SendCollection1Click", "RxSetupClick",         "RxScreensClick",
-    "RxProgramClick",      "TxSetupClick",         "TxScreensClick",       "TxUserProgramClick",
-    "EraseRecords1Click",  "ReconnectUSBClick",    "FirmwareUpdate1Click", "AllowCalibrationClick",
-};
+#undef HALVERN_MENU_DEF_MENU
+#undef HALVERN_MENU_DEF_ITEM
+#undef HALVERN_MENU_DEF_SEP
+#undef HALVERN_MENU_IGNORE
+
+inline constexpr int kMenuHandlerCount = static_cast<int>(MenuHandler::Delete1Click) + 1;
 
 }  // namespace halvern

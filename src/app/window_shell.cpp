@@ -100,7 +100,18 @@ MessageResult WindowShell::message(std::string_view text, MessageKind kind,
 
 void WindowShell::beep(BeepKind) { QApplication::beep(); }
 
-void WindowShell::processEvents() { QApplication::processEvents(); }
+void WindowShell::processEvents() {
+  QApplication::processEvents();
+  if (m_hooks.eventsProcessed) m_hooks.eventsProcessed();
+}
+
+void WindowShell::setClockTimer(bool running) {
+  if (m_hooks.clockTimer) m_hooks.clockTimer(running);
+}
+
+void WindowShell::setInstrumentBusy(bool busy) {
+  if (m_hooks.instrumentBusy) m_hooks.instrumentBusy(busy);
+}
 
 void WindowShell::setBusy(bool busy) {
   if (busy) {

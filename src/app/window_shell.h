@@ -5,7 +5,7 @@
 #include <QSize>
 #include <functional>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -32,6 +32,17 @@ class WindowShell final : public Shell {
   void setBusy(bool busy) override;
   void setStatus(std::string_view text) override;
   bool cancelled() const override { return m_cancelled; }
+  void setClockTimer(bool running) override;
+  void setInstrumentBusy(bool busy) override;
+
+  // What the window does when an operation processes events, holds its clock timer or locks
+  // the other commands out.
+  struct Hooks {
+    std::function<void()> eventsProcessed;
+    std::function<void(bool)> clockTimer;
+    std::function<void(bool)> instrumentBusy;
+  };
+  void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
   // A Cancel button pressed during an operation; cleared when the next one starts.
   void requestCancel() { m_cancelled = true; }
@@ -49,6 +60,7 @@ class WindowShell final : public Shell {
   QProgressBar* m_progress;
   QLabel* m_status;
   BoxAnswerer m_answerer;
+  Hooks m_hooks;
   bool m_cancelled = false;
   int m_busyDepth = 0;
 };

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "cli/console_shell.h"
-#include "link/calendar.h"
-#include "link/clock.h"
+#include "link/instrument_command.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
 
 namespace halvern {
 class CommandExchange;
@@ -23,6 +24,11 @@ namespace halvern::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;   // bad usage or a file error
+
+// The exit status of an instrument command.
+inline int exitStatus(CommandResult result) {
+  return result == CommandResult::Done ? kExitOk : kExitFailed;
+}
 
 // halvern-cli: the instrument operations of the window from a terminal or a script. Parses the
 // global options, finds the command and gives it this object for everything it needs.

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 
 namespace halvern::cli {
 
@@ -26,6 +26,9 @@ class ConsoleShell final : public Shell {
   void setBusy(bool) override {}
   void setStatus(std::string_view text) override;
   bool cancelled() const override;
+  // A terminal has no clock display and no other command to lock out.
+  void setClockTimer(bool) override {}
+  void setInstrumentBusy(bool) override {}
 
   // Status bar texts go to standard error as "status: TEXT" when set.
   void setShowStatus(bool show) { m_showStatus = show; }

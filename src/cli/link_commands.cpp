@@ -7,10 +7,10 @@
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
 #include "link/command_exchange.h"
-#include "link/commands.h"
-#include "link/link.h"
+#include "wire/commands.h"
+#include "platform/link.h"
 #include "link/serial_link.h"
-#include "link/wire.h"
+#include "wire/wire.h"
 
 namespace halvern::cli {
 

@@ -12,7 +12,7 @@
 #include "screens/screen_buffer.h"
 #include "screens/screen_file.h"
 #include "screens/screen_render.h"
-#include "screens/screen_transfer.h"
+#include "screens/screen_commands.h"
 
 namespace halvern::cli {
 
@@ -22,10 +22,6 @@ namespace {
 constexpr int kSeparator = 4;
 constexpr std::uint32_t kBezel = 0xFF303030;
 
-int exitStatus(ScreenCommandResult result) {
-  return result == ScreenCommandResult::Done ? kExitOk : kExitFailed;
-}
-
 bool isOption(const std::string& a) { return !a.empty() && a[0] == '-'; }
 
 int commandGetScreens(CliApp& app, const std::vector<std::string>& args) {
@@ -33,8 +29,8 @@ int commandGetScreens(CliApp& app, const std::vector<std::string>& args) {
     return app.usageError("get screens takes one FILE.scr");
   if (!app.connect()) return kExitFailed;
   ScreenBuffer screens;
-  const auto result = rxScreensClick(app.link(), app.exchange(), screens, app.shell());
-  if (result != ScreenCommandResult::Done) return exitStatus(result);
+  const auto result = runInstrumentCommand(app.exchange(), app.shell(), getScreensCommand(screens));
+  if (result != CommandResult::Done) return exitStatus(result);
   const std::string problem = saveScreenFile(args[0], screens);
   if (!problem.empty()) {
     std::fprintf(app.err(), "error: %s\n", problem.c_str());
@@ -55,7 +51,8 @@ int commandSendScreens(CliApp& app, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   if (!app.connect()) return kExitFailed;
-  return exitStatus(txScreensClick(app.link(), app.exchange(), screens, app.shell()));
+  return exitStatus(
+      runInstrumentCommand(app.exchange(), app.shell(), sendScreensCommand(screens)));
 }
 
 int commandRenderScreens(CliApp& app, const std::vector<std::string>& args) {

@@ -5,17 +5,14 @@
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
-#include "setup/setup_actions.h"
+#include "link/instrument_command.h"
+#include "setup/setup_commands.h"
 #include "setup/setup_file.h"
 #include "setup/setup_model.h"
 
 namespace halvern::cli {
 
 namespace {
-
-int exitStatus(SetupCommandResult result) {
-  return result == SetupCommandResult::Done ? kExitOk : kExitFailed;
-}
 
 int commandGetSetup(CliApp& app, const std::vector<std::string>& args) {
   std::string path;
@@ -38,8 +35,8 @@ int commandGetSetup(CliApp& app, const std::vector<std::string>& args) {
   // The window starts with "Use PC System Time" on; the instrument's clock is read only on
   // request.
   setup.setUsePcTime(!instrumentTime);
-  const auto result = rxSetupClick(app.link(), app.exchange(), setup, app.shell());
-  if (result != SetupCommandResult::Done) return exitStatus(result);
+  const auto result = runInstrumentCommand(app.exchange(), app.shell(), getSetupCommand(setup));
+  if (result != CommandResult::Done) return exitStatus(result);
   if (instrumentTime) {
     std::fprintf(app.err(), "instrument date %s time %s\n", setup.dateText().c_str(),
                  setup.timeText().c_str());
@@ -66,7 +63,8 @@ int commandSendSetup(CliApp& app, const std::vector<std::string>& args) {
   }
   if (!app.connect()) return kExitFailed;
   // The date and time sent are the computer's, read just before they go.
-  return exitStatus(txSetupClick(app.link(), app.exchange(), setup, app.shell(), app.calendar()));
+  return exitStatus(
+      runInstrumentCommand(app.exchange(), app.shell(), sendSetupCommand(setup, app.calendar())));
 }
 
 const CliCommand::Registration kGetSetup{

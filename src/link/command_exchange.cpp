@@ -2,14 +2,16 @@
 
 #include <climits>
 
-#include "app/shell.h"
-#include "link/link.h"
-#include "link/wire.h"
+#include "platform/shell.h"
+#include "platform/link.h"
+#include "wire/wire.h"
 
 namespace halvern {
 
 CommandExchange::CommandExchange(Link& link, Clock& clock, Shell& shell)
     : m_link(link), m_clock(clock), m_shell(shell) {}
+
+bool CommandExchange::linkOpen() const { return m_link.isOpen(); }
 
 void CommandExchange::sendCommandLine(std::string_view line) {
   // Whatever the instrument sent unasked, and whatever is still queued, goes first.

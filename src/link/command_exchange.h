@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/clock.h"
+#include "platform/clock.h"
 
 namespace halvern {
 
@@ -31,6 +31,9 @@ class CommandExchange {
   enum class Pause { Before, None };
 
   CommandExchange(Link& link, Clock& clock, Shell& shell);
+
+  // True while the link to the instrument is open.
+  bool linkOpen() const;
 
   Link& link() { return m_link; }
   Clock& clock() { return m_clock; }

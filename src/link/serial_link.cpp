@@ -15,7 +15,7 @@
 #include <fstream>
 #include <optional>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 #ifdef __linux__
 #include <fcntl.h>

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "link/clock.h"
-#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/link.h"
 
 class QSerialPort;
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "link/clock.h"
-#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/link.h"
 
 namespace halvern {
 

@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "app/shell.h"
-#include "link/clock.h"
-#include "link/link.h"
+#include "platform/shell.h"
+#include "platform/clock.h"
+#include "platform/link.h"
 
 namespace halvern {
 

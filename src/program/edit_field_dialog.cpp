@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QValidator>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "app/windows1252.h"
 
 namespace halvern {

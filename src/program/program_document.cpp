@@ -199,7 +199,13 @@ bool ProgramDocument::replaceProgram(const ProgramStore& store, std::vector<Prog
   if (mismatch(store, tree)) return false;
   m_store = store;
   m_tree = std::move(tree);
+  ++m_programVersion;
   return true;
+}
+
+void ProgramDocument::replaceNotes(std::vector<std::string> notes) {
+  m_notes = std::move(notes);
+  ++m_notesVersion;
 }
 
 std::optional<std::string> ProgramDocument::mismatch(const ProgramStore& store,

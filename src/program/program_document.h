@@ -43,8 +43,16 @@ class ProgramDocument {
   const ProgramStore& store() const { return m_store; }
   const std::vector<ProgramNode>& tree() const { return m_tree; }
   std::size_t instructionCount() const { return m_tree.size(); }
+  // The notes as the page edits them, line by line.
   std::vector<std::string>& notes() { return m_notes; }
   const std::vector<std::string>& notes() const { return m_notes; }
+  // The notes replaced as a whole (a notes file, a group file).
+  void replaceNotes(std::vector<std::string> notes);
+
+  // Count the replacements of the whole program and of the whole notes, so a view knows when to
+  // show them anew.
+  std::uint64_t programVersion() const { return m_programVersion; }
+  std::uint64_t notesVersion() const { return m_notesVersion; }
 
   // Inserts instruction `opcode` (1..52) with its default values before position k: records
   // k..510 move one place on, working from the end.
@@ -105,6 +113,8 @@ class ProgramDocument {
   std::vector<ProgramNode> m_tree;
   std::vector<std::string> m_notes;
   std::optional<ProgramRecord> m_copyBuffer;
+  std::uint64_t m_programVersion = 0;
+  std::uint64_t m_notesVersion = 0;
 };
 
 }  // namespace halvern

@@ -134,7 +134,7 @@ std::string saveNotesFile(const std::string& path, const ProgramDocument& docume
 std::string loadNotesFile(const std::string& path, ProgramDocument& document) {
   std::string bytes;
   if (auto problem = loadBytes(path, bytes, "notes file"); !problem.empty()) return problem;
-  document.notes() = readNotesBytes(bytes);
+  document.replaceNotes(readNotesBytes(bytes));
   return {};
 }
 

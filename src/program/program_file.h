@@ -16,6 +16,10 @@ inline constexpr std::string_view kProgramExtension = "pgm";
 inline constexpr std::string_view kNotesFilter = "Pgm Notes (*.nts)|*.nts|All Files (*.*)|*.*";
 inline constexpr std::string_view kNotesExtension = "nts";
 inline constexpr std::string_view kNotesInitialName = "*.nts";
+inline constexpr std::string_view kProgramSaveTitle = "Save User Pgm File";
+inline constexpr std::string_view kProgramOpenTitle = "Open User Pgm File";
+inline constexpr std::string_view kNotesSaveTitle = "Save Pgm Notes File";
+inline constexpr std::string_view kNotesOpenTitle = "Open Pgm Notes File";
 }  // namespace program_file
 
 // A program file: the 65536 bytes of the store (records after "PGM END" as they are), then the

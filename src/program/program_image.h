@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 #include "program/program_document.h"
 #include "program/program_store.h"
 

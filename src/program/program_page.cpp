@@ -12,10 +12,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "app/main_window.h"
-#include "app/window_shell.h"
 #include "app/windows1252.h"
-#include "link/link.h"
+#include "platform/shell.h"
 #include "program/edit_field_dialog.h"
 #include "program/edit_type_dialog.h"
 #include "program/instruction_catalogue.h"
@@ -182,7 +180,13 @@ void ProgramPage::setInstructionLabel(std::size_t k) {
   m_labelInstrNum->setText(QString::asprintf("Instruction %03i ", static_cast<int>(k + 1)));
 }
 
+void ProgramPage::refresh() {
+  if (m_document.programVersion() != m_shownProgram) showProgram();
+  if (m_document.notesVersion() != m_shownNotes) showNotes();
+}
+
 void ProgramPage::showProgram() {
+  m_shownProgram = m_document.programVersion();
   QSignalBlocker block(m_tree);
   m_tree->clear();
   for (std::size_t k = 0; k < m_document.instructionCount(); ++k)
@@ -192,6 +196,7 @@ void ProgramPage::showProgram() {
 }
 
 void ProgramPage::showNotes() {
+  m_shownNotes = m_document.notesVersion();
   QStringList lines;
   for (const std::string& line : m_document.notes()) lines << shown(line);
   QString text = lines.join(QLatin1Char('\n'));
@@ -384,63 +389,6 @@ void ProgramPage::editParameter(std::size_t k, std::size_t j) {
   if (!accepted) return;
   if (QTreeWidgetItem* item = m_tree->topLevelItem(static_cast<int>(k))->child(static_cast<int>(j)))
     item->setText(0, shown(m_document.tree()[k].children[j]));
-}
-
-void installProgramPage(MainWindow& window) {
-  ProgramDocument& document = window.document().program;
-  auto* page = new ProgramPage(document, window.shell(), window.programPopupMenu());
-  window.setPageWidget(MainWindow::Page::UserProgram, page);
-
-  auto transfer = [&window](auto run) {
-    if (window.link().isOpen()) window.showPage(MainWindow::Page::UserProgram);
-    MainWindow::InstrumentLock lock(window);
-    run();
-  };
-  window.setHandler("RxProgramClick", [&window, &document, page, transfer] {
-    transfer([&window, &document, page] {
-      if (rxProgramClick(window.link(), window.exchange(), document) ==
-          ProgramCommandResult::Done) {
-        page->showProgram();
-        page->tree()->setFocus();
-      }
-    });
-  });
-  window.setHandler("TxUserProgramClick", [&window, &document, transfer] {
-    transfer(
-        [&window, &document] { txUserProgramClick(window.link(), window.exchange(), document); });
-  });
-
-  auto warn = [&window](const std::string& problem) {
-    if (problem.empty()) return false;
-    window.shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
-    return true;
-  };
-  const std::string programFilter(program_file::kProgramFilter);
-  const std::string programSuffix(program_file::kProgramExtension);
-  const std::string notesFilter(program_file::kNotesFilter);
-  const std::string notesSuffix(program_file::kNotesExtension);
-  window.setHandler("SavePgmFileClick", [&window, &document, warn, programFilter, programSuffix] {
-    const QString path = window.chooseFile({true, programFilter, programSuffix});
-    if (!path.isEmpty()) warn(saveProgramFile(path.toStdString(), document));
-  });
-  window.setHandler("OpenPgmFileClick",
-                    [&window, &document, page, warn, programFilter, programSuffix] {
-                      const QString path = window.chooseFile({false, programFilter, programSuffix});
-                      if (path.isEmpty()) return;
-                      if (!warn(loadProgramFile(path.toStdString(), document))) page->showProgram();
-                    });
-  // The notes are saved under the name exactly as typed: no filter, no extension added.
-  window.setHandler("SavePgmNotesFile1Click", [&window, &document, warn] {
-    const QString path = window.chooseFile({true, {}, {}});
-    if (!path.isEmpty()) warn(saveNotesFile(path.toStdString(), document));
-  });
-  window.setHandler(
-      "OpenPgmNotesFile1Click", [&window, &document, page, warn, notesFilter, notesSuffix] {
-        const QString path = window.chooseFile(
-            {false, notesFilter, notesSuffix, {}, std::string(program_file::kNotesInitialName)});
-        if (path.isEmpty()) return;
-        if (!warn(loadNotesFile(path.toStdString(), document))) page->showNotes();
-      });
 }
 
 }  // namespace halvern

@@ -2,8 +2,11 @@
 
 #include <QWidget>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
+
+#include "app/page_host.h"
 
 class QAction;
 class QCheckBox;
@@ -18,7 +21,6 @@ class QTreeWidgetItem;
 
 namespace halvern {
 
-class MainWindow;
 class ProgramDocument;
 class Shell;
 
@@ -27,7 +29,7 @@ class Shell;
 // document, and the tree follows it line by line. The parameter dialogs open beside the
 // "&Edit Parameter" button. The context menu (Cut, Copy, Paste, Delete) opens on a right click
 // only while "Enable Edit" is checked, and its shortcuts act on the tree only then too.
-class ProgramPage : public QWidget {
+class ProgramPage : public QWidget, public PageView {
  public:
   // Runs a modal dialog and returns its result (QDialog::Accepted or Rejected). Tests answer
   // dialogs through this instead of exec().
@@ -40,8 +42,11 @@ class ProgramPage : public QWidget {
   // Where a parameter dialog's top-left corner goes; unset: beside the Edit Parameter button.
   void setDialogPlacement(std::function<QPoint()> placement) { m_placement = std::move(placement); }
 
-  // Shows the document's program after it was replaced as a whole (instrument, file, new
-  // program): the tree rebuilt, nothing selected, the instruction label as at start.
+  // After the document's program was replaced as a whole (instrument, file): the tree rebuilt,
+  // nothing selected, the instruction label as at start. After its notes were replaced: the
+  // notes shown anew.
+  void refresh() override;
+  // The tree rebuilt from the document (also after a new program).
   void showProgram();
   // Shows the document's notes after they were replaced.
   void showNotes();
@@ -116,10 +121,10 @@ class ProgramPage : public QWidget {
   QPushButton* m_expand = nullptr;
   QPushButton* m_collapse = nullptr;
   QPlainTextEdit* m_notes = nullptr;
+  std::uint64_t m_shownProgram = 0;
+  std::uint64_t m_shownNotes = 0;
 };
 
-// Puts the User Program page into the window and gives the program's menu items their handlers:
-// Get User Program, Send User Program, Open/Save User Pgm File..., Open/Save Pgm Notes File....
-void installProgramPage(MainWindow& window);
+
 
 }  // namespace halvern

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "link/command_exchange.h"
-#include "link/commands.h"
-#include "link/crc32_mpeg2.h"
-#include "link/link.h"
-#include "link/wire.h"
+#include "wire/commands.h"
+#include "wire/crc32_mpeg2.h"
+#include "platform/link.h"
+#include "wire/wire.h"
 #include "program/program_document.h"
 #include "program/program_image.h"
 
@@ -131,8 +131,7 @@ std::string format(const char* pattern, Args... args) {
 
 }  // namespace
 
-bool getUserProgram(CommandExchange& exchange, ProgramDocument& document) {
-  Shell& shell = exchange.shell();
+CommandResult getUserProgram(CommandExchange& exchange, ProgramDocument& document, Shell& shell) {
   shell.addMessageLine(kGetStart);
   std::vector<std::uint8_t> buffer(kProgramReceiveBlocks * kDataSize, 0);
   shell.setProgressMax(static_cast<int>(wire::kProgramBlockCount) + 1);
@@ -163,7 +162,7 @@ bool getUserProgram(CommandExchange& exchange, ProgramDocument& document) {
       if (converted.error.empty() &&
           document.replaceProgram(converted.store, std::move(converted.tree))) {
         shell.addMessageLine(kGetFinished);
-        return false;
+        return CommandResult::Done;
       }
       shell.addMessageLine(converted.error);
       outcome = Outcome::Refused;
@@ -176,11 +175,11 @@ bool getUserProgram(CommandExchange& exchange, ProgramDocument& document) {
   } else {
     shell.addMessageLine(kGetFailed);
   }
-  return true;
+  return CommandResult::Failed;
 }
 
-bool sendUserProgram(CommandExchange& exchange, const ProgramDocument& document) {
-  Shell& shell = exchange.shell();
+CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& document,
+                              Shell& shell) {
   Link& link = exchange.link();
   Clock& clock = exchange.clock();
 
@@ -256,37 +255,7 @@ bool sendUserProgram(CommandExchange& exchange, const ProgramDocument& document)
   }
   shell.setProgress(0);
   shell.addMessageLine(ok ? kSendFinished : kSendFailed);
-  return !ok;
-}
-
-namespace {
-
-// The individual get or send: refused on a closed link, else the transfer under the hourglass.
-ProgramCommandResult runProgramCommand(Link& link, Shell& shell, std::string_view closedText,
-                                       const auto& transfer) {
-  if (!link.isOpen()) {
-    shell.message(closedText, MessageKind::Warning, MessageButtons::Ok);
-    return ProgramCommandResult::Refused;
-  }
-  shell.setBusy(true);
-  const bool failed = transfer();
-  if (failed) shell.commError();
-  shell.setBusy(false);
-  return failed ? ProgramCommandResult::Failed : ProgramCommandResult::Done;
-}
-
-}  // namespace
-
-ProgramCommandResult rxProgramClick(Link& link, CommandExchange& exchange,
-                                    ProgramDocument& document) {
-  return runProgramCommand(link, exchange.shell(), kGetClosed,
-                           [&] { return getUserProgram(exchange, document); });
-}
-
-ProgramCommandResult txUserProgramClick(Link& link, CommandExchange& exchange,
-                                        const ProgramDocument& document) {
-  return runProgramCommand(link, exchange.shell(), kSendClosed,
-                           [&] { return sendUserProgram(exchange, document); });
+  return failedIf(!ok);
 }
 
 }  // namespace halvern

@@ -3,11 +3,13 @@
 #include <chrono>
 #include <string_view>
 
+#include "link/instrument_command.h"
+
 namespace halvern {
 
 class CommandExchange;
-class Link;
 class ProgramDocument;
+class Shell;
 
 // Texts of the program transfers, exactly as the message area and boxes show them.
 namespace program_text {
@@ -47,22 +49,14 @@ inline constexpr std::chrono::milliseconds kProgramSilence{1000};
 // CRC and answered ACK or NAK, until the end block; ten errors in a row end it. The image is
 // converted into the document's store and tree only when every block arrived and the image reads
 // as a program; otherwise both stay as they were. The window's clock timer is stopped for the
-// whole receive. True when it failed (the caller shows the communication warning).
-bool getUserProgram(CommandExchange& exchange, ProgramDocument& document);
+// whole receive.
+CommandResult getUserProgram(CommandExchange& exchange, ProgramDocument& document, Shell& shell);
 
 // Writes the user program to the instrument ("CMD110"): the instrument asks for block 0 with a
 // NAK; each ACK asks for the next block, each NAK for the same again; all 66 blocks go whatever
 // the program's length, then the end block without waiting for an answer. Ten errors in a row
-// (NAKs, or a second of silence each) end it. True when it failed.
-bool sendUserProgram(CommandExchange& exchange, const ProgramDocument& document);
-
-// The Commands menu's individual "Get User Program" (Shift+F12) and "Send User Program"
-// (Ctrl+F12) without the window: a closed link is refused with its warning and nothing is sent;
-// otherwise, under the hourglass, the transfer, and on failure the communication warning.
-enum class ProgramCommandResult { Done, Refused, Failed };
-ProgramCommandResult rxProgramClick(Link& link, CommandExchange& exchange,
-                                    ProgramDocument& document);
-ProgramCommandResult txUserProgramClick(Link& link, CommandExchange& exchange,
-                                        const ProgramDocument& document);
+// (NAKs, or a second of silence each) end it.
+CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& document,
+                              Shell& shell);
 
 }  // namespace halvern

@@ -21,6 +21,7 @@ void ScreenBuffer::clearScreen(int screen) {
 void ScreenBuffer::replace(const Bytes& bytes) {
   m_cells = bytes;
   m_current = 0;
+  ++m_replacements;
 }
 
 }  // namespace halvern

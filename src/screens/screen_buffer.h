@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 
 namespace halvern {
 
@@ -64,12 +64,15 @@ class ScreenBuffer {
   const Bytes& bytes() const { return m_cells; }
   // Replaces all eight screens; screen 1 becomes current.
   void replace(const Bytes& bytes);
+  // Counts the replacements, so a view knows when to show the screens anew.
+  std::uint64_t replacements() const { return m_replacements; }
 
   bool operator==(const ScreenBuffer& other) const { return m_cells == other.m_cells; }
 
  private:
   Bytes m_cells;
   int m_current = 0;
+  std::uint64_t m_replacements = 0;
 };
 
 }  // namespace halvern

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "screens/glyph_painting.h"
 #include "screens/screen_buffer.h"
 

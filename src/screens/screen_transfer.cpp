@@ -1,15 +1,15 @@
 #include "screens/screen_transfer.h"
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "link/command_exchange.h"
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/wire.h"
+#include "wire/commands.h"
+#include "platform/link.h"
+#include "wire/wire.h"
 #include "screens/screen_buffer.h"
 
 namespace halvern {
 
-bool getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Shell& shell) {
+CommandResult getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Shell& shell) {
   Link& link = exchange.link();
   shell.addMessageLine(screen_text::kGetStart);
   shell.setProgressMax(static_cast<int>(ScreenBuffer::kScreenSize));
@@ -25,7 +25,7 @@ bool getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Shell& shel
   }
   if (!complete) {
     shell.addMessageLine(screen_text::kGetFailed);
-    return true;
+    return CommandResult::Failed;
   }
 
   buffer.replace(block);
@@ -34,10 +34,10 @@ bool getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Shell& shel
     shell.setProgress(cell);
   shell.setProgress(0);
   shell.addMessageLine(screen_text::kGetDone);
-  return false;
+  return CommandResult::Done;
 }
 
-bool sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shell& shell) {
+CommandResult sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shell& shell) {
   Link& link = exchange.link();
   Clock& clock = exchange.clock();
   shell.addMessageLine(screen_text::kSendStart);
@@ -55,7 +55,7 @@ bool sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shel
   if (!goAhead) {
     shell.message(screen_text::kNoResponse, MessageKind::Warning, MessageButtons::Ok);
     shell.addMessageLine(screen_text::kSendError);
-    return true;
+    return CommandResult::Failed;
   }
 
   int sent = 0;
@@ -65,38 +65,12 @@ bool sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shel
       // The bridge took nothing: the instrument has not got the screens.
       shell.setProgress(0);
       shell.addMessageLine(screen_text::kSendError);
-      return true;
+      return CommandResult::Failed;
     }
   }
   shell.setProgress(0);
   shell.addMessageLine(screen_text::kSendDone);
-  return false;
-}
-
-ScreenCommandResult rxScreensClick(Link& link, CommandExchange& exchange, ScreenBuffer& buffer,
-                                   Shell& shell) {
-  if (!link.isOpen()) {
-    shell.message(screen_text::kGetClosed, MessageKind::Warning, MessageButtons::Ok);
-    return ScreenCommandResult::Refused;
-  }
-  shell.setBusy(true);
-  const bool failed = getUserScreens(exchange, buffer, shell);
-  if (failed) shell.commError();
-  shell.setBusy(false);
-  return failed ? ScreenCommandResult::Failed : ScreenCommandResult::Done;
-}
-
-ScreenCommandResult txScreensClick(Link& link, CommandExchange& exchange,
-                                   const ScreenBuffer& buffer, Shell& shell) {
-  if (!link.isOpen()) {
-    shell.message(screen_text::kSendClosed, MessageKind::Warning, MessageButtons::Ok);
-    return ScreenCommandResult::Refused;
-  }
-  shell.setBusy(true);
-  const bool failed = sendUserScreens(exchange, buffer, shell);
-  if (failed) shell.commError();
-  shell.setBusy(false);
-  return failed ? ScreenCommandResult::Failed : ScreenCommandResult::Done;
+  return CommandResult::Done;
 }
 
 }  // namespace halvern

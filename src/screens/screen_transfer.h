@@ -3,16 +3,16 @@
 #include <chrono>
 #include <string_view>
 
+#include "link/instrument_command.h"
+
 namespace halvern {
 
 class CommandExchange;
-class Link;
 class ScreenBuffer;
 class Shell;
 
 // Moving the eight screens between the instrument and the ScreenBuffer as one block of 1920
-// bytes. Both operations return true when they FAILED and false on success, and add their own
-// lines to the message area.
+// bytes. Both operations add their own lines to the message area.
 namespace screen_text {
 inline constexpr std::string_view kGetStart = "GET SCREENS...";
 inline constexpr std::string_view kGetFailed = "GET SCREENS FAILED.";
@@ -35,22 +35,13 @@ inline constexpr std::chrono::seconds kSendScreensGoAhead{2};
 // time-out). The first complete block replaces all eight screens and makes screen 1 current; the
 // progress bar (maximum 240) walks the cells of screen 1. Without a complete block the buffer is
 // unchanged and "GET SCREENS FAILED." ends it.
-bool getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Shell& shell);
+CommandResult getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Shell& shell);
 
 // "CMD210", then single bytes are read for 2 s (events processed between reads) until "*" comes;
 // other bytes are dropped. Without it: the warning "No response from 40100" and "SEND SCREENS
 // ERROR.", nothing else written. With it: the 1920 bytes, one write each without pauses, the
 // progress bar (maximum 1920) counting them. A write the link does not take (the bridge gone)
 // ends the send as a failure with "SEND SCREENS ERROR.".
-bool sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shell& shell);
-
-// The Commands menu's individual "Get Screens" (Shift+F11) and "Send Screens" (Ctrl+F11) without
-// the window: a closed link is refused with its warning and nothing is sent; otherwise, under the
-// hourglass, the transfer, and on failure the communication warning.
-enum class ScreenCommandResult { Done, Refused, Failed };
-ScreenCommandResult rxScreensClick(Link& link, CommandExchange& exchange, ScreenBuffer& buffer,
-                                   Shell& shell);
-ScreenCommandResult txScreensClick(Link& link, CommandExchange& exchange,
-                                   const ScreenBuffer& buffer, Shell& shell);
+CommandResult sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shell& shell);
 
 }  // namespace halvern

@@ -1,26 +1,18 @@
 #include "screens/screens_page.h"
 
-#include <QAction>
 #include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/main_window.h"
-#include "app/shell.h"
-#include "app/window_shell.h"
-#include "link/link.h"
+#include "platform/shell.h"
 #include "screens/glyph_painting.h"
 #include "screens/screen_buffer.h"
-#include "screens/screen_file.h"
 #include "screens/screen_number_widget.h"
 #include "screens/screen_render.h"
-#include "screens/screen_transfer.h"
 
 namespace halvern {
 
@@ -41,18 +33,10 @@ QLabel* blackPanel(QWidget* parent, const QRect& panel, const QSize& picture, co
   return image;
 }
 
-void collectActions(QMenu* menu, std::vector<QAction*>& into) {
-  for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) continue;
-    into.push_back(action);
-    if (action->menu()) collectActions(action->menu(), into);
-  }
-}
-
 }  // namespace
 
 ScreensPage::ScreensPage(ScreenBuffer& buffer, Shell& shell, QWidget* parent)
-    : QWidget(parent), m_editor(buffer, shell) {
+    : QWidget(parent), m_buffer(buffer), m_editor(buffer, shell), m_shownReplacements(buffer.replacements()) {
   m_imageScreen = blackPanel(this, QRect(32, 24, 500, 118),
                              QSize(screen_image::kWidth, screen_image::kHeight), "ImageScreen");
 
@@ -101,21 +85,21 @@ ScreensPage::ScreensPage(ScreenBuffer& buffer, Shell& shell, QWidget* parent)
   connect(m_clearScreen, &QPushButton::clicked, this, [this] {
     m_editor.clearScreen();
     m_fontSmall->setChecked(true);
-    refresh();
+    redraw();
   });
   connect(m_fontSmall, &QRadioButton::toggled, this, [this](bool checked) {
     if (!checked || !m_editor.editing()) return;
     m_editor.selectWriteFont(ScreenEditor::WriteFont::Small);
-    refresh();
+    redraw();
   });
   connect(m_fontLarge, &QRadioButton::toggled, this, [this](bool checked) {
     if (!checked || !m_editor.editing()) return;
     m_editor.selectWriteFont(ScreenEditor::WriteFont::Large);
-    refresh();
+    redraw();
   });
   connect(m_screenNumber, &QSpinBox::valueChanged, this, [this](int number) {
     m_editor.stepScreen(number);
-    refresh();
+    redraw();
   });
 
   // A blank typed while one of these has the focus never presses or selects it.
@@ -124,7 +108,7 @@ ScreensPage::ScreensPage(ScreenBuffer& buffer, Shell& shell, QWidget* parent)
     guardAgainstSpace(w);
 
   setEditControls();
-  refresh();
+  redraw();
 }
 
 ScreensPage::~ScreensPage() = default;
@@ -138,7 +122,7 @@ bool ScreensPage::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void ScreensPage::refresh() {
+void ScreensPage::redraw() {
   m_imageScreen->setPixmap(QPixmap::fromImage(toImage(m_editor.screenImage())));
   m_imageFont->setPixmap(QPixmap::fromImage(toImage(m_editor.fontSample())));
   m_labelRowCol->setText(QString::fromLatin1(m_editor.label().c_str()));
@@ -152,23 +136,14 @@ void ScreensPage::setEditControls() {
   m_fontSmall->setEnabled(editing);
   m_fontLarge->setEnabled(editing);
   // No instrument transfer runs while editing.
-  if (editing && m_lockedStates.empty()) {
-    for (QAction* action : m_lockedActions) {
-      m_lockedStates.push_back(action->isEnabled());
-      action->setEnabled(false);
-    }
-  } else if (!editing && !m_lockedStates.empty()) {
-    for (std::size_t i = 0; i < m_lockedActions.size(); ++i)
-      m_lockedActions[i]->setEnabled(m_lockedStates[i]);
-    m_lockedStates.clear();
-  }
+  if (m_onEditing) m_onEditing(editing);
 }
 
 void ScreensPage::buttonStartEditClick() {
   m_editor.startEdit();
   m_fontSmall->setChecked(true);
   setEditControls();
-  refresh();
+  redraw();
   // The keys go to the screen now; the focus leaves the button just pressed.
   m_imageScreen->setFocus();
 }
@@ -176,17 +151,22 @@ void ScreensPage::buttonStartEditClick() {
 void ScreensPage::buttonStopEditClick() {
   m_editor.stopEdit();
   setEditControls();
-  refresh();
+  redraw();
+}
+
+void ScreensPage::refresh() {
+  if (m_buffer.replacements() != m_shownReplacements) showLoadedScreens();
 }
 
 void ScreensPage::showLoadedScreens() {
+  m_shownReplacements = m_buffer.replacements();
   m_editor.showLoadedScreens();
   {
     QSignalBlocker quiet(m_screenNumber);
     m_screenNumber->setValue(1);
   }
   setEditControls();
-  refresh();
+  redraw();
 }
 
 void ScreensPage::cursorKey(Key key) {
@@ -216,73 +196,12 @@ void ScreensPage::cursorKey(Key key) {
       m_editor.deleteChar();
       break;
   }
-  refresh();
+  redraw();
 }
 
 void ScreensPage::typeCharacter(std::uint8_t code) {
   m_editor.typeChar(code);
-  refresh();
-}
-
-void installScreensPage(MainWindow& window) {
-  auto* page = new ScreensPage(window.document().screens, window.shell());
-  window.setPageWidget(MainWindow::Page::Screens, page);
-  window.keyRouter().setTarget(page);
-
-  std::vector<QAction*> commands;
-  for (QAction* action : window.menuBar()->actions()) {
-    if (action->menu() && action->text() == QStringLiteral("&Commands")) {
-      commands.push_back(action);
-      collectActions(action->menu(), commands);
-    }
-  }
-  page->setEditLockedActions(std::move(commands));
-  // Editing neither starts nor ends while an instrument operation runs.
-  window.registerInstrumentButton(page->startEdit());
-  window.registerInstrumentButton(page->stopEdit());
-  if (auto* clearMemo = window.findChild<QPushButton*>(QStringLiteral("ButtonClearMemo")))
-    page->guardAgainstSpace(clearMemo);
-
-  auto transfer = [&window](auto run) {
-    if (window.link().isOpen()) window.showPage(MainWindow::Page::Screens);
-    MainWindow::InstrumentLock lock(window);
-    run();
-  };
-  window.setHandler("RxScreensClick", [&window, page, transfer] {
-    transfer([&window, page] {
-      if (rxScreensClick(window.link(), window.exchange(), window.document().screens,
-                         window.shell()) == ScreenCommandResult::Done)
-        page->showLoadedScreens();
-    });
-  });
-  window.setHandler("TxScreensClick", [&window, transfer] {
-    transfer([&window] {
-      txScreensClick(window.link(), window.exchange(), window.document().screens, window.shell());
-    });
-  });
-
-  const std::string filter(screen_file::kDialogFilter);
-  const std::string suffix(screen_file::kDefaultExtension);
-  window.setHandler("SaveScreenFileClick", [&window, filter, suffix] {
-    const QString path =
-        window.chooseFile({true, filter, suffix, std::string(screen_file::kSaveTitle),
-                           std::string(screen_file::kInitialName)});
-    if (path.isEmpty()) return;
-    const std::string problem = saveScreenFile(path.toStdString(), window.document().screens);
-    if (!problem.empty()) window.shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
-  });
-  window.setHandler("OpenScreenFileClick", [&window, page, filter, suffix] {
-    const QString path =
-        window.chooseFile({false, filter, suffix, std::string(screen_file::kOpenTitle),
-                           std::string(screen_file::kInitialName)});
-    if (path.isEmpty()) return;
-    const std::string problem = loadScreenFile(path.toStdString(), window.document().screens);
-    if (!problem.empty()) {
-      window.shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
-      return;
-    }
-    page->showLoadedScreens();
-  });
+  redraw();
 }
 
 }  // namespace halvern

@@ -1,20 +1,21 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "app/key_router.h"
+#include "app/page_host.h"
 #include "screens/screen_editor.h"
 
-class QAction;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 
 namespace halvern {
 
-class MainWindow;
 class ScreenBuffer;
 class ScreenNumberWidget;
 class Shell;
@@ -23,17 +24,17 @@ class Shell;
 // position, Start Edit / Stop Edit / Clear Screen, the write font with its sample, and the screen
 // number. While editing, the window's keyboard routing sends the cursor keys and typed characters
 // here, and the Commands menu is unavailable.
-class ScreensPage : public QWidget, public ScreenKeyTarget {
+class ScreensPage : public QWidget, public PageView, public ScreenKeyTarget {
  public:
   ScreensPage(ScreenBuffer& buffer, Shell& shell, QWidget* parent = nullptr);
   ~ScreensPage() override;
 
   ScreenEditor& editor() { return m_editor; }
-  // Shows the buffer after it was replaced as a whole (instrument, screen file, group file):
-  // screen 1, the number 1, edit mode ended.
-  void showLoadedScreens();
-  // Menus and items made unavailable while editing (the Commands menu and its items).
-  void setEditLockedActions(std::vector<QAction*> actions) { m_lockedActions = std::move(actions); }
+  // After the buffer was replaced as a whole (instrument, screen file, group file): screen 1,
+  // the number 1, edit mode ended.
+  void refresh() override;
+  // Told when editing starts and ends.
+  void setOnEditing(std::function<void(bool)> onEditing) { m_onEditing = std::move(onEditing); }
 
   // ScreenKeyTarget.
   bool isEditing() const override { return m_editor.editing(); }
@@ -61,10 +62,14 @@ class ScreensPage : public QWidget, public ScreenKeyTarget {
   void buttonStartEditClick();
   void buttonStopEditClick();
   void setEditControls();
+  void showLoadedScreens();
   // The pictures and the label from the editor.
-  void refresh();
+  void redraw();
 
+  ScreenBuffer& m_buffer;
   ScreenEditor m_editor;
+  std::uint64_t m_shownReplacements = 0;
+  std::function<void(bool)> m_onEditing;
   QLabel* m_imageScreen = nullptr;
   QLabel* m_labelRowCol = nullptr;
   QPushButton* m_startEdit = nullptr;
@@ -74,12 +79,6 @@ class ScreensPage : public QWidget, public ScreenKeyTarget {
   QRadioButton* m_fontLarge = nullptr;
   QLabel* m_imageFont = nullptr;
   ScreenNumberWidget* m_screenNumber = nullptr;
-  std::vector<QAction*> m_lockedActions;
-  std::vector<bool> m_lockedStates;
 };
-
-// Puts the Screens page into the window, routes the keyboard to it, and gives Get Screens, Send
-// Screens, Open Screen File and Save Screen File their handlers.
-void installScreensPage(MainWindow& window);
 
 }  // namespace halvern

@@ -30,6 +30,8 @@ inline constexpr std::size_t kFormatsOffset = 32;
 // Dialog filter and default extension of the setup file dialogs.
 inline constexpr std::string_view kDialogFilter = "Setup Files (*.set)|*.set|All Files (*.*)|*.*";
 inline constexpr std::string_view kDefaultExtension = "set";
+inline constexpr std::string_view kSaveTitle = "Save Setup File";
+inline constexpr std::string_view kOpenTitle = "Open Setup File";
 
 }  // namespace setup_file
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/calendar.h"
+#include "platform/calendar.h"
 
 namespace halvern {
 

@@ -11,13 +11,8 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 
-#include "app/main_window.h"
-#include "app/window_shell.h"
 #include "app/windows1252.h"
-#include "link/calendar.h"
-#include "link/link.h"
-#include "setup/setup_actions.h"
-#include "setup/setup_file.h"
+#include "platform/calendar.h"
 #include "setup/setup_model.h"
 #include "setup/spin_edit_widget.h"
 
@@ -50,19 +45,19 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   auto* com1TypeBox = new QGroupBox(QStringLiteral("COM1 Type"), this);
   com1TypeBox->setGeometry(8, 6, 144, 46);
   m_com1Type = makeRadioGroup(com1TypeBox, captions(SetupModel::kCom1TypeCaptions), 2,
-                              [this](int i) { m_model.setCom1Type(i); });
+                              [this](int i) { m_model.setCom1Type(i); refresh(); });
   com1TypeBox->setObjectName(QStringLiteral("RadioGroupCom1Type"));
 
   auto* com1BaudBox = new QGroupBox(QStringLiteral("COM1 Baud"), this);
   com1BaudBox->setGeometry(8, 58, 144, 112);
   m_com1Baud = makeRadioGroup(com1BaudBox, captions(SetupModel::kBaudCaptions), 2,
-                              [this](int i) { m_model.setCom1BaudIndex(i); });
+                              [this](int i) { m_model.setCom1BaudIndex(i); refresh(); });
   com1BaudBox->setObjectName(QStringLiteral("RadioGroupCom1Baud"));
 
   auto* com2BaudBox = new QGroupBox(QStringLiteral("COM2 Baud"), this);
   com2BaudBox->setGeometry(8, 176, 144, 112);
   m_com2Baud = makeRadioGroup(com2BaudBox, captions(SetupModel::kBaudCaptions), 2,
-                              [this](int i) { m_model.setCom2BaudIndex(i); });
+                              [this](int i) { m_model.setCom2BaudIndex(i); refresh(); });
   com2BaudBox->setObjectName(QStringLiteral("RadioGroupCom2Baud"));
 
   // Check boxes.
@@ -74,32 +69,32 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   m_keypadLock = new QCheckBox(QStringLiteral("Keypad Lock"), this);
   m_keypadLock->setObjectName(QStringLiteral("CheckBoxKeyLock"));
   m_keypadLock->setGeometry(164, 32, 130, 20);
-  connect(m_keypadLock, &QCheckBox::clicked, this, [this](bool on) { m_model.setKeypadLock(on); });
+  connect(m_keypadLock, &QCheckBox::clicked, this, [this](bool on) { m_model.setKeypadLock(on); refresh(); });
   m_autoScroll = new QCheckBox(QStringLiteral("Auto Screen Scroll"), this);
   m_autoScroll->setObjectName(QStringLiteral("CheckBoxAutoScroll"));
   m_autoScroll->setGeometry(164, 54, 130, 20);
-  connect(m_autoScroll, &QCheckBox::clicked, this, [this](bool on) { m_model.setAutoScroll(on); });
+  connect(m_autoScroll, &QCheckBox::clicked, this, [this](bool on) { m_model.setAutoScroll(on); refresh(); });
 
   // Spin edits, each with its two-line caption.
   m_interval = makeSpin(QStringLiteral("Execution"), QStringLiteral("Interval"),
                         SetupModel::kIntervalRange.minimum, SetupModel::kIntervalRange.maximum, 164,
                         84, "CSpinEditInterval");
-  m_interval->setOnText([this](const QString& t) { m_model.setIntervalText(t.toStdString()); });
+  m_interval->setOnText([this](const QString& t) { m_model.setIntervalText(t.toStdString()); refresh(); });
   m_fieldsPerRecord =
       makeSpin(QStringLiteral("Fields Per"), QStringLiteral("Record"),
                SetupModel::kFieldsPerRecordRange.minimum, SetupModel::kFieldsPerRecordRange.maximum,
                164, 120, "CSpinEditNumOfFields");
   m_fieldsPerRecord->setOnText(
-      [this](const QString& t) { m_model.setFieldsPerRecordText(t.toStdString()); });
+      [this](const QString& t) { m_model.setFieldsPerRecordText(t.toStdString()); refresh(); });
   m_scrollPause = makeSpin(QStringLiteral("Scroll"), QStringLiteral("Pause"),
                            SetupModel::kScrollPauseRange.minimum,
                            SetupModel::kScrollPauseRange.maximum, 164, 156, "CSpinEditScrollPause");
   m_scrollPause->setOnText(
-      [this](const QString& t) { m_model.setScrollPauseText(t.toStdString()); });
+      [this](const QString& t) { m_model.setScrollPauseText(t.toStdString()); refresh(); });
   m_scrollEnd = makeSpin(QStringLiteral("Scroll"), QStringLiteral("End Screen"),
                          SetupModel::kScrollEndRange.minimum, SetupModel::kScrollEndRange.maximum,
                          164, 192, "CSpinEditScrollEnd");
-  m_scrollEnd->setOnText([this](const QString& t) { m_model.setScrollEndText(t.toStdString()); });
+  m_scrollEnd->setOnText([this](const QString& t) { m_model.setScrollEndText(t.toStdString()); refresh(); });
 
   // Time and date.
   auto* clockBox = new QGroupBox(QStringLiteral("Time && Date"), this);
@@ -120,12 +115,13 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   m_usePcTime->setObjectName(QStringLiteral("CheckBoxPCTime"));
   m_usePcTime->setGeometry(12, 70, 180, 20);
   connect(m_time, &QLineEdit::textEdited, this,
-          [this](const QString& t) { m_model.setTimeText(t.toStdString()); });
+          [this](const QString& t) { m_model.setTimeText(t.toStdString()); refresh(); });
   connect(m_date, &QLineEdit::textEdited, this,
-          [this](const QString& t) { m_model.setDateText(t.toStdString()); });
+          [this](const QString& t) { m_model.setDateText(t.toStdString()); refresh(); });
   connect(m_usePcTime, &QCheckBox::clicked, this, [this](bool on) {
     m_model.setUsePcTime(on);
     if (on && isVisible()) m_model.refreshFromPcClock(m_calendar);
+    refresh();
   });
 
   // The record formats.
@@ -142,11 +138,10 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   buildRecordGrid(area);
 
-  m_model.setOnChanged([this] { refresh(); });
-  refresh();
+  showModel();
 }
 
-SetupPage::~SetupPage() { m_model.setOnChanged(nullptr); }
+SetupPage::~SetupPage() = default;
 
 QButtonGroup* SetupPage::makeRadioGroup(QGroupBox* box, const QStringList& items, int columns,
                                         std::function<void(int)> onPick) {
@@ -187,28 +182,33 @@ void SetupPage::buildRecordGrid(QScrollArea* area) {
     r.label->setGeometry(kLabelX, y, kLabelWidth, 22);
     r.label->setMaxLength(static_cast<int>(SetupModel::kLabelMax));
     connect(r.label, &QLineEdit::textEdited, this,
-            [this, n](const QString& t) { m_model.setLabel(n, Windows1252::fromUnicode(t)); });
+            [this, n](const QString& t) { m_model.setLabel(n, Windows1252::fromUnicode(t)); refresh(); });
     r.type = new QComboBox(grid);
     r.type->addItems(captions(SetupModel::kTypeCaptions));
     r.type->setGeometry(kTypeX, y, kTypeWidth, 22);
     // A slim arrow, so "Number" fits the narrow column.
     r.type->setStyleSheet(QStringLiteral(
         "QComboBox { padding: 1px 2px 1px 3px; } QComboBox::drop-down { width: 13px; }"));
-    connect(r.type, &QComboBox::activated, this, [this, n](int i) { m_model.setType(n, i); });
+    connect(r.type, &QComboBox::activated, this, [this, n](int i) { m_model.setType(n, i); refresh(); });
     r.width =
         new SpinEditWidget(SetupModel::kWidthRange.minimum, SetupModel::kWidthRange.maximum, grid);
     r.width->setGeometry(kWidthX, y, kSmallSpinWidth, 22);
-    r.width->setOnText([this, n](const QString& t) { m_model.setWidthText(n, t.toStdString()); });
+    r.width->setOnText([this, n](const QString& t) { m_model.setWidthText(n, t.toStdString()); refresh(); });
     r.precision = new SpinEditWidget(SetupModel::kPrecisionRange.minimum,
                                      SetupModel::kPrecisionRange.maximum, grid);
     r.precision->setGeometry(kPrecisionX, y, kSmallSpinWidth, 22);
     r.precision->setOnText(
-        [this, n](const QString& t) { m_model.setPrecisionText(n, t.toStdString()); });
+        [this, n](const QString& t) { m_model.setPrecisionText(n, t.toStdString()); refresh(); });
   }
   area->setWidget(grid);
 }
 
 void SetupPage::refresh() {
+  if (m_model.version() != m_shownVersion) showModel();
+}
+
+void SetupPage::showModel() {
+  m_shownVersion = m_model.version();
   auto check = [](QButtonGroup* group, int id) {
     QSignalBlocker block(group);
     if (QAbstractButton* b = group->button(id)) b->setChecked(true);
@@ -256,45 +256,7 @@ void SetupPage::showEvent(QShowEvent* event) {
 
 void SetupPage::clockTick(bool pageShown) {
   if (pageShown && m_model.usePcTime()) m_model.refreshFromPcClock(m_calendar);
-}
-
-void installSetupPage(MainWindow& window) {
-  auto* page = new SetupPage(window.document().setup, window.calendar());
-  window.setPageWidget(MainWindow::Page::Setup, page);
-  window.addClockListener(
-      [&window, page] { page->clockTick(window.currentPage() == MainWindow::Page::Setup); });
-
-  auto transfer = [&window](MainWindow::Page shown, auto run) {
-    if (window.link().isOpen()) window.showPage(shown);
-    MainWindow::InstrumentLock lock(window);
-    run();
-  };
-  window.setHandler("RxSetupClick", [&window, transfer] {
-    transfer(MainWindow::Page::Setup, [&window] {
-      rxSetupClick(window.link(), window.exchange(), window.document().setup, window.shell());
-    });
-  });
-  window.setHandler("TxSetupClick", [&window, transfer] {
-    transfer(MainWindow::Page::Setup, [&window] {
-      txSetupClick(window.link(), window.exchange(), window.document().setup, window.shell(),
-                   window.calendar());
-    });
-  });
-
-  const std::string filter(setup_file::kDialogFilter);
-  const std::string suffix(setup_file::kDefaultExtension);
-  window.setHandler("SaveSetupFileClick", [&window, filter, suffix] {
-    const QString path = window.chooseFile({true, filter, suffix});
-    if (path.isEmpty()) return;
-    const std::string problem = saveSetupFile(path.toStdString(), window.document().setup);
-    if (!problem.empty()) window.shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
-  });
-  window.setHandler("OpenSetupFileClick", [&window, filter, suffix] {
-    const QString path = window.chooseFile({false, filter, suffix});
-    if (path.isEmpty()) return;
-    const std::string problem = loadSetupFile(path.toStdString(), window.document().setup);
-    if (!problem.empty()) window.shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
-  });
+  refresh();
 }
 
 }  // namespace halvern

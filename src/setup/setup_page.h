@@ -2,7 +2,10 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
+
+#include "app/page_host.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -14,13 +17,13 @@ class QScrollArea;
 namespace halvern {
 
 class Calendar;
-class MainWindow;
 class SetupModel;
 class SpinEditWidget;
 
 // The Setup page: a thin view of the SetupModel. Every edit goes to the model at once (a value
-// typed and not yet left counts); every change of the model (a get, a file) shows here.
-class SetupPage : public QWidget {
+// typed and not yet left counts); every change of the model (a get, a file) shows at the next
+// refresh.
+class SetupPage : public QWidget, public PageView {
  public:
   SetupPage(SetupModel& model, const Calendar& calendar, QWidget* parent = nullptr);
   ~SetupPage() override;
@@ -28,8 +31,8 @@ class SetupPage : public QWidget {
   // The 500 ms clock tick: with "Use PC System Time" checked and this page shown, the date and
   // time fields follow the computer's clock.
   void clockTick(bool pageShown);
-  // Shows the model's values in the controls.
-  void refresh();
+  // Shows the model's values in the controls when they changed.
+  void refresh() override;
 
   // The controls, by their role (for the window and the tests).
   QButtonGroup* com1Type() const { return m_com1Type; }
@@ -63,6 +66,7 @@ class SetupPage : public QWidget {
   SpinEditWidget* makeSpin(const QString& top, const QString& bottom, int minimum, int maximum,
                            int x, int y, const char* name);
   void buildRecordGrid(QScrollArea* area);
+  void showModel();
 
   SetupModel& m_model;
   const Calendar& m_calendar;
@@ -80,10 +84,7 @@ class SetupPage : public QWidget {
   QLineEdit* m_date = nullptr;
   QLineEdit* m_time = nullptr;
   std::array<FieldRow, 25> m_rows{};
+  std::uint64_t m_shownVersion = 0;
 };
-
-// Puts the Setup page into the window and gives the Setup menu items their handlers: Get Setup,
-// Send Setup, Open Setup File..., Save Setup File....
-void installSetupPage(MainWindow& window);
 
 }  // namespace halvern

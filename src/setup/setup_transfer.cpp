@@ -4,12 +4,12 @@
 #include <climits>
 #include <cstdio>
 
-#include "app/shell.h"
-#include "link/calendar.h"
+#include "platform/shell.h"
+#include "platform/calendar.h"
 #include "link/command_exchange.h"
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/wire.h"
+#include "wire/commands.h"
+#include "platform/link.h"
+#include "wire/wire.h"
 
 namespace halvern {
 
@@ -355,7 +355,7 @@ bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shel
 // --- The whole setup
 // ------------------------------------------------------------------------------
 
-bool getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+CommandResult getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   shell.setProgressMax(kProgressMax);
   shell.setProgress(0);
   shell.addMessageLine(setup_text::kGetSetupStart);
@@ -375,7 +375,7 @@ bool getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell)
 
   shell.setProgress(0);
   shell.addMessageLine(failed ? setup_text::kGetSetupFailed : setup_text::kGetSetupDone);
-  return failed;
+  return failedIf(failed);
 }
 
 std::optional<std::string> dateRefusal(const SetupModel& setup) {
@@ -394,9 +394,9 @@ bool refuseUnsendableDate(SetupModel& setup, Shell& shell, const Calendar& calen
   return true;
 }
 
-bool sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
-                      const Calendar& calendar) {
-  if (refuseUnsendableDate(setup, shell, calendar)) return true;
+CommandResult sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
+                               const Calendar& calendar) {
+  if (refuseUnsendableDate(setup, shell, calendar)) return CommandResult::Refused;
 
   shell.setProgressMax(kProgressMax);
   shell.setProgress(0);
@@ -416,7 +416,7 @@ bool sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell
   shell.processEvents();
   shell.setProgress(0);
   shell.addMessageLine(failed ? setup_text::kSendFailed : setup_text::kSendDone);
-  return failed;
+  return failedIf(failed);
 }
 
 }  // namespace halvern

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/instrument_command.h"
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -78,14 +79,14 @@ DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block);
 // error, keypad lock, execution interval, fields per record, record formats, auto scroll, scroll
 // pause and scroll end screen. The progress bar (maximum 100) moves by a twelfth per item; the
 // first failure stops the sequence. Ends with "FINISHED GETTING SETUP." or "GET SETUP FAILED.".
-bool getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell);
+CommandResult getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell);
 
 // Sends every item: date, time, keypad lock, execution interval, fields per record, auto scroll,
 // scroll pause, scroll end screen, COM1, COM2 and the record formats; the progress bar moves by
 // an eleventh per item; the first failure stops the sequence. With "Use PC System Time" on, the
 // date and time fields are first refreshed from `calendar`. A date whose year is outside 2000 to
 // 2099 is refused with a warning before anything is sent (true, no message-area line).
-bool sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
+CommandResult sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
                       const Calendar& calendar);
 
 // The warning for a date field the instrument cannot take (year outside 2000..2099), or nothing.

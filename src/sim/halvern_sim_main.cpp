@@ -7,8 +7,8 @@
 #include <iostream>
 #include <string_view>
 
-#include "link/calendar.h"
-#include "link/clock.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
 #include "sim/fault_plan.h"
 #include "sim/pty_server.h"
 #include "sim/simulated_instrument.h"

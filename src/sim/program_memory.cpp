@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "link/commands.h"
-#include "link/crc32_mpeg2.h"
+#include "wire/commands.h"
+#include "wire/crc32_mpeg2.h"
 
 namespace halvern::sim {
 

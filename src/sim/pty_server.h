@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "link/clock.h"
+#include "platform/clock.h"
 
 namespace halvern::sim {
 

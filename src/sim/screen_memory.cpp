@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "link/commands.h"
+#include "wire/commands.h"
 
 namespace halvern::sim {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "link/clock.h"
-#include "link/wire.h"
+#include "platform/clock.h"
+#include "wire/wire.h"
 #include "sim/fault_plan.h"
 
 namespace halvern::sim {

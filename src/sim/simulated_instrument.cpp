@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "link/commands.h"
-#include "link/wire.h"
+#include "wire/commands.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 

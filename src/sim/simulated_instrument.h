@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "link/calendar.h"
-#include "link/clock.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
 #include "sim/fault_plan.h"
 #include "sim/program_memory.h"
 #include "sim/screen_memory.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 
 namespace halvern::sim {

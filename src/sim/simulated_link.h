@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/clock.h"
-#include "link/link.h"
+#include "platform/clock.h"
+#include "platform/link.h"
 
 namespace halvern::sim {
 

@@ -20,7 +20,7 @@
 #include "app/key_router.h"
 #include "app/menu_table.h"
 #include "app/window_shell.h"
-#include "link/calendar.h"
+#include "platform/calendar.h"
 #include "support/scripted_link.h"
 
 namespace halvern {
@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, StartsWithoutTheInstrumentAndStaysUsable) {
 
   // The bridge plugged in later: Reconnect opens it, without the pause.
   link.openFails = false;
-  window->action("ReconnectUSBClick")->trigger();
+  window->action(MenuHandler::ReconnectUSBClick)->trigger();
   EXPECT_TRUE(link.isOpen());
   EXPECT_EQ(link.opens, 2);
   EXPECT_EQ(link.closes, 0);
@@ -112,13 +112,13 @@ TEST_F(MainWindowTest, StartsWithoutTheInstrumentAndStaysUsable) {
 
 TEST_F(MainWindowTest, ReconnectWhileOpenClosesOnceAndPauses) {
   auto window = makeWindow();
-  window->action("ReconnectUSBClick")->trigger();
+  window->action(MenuHandler::ReconnectUSBClick)->trigger();
   EXPECT_EQ(link.cycles, 1);
   EXPECT_EQ(link.closes, 1);
   EXPECT_EQ(link.opens, 2);
   EXPECT_EQ(clock.elapsed(), 2000ms);
   EXPECT_TRUE(link.isOpen());
-  EXPECT_EQ(window->action("ReconnectUSBClick")->shortcut(), QKeySequence("Ctrl+U"));
+  EXPECT_EQ(window->action(MenuHandler::ReconnectUSBClick)->shortcut(), QKeySequence("Ctrl+U"));
 }
 
 TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
@@ -187,23 +187,25 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
   auto window = makeWindow();
   int items = 0;
   for (const auto& def : kMainMenu) {
-    if (!def.handler) continue;
+    if (!def.hasHandler) continue;
     ++items;
     QAction* a = window->action(def.handler);
-    ASSERT_NE(a, nullptr) << def.handler;
+    ASSERT_NE(a, nullptr) << def.handlerName;
+    EXPECT_EQ(a->objectName(), QString::fromUtf8(def.handlerName));
     EXPECT_EQ(a->text(), QString::fromUtf8(def.caption));
     EXPECT_EQ(a->shortcut(), def.shortcut ? QKeySequence(def.shortcut) : QKeySequence())
-        << def.handler;
+        << def.handlerName;
     // Items of subsystems not built yet are there, disabled.
-    EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler)) << def.handler;
+    EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler)) << def.handlerName;
   }
   EXPECT_EQ(items, 25);
-  for (const char* handler : {"ReconnectUSBClick", "Exit1Click", "About1Click"})
-    EXPECT_TRUE(window->hasHandler(handler)) << handler;
-  EXPECT_EQ(window->action("OpenGroupClick")->statusTip(),
+  for (MenuHandler handler :
+       {MenuHandler::ReconnectUSBClick, MenuHandler::Exit1Click, MenuHandler::About1Click})
+    EXPECT_TRUE(window->hasHandler(handler));
+  EXPECT_EQ(window->action(MenuHandler::OpenGroupClick)->statusTip(),
             "Open a collection of Setup, Screen, and Program Files.");
-  EXPECT_EQ(window->action("RxSetupClick")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F10));
-  EXPECT_EQ(window->action("GetCollection1Click")->shortcut(),
+  EXPECT_EQ(window->action(MenuHandler::RxSetupClick)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F10));
+  EXPECT_EQ(window->action(MenuHandler::GetCollection1Click)->shortcut(),
             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_G));
   // The menu bar: File, Commands, Help; the nested Individual Get/Send submenu.
   const auto bar = window->menuBar()->actions();
@@ -227,33 +229,37 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
 
 TEST_F(MainWindowTest, InstrumentLockDisablesCommandsUntilTheOperationEnds) {
   auto window = makeWindow();
-  window->setHandler("RxSetupClick", [] {});
+  window->setHandler(MenuHandler::RxSetupClick, [] {});
   auto* get = new QPushButton("Get", window.get());
   auto* already = new QPushButton("Off", window.get());
-  already->setEnabled(false);
+  bool wanted = false;
   window->registerInstrumentButton(get);
-  window->registerInstrumentButton(already);
+  window->registerInstrumentButton(already, [&wanted] { return wanted; });
+  EXPECT_FALSE(already->isEnabled());
   {
     MainWindow::InstrumentLock lock(*window);
     EXPECT_TRUE(window->instrumentBusy());
-    EXPECT_FALSE(window->action("RxSetupClick")->isEnabled());
-    EXPECT_FALSE(window->action("ReconnectUSBClick")->isEnabled());
+    EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
+    EXPECT_FALSE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
     EXPECT_FALSE(window->menuBar()->actions()[1]->isEnabled());
     EXPECT_FALSE(get->isEnabled());
-    EXPECT_TRUE(window->action("About1Click")->isEnabled());
+    EXPECT_TRUE(window->action(MenuHandler::About1Click)->isEnabled());
     // A handler given meanwhile is enabled when the lock goes.
-    window->setHandler("TxSetupClick", [] {});
-    EXPECT_FALSE(window->action("TxSetupClick")->isEnabled());
+    window->setHandler(MenuHandler::TxSetupClick, [] {});
+    EXPECT_FALSE(window->action(MenuHandler::TxSetupClick)->isEnabled());
     { MainWindow::InstrumentLock nested(*window); }
     EXPECT_FALSE(get->isEnabled());
   }
   EXPECT_FALSE(window->instrumentBusy());
-  EXPECT_TRUE(window->action("RxSetupClick")->isEnabled());
-  EXPECT_TRUE(window->action("TxSetupClick")->isEnabled());
-  EXPECT_TRUE(window->action("ReconnectUSBClick")->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::RxSetupClick)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::TxSetupClick)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
   EXPECT_TRUE(window->menuBar()->actions()[1]->isEnabled());
   EXPECT_TRUE(get->isEnabled());
   EXPECT_FALSE(already->isEnabled());
+  wanted = true;
+  window->updateCommandStates();
+  EXPECT_TRUE(already->isEnabled());
 }
 
 TEST_F(MainWindowTest, MessageAreaLinesCaretTextAndClear) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "link/command_exchange.h"
-#include "link/commands.h"
-#include "link/wire.h"
+#include "wire/commands.h"
+#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"

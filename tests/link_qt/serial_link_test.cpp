@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/clock.h"
+#include "platform/clock.h"
 
 namespace halvern {
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "link/crc32_mpeg2.h"
+#include "wire/crc32_mpeg2.h"
 #include "program/instruction_catalogue.h"
 
 namespace halvern {

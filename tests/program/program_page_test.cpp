@@ -25,7 +25,7 @@
 #include "app/main_window.h"
 #include "app/menu_table.h"
 #include "app/windows1252.h"
-#include "link/calendar.h"
+#include "platform/calendar.h"
 #include "program/edit_field_dialog.h"
 #include "program/edit_type_dialog.h"
 #include "program/instruction_catalogue.h"
@@ -91,9 +91,9 @@ class ProgramEditorTest : public ::testing::Test {
   void SetUp() override {
     for (const auto& def : kProgramPopupMenu) {
       auto* action = new QAction(QString::fromUtf8(def.caption), &menu);
-      action->setObjectName(QString::fromUtf8(def.handler));
+      action->setObjectName(QString::fromUtf8(def.handlerName));
       action->setShortcut(QKeySequence(QString::fromUtf8(def.shortcut)));
-      action->setEnabled(std::string_view(def.handler) != "Paste1Click");
+      action->setEnabled(def.handler != MenuHandler::Paste1Click);
       menu.addAction(action);
     }
     page = std::make_unique<ProgramPage>(document, shell, &menu);
@@ -110,7 +110,11 @@ class ProgramEditorTest : public ::testing::Test {
     page.reset();
   }
 
-  QAction* action(const char* name) { return menu.findChild<QAction*>(name); }
+  QAction* action(MenuHandler handler) {
+    for (const auto& def : kProgramPopupMenu)
+      if (def.handler == handler) return menu.findChild<QAction*>(def.handlerName);
+    return nullptr;
+  }
   void enableEdit() {
     if (!page->enableEdit()->isChecked()) page->enableEdit()->click();
   }
@@ -160,7 +164,7 @@ TEST_F(ProgramEditorTest, StartsWithPgmEndAndEditingDisabled) {
   EXPECT_EQ(item(0)->text(0), "PGM END");
   EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 1");
   EXPECT_EQ(page->notes()->toPlainText(), "Add User Program Notes here...");
-  EXPECT_FALSE(action("Paste1Click")->isEnabled());
+  EXPECT_FALSE(action(MenuHandler::Paste1Click)->isEnabled());
 
   QWidget* six[] = {page->editButton(), page->insertButton(),  page->deleteButton(),
                     page->newButton(),  page->confirmDelete(), page->instructions()};
@@ -175,7 +179,7 @@ TEST_F(ProgramEditorTest, StartsWithPgmEndAndEditingDisabled) {
 TEST_F(ProgramEditorTest, RefusalsChangeNothing) {
   build({kBeep, kFlagSet});
   page->copy1Click();  // nothing selected yet: refused, Paste stays disabled
-  EXPECT_FALSE(action("Paste1Click")->isEnabled());
+  EXPECT_FALSE(action(MenuHandler::Paste1Click)->isEnabled());
   selectInstruction(0);
   page->copy1Click();  // so that Paste has something to refuse
   shell.boxes.clear();
@@ -302,7 +306,7 @@ TEST_F(ProgramEditorTest, CutPasteMovesAnInstructionWithItsValues) {
   page->showProgram();
   selectInstruction(1);
   page->cut1Click();
-  EXPECT_TRUE(action("Paste1Click")->isEnabled());
+  EXPECT_TRUE(action(MenuHandler::Paste1Click)->isEnabled());
   EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, kLocEqualsValue, 0}));
   EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 002 ");
   expectInStep(*page, document);
@@ -459,7 +463,7 @@ TEST_F(ProgramEditorTest, ContextMenuAndItsShortcutsOnlyWhileEditing) {
   page->tree()->setFocus();
   QTest::keyClick(page->tree(), Qt::Key_C, Qt::ControlModifier);
   QTest::keyClick(page->tree(), Qt::Key_Delete, Qt::ControlModifier);
-  EXPECT_FALSE(action("Paste1Click")->isEnabled());
+  EXPECT_FALSE(action(MenuHandler::Paste1Click)->isEnabled());
   EXPECT_EQ(document.instructionCount(), 2u);
 
   page->enableEdit()->click();
@@ -468,7 +472,7 @@ TEST_F(ProgramEditorTest, ContextMenuAndItsShortcutsOnlyWhileEditing) {
   menu.hide();
   selectInstruction(0);
   QTest::keyClick(page->tree(), Qt::Key_C, Qt::ControlModifier);
-  EXPECT_TRUE(action("Paste1Click")->isEnabled());
+  EXPECT_TRUE(action(MenuHandler::Paste1Click)->isEnabled());
   QTest::keyClick(page->tree(), Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, kBeep, 0}));
   QTest::keyClick(page->tree(), Qt::Key_Delete, Qt::ControlModifier);  // no confirmation
@@ -504,7 +508,7 @@ class ProgramWindowTest : public test::WindowFixture {
     ASSERT_NE(page, nullptr);
   }
   ProgramDocument& document() { return window->document().program; }
-  void trigger(const char* handler) { window->action(handler)->trigger(); }
+  void trigger(MenuHandler handler) { window->action(handler)->trigger(); }
   QTreeWidgetItem* item(int k) { return page->tree()->topLevelItem(k); }
 
   ProgramPage* page = nullptr;
@@ -546,7 +550,7 @@ TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
   // Saved and reopened: every record byte and every line.
   const ProgramStore store = document().store();
   choose("built.pgm");
-  trigger("SavePgmFileClick");
+  trigger(MenuHandler::SavePgmFileClick);
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_TRUE(requests[0].save);
   EXPECT_EQ(requests[0].filter, "User Program Files (*.pgm)|*.pgm|All Files (*.*)|*.*");
@@ -555,17 +559,17 @@ TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
   EXPECT_EQ(boxes,
             std::vector<std::string>{"Erase all current instructions to start a new program?"});
   EXPECT_EQ(page->tree()->topLevelItemCount(), 1);
-  trigger("OpenPgmFileClick");
+  trigger(MenuHandler::OpenPgmFileClick);
   EXPECT_FALSE(requests.back().save);
   EXPECT_EQ(document().store(), store);
   EXPECT_EQ(document().tree(), edited);
   expectInStep(*page, document());
 
   // Sent to the instrument, the window's program erased, and read back.
-  trigger("TxUserProgramClick");
+  trigger(MenuHandler::TxUserProgramClick);
   EXPECT_EQ(instrument.programMemory().program().size(), 5u);
   page->newButton()->click();
-  trigger("RxProgramClick");
+  trigger(MenuHandler::RxProgramClick);
   EXPECT_EQ(boxes.size(), 2u);  // only the two New Program questions
   std::vector<ProgramNode> received = edited;
   received[1].children[3] = text;  // a received text is not padded
@@ -578,16 +582,16 @@ TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
   EXPECT_EQ(window->messageArea()->toPlainText().toStdString(),
             "SEND USER PROGRAM...\nFINISHED SENDING USER PROGRAM.\nGET USER PROGRAM...\n"
             "FIRST HEADER...\nLAST HEADER...\nFINISHED GETTING USER PROGRAM.");
-  EXPECT_TRUE(window->action("RxProgramClick")->isEnabled());
-  EXPECT_TRUE(window->action("TxUserProgramClick")->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::RxProgramClick)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::TxUserProgramClick)->isEnabled());
 }
 
 TEST_F(ProgramWindowTest, ClosedLinkAndFailedTransfers) {
   const auto tree = document().tree();
   window->showPage(MainWindow::Page::Setup);
   link.close();
-  trigger("RxProgramClick");
-  trigger("TxUserProgramClick");
+  trigger(MenuHandler::RxProgramClick);
+  trigger(MenuHandler::TxUserProgramClick);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Cannot Get User Program.\nUSB port is closed.",
                                              "Cannot Send User Program.\nUSB port is closed."}));
   EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
@@ -596,7 +600,7 @@ TEST_F(ProgramWindowTest, ClosedLinkAndFailedTransfers) {
   link.open();
   boxes.clear();
   instrument.faults().set(115, {sim::FaultKind::Silence, -1, "", -1});
-  trigger("RxProgramClick");
+  trigger(MenuHandler::RxProgramClick);
   EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Too many errors.\nGet 40100 User Program failed.",
                                              std::string(kCommErrorText)}));
@@ -620,7 +624,7 @@ TEST_F(ProgramWindowTest, FileErrorsChangeNothingAndNotesRoundTrip) {
     SCOPED_TRACE(name);
     boxes.clear();
     choose(name);
-    trigger("OpenPgmFileClick");
+    trigger(MenuHandler::OpenPgmFileClick);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(document().tree(), tree);
     EXPECT_EQ(document().store(), store);
@@ -628,20 +632,20 @@ TEST_F(ProgramWindowTest, FileErrorsChangeNothingAndNotesRoundTrip) {
   }
   boxes.clear();
   chosenFile = QString::fromStdString((folder / "no such folder" / "a.pgm").string());
-  trigger("SavePgmFileClick");
+  trigger(MenuHandler::SavePgmFileClick);
   EXPECT_EQ(boxes.size(), 1u);
 
   // Notes: saved under the name as typed, read back into the field.
   boxes.clear();
   choose("notes");
-  trigger("SavePgmNotesFile1Click");
+  trigger(MenuHandler::SavePgmNotesFile1Click);
   EXPECT_EQ(requests.back().filter, "");
   EXPECT_EQ(requests.back().defaultSuffix, "");
   std::ifstream in(folder / "notes", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
             "Add User Program Notes here...\r\n");
   page->notes()->setPlainText(QStringLiteral("changed"));
-  trigger("OpenPgmNotesFile1Click");
+  trigger(MenuHandler::OpenPgmNotesFile1Click);
   EXPECT_EQ(requests.back().filter, "Pgm Notes (*.nts)|*.nts|All Files (*.*)|*.*");
   EXPECT_EQ(page->notes()->toPlainText(), "Add User Program Notes here...");
   EXPECT_EQ(document().notes(), std::vector<std::string>{"Add User Program Notes here..."});

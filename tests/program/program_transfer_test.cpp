@@ -8,8 +8,8 @@
 #include <numeric>
 
 #include "link/command_exchange.h"
-#include "link/crc32_mpeg2.h"
-#include "link/wire.h"
+#include "wire/crc32_mpeg2.h"
+#include "wire/wire.h"
 #include "program/instruction_catalogue.h"
 #include "program/program_document.h"
 #include "sim/simulated_instrument.h"
@@ -95,7 +95,7 @@ class ProgramTransferTest : public ::testing::Test {
 
 TEST_F(ProgramTransferTest, DocumentToInstrumentAndBack) {
   const ProgramDocument sent = sampleProgram();
-  EXPECT_FALSE(sendUserProgram(exchange, sent));
+  EXPECT_EQ(sendUserProgram(exchange, sent, shell), CommandResult::Done);
   EXPECT_EQ(shell.lines, (Lines{"SEND USER PROGRAM...", "FINISHED SENDING USER PROGRAM."}));
   EXPECT_EQ(shell.progressMax, 66);
   EXPECT_EQ(shell.progress.back(), 0);
@@ -113,7 +113,7 @@ TEST_F(ProgramTransferTest, DocumentToInstrumentAndBack) {
 
   shell.lines.clear();
   ProgramDocument got;
-  EXPECT_FALSE(getUserProgram(exchange, got));
+  EXPECT_EQ(getUserProgram(exchange, got, shell), CommandResult::Done);
   EXPECT_EQ(shell.lines, (Lines{"GET USER PROGRAM...", "FIRST HEADER...", "LAST HEADER...",
                                 "FINISHED GETTING USER PROGRAM."}));
   EXPECT_EQ(shell.progressMax, 67);
@@ -131,7 +131,7 @@ TEST_F(ProgramTransferTest, DocumentToInstrumentAndBack) {
 
 TEST_F(ProgramTransferTest, ReceivesTheInstrumentsOwnProgram) {
   ProgramDocument d;
-  ASSERT_FALSE(getUserProgram(exchange, d));
+  ASSERT_EQ(getUserProgram(exchange, d, shell), CommandResult::Done);
   const std::vector<ProgramNode> expected{
       {"BEEP", {"num= 1"}},
       {"DISPLAY TEXT",
@@ -201,7 +201,7 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
     link.writes.clear();
     ProgramDocument d = sampleProgram();
     const auto before = d.tree();
-    EXPECT_EQ(getUserProgram(exchange, d), c.failed);
+    EXPECT_EQ(getUserProgram(exchange, d, shell) != CommandResult::Done, c.failed);
     EXPECT_EQ(shell.lines, c.lines);
     EXPECT_EQ(link.count(kNak), c.naks);
     EXPECT_EQ(shell.beeps.size(), c.beeps);
@@ -220,7 +220,7 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
 TEST_F(ProgramTransferTest, SilentInstrumentGetsTenCommandsThenTenNaks) {
   addFault("115:silence");
   ProgramDocument d;
-  EXPECT_TRUE(getUserProgram(exchange, d));
+  EXPECT_EQ(getUserProgram(exchange, d, shell), CommandResult::Failed);
   EXPECT_EQ(commandLines("CMD115"), 10u);
   // Every write after the command lines is a NAK, one per empty read.
   EXPECT_EQ(link.count(kNak), 10u);
@@ -261,7 +261,7 @@ TEST_F(ProgramTransferTest, UploadFaultsAndRecoveries) {
     link.writes.clear();
     const int uploads = instrument.programMemory().uploads();
     const auto start = clock.now();
-    EXPECT_EQ(sendUserProgram(exchange, sampleProgram()), c.failed);
+    EXPECT_EQ(sendUserProgram(exchange, sampleProgram(), shell) != CommandResult::Done, c.failed);
     EXPECT_EQ(link.blocksWritten(), c.blocks);
     EXPECT_EQ(shell.beeps.size(), c.beeps);
     EXPECT_EQ(instrument.programMemory().uploads(), uploads + (c.failed ? 0 : 1));
@@ -296,7 +296,7 @@ TEST_F(ProgramTransferTest, UnreadableImagesChangeNothing) {
     shell.boxes.clear();
     ProgramDocument d = sampleProgram();
     const ProgramStore store = d.store();
-    EXPECT_TRUE(getUserProgram(exchange, d));
+    EXPECT_EQ(getUserProgram(exchange, d, shell), CommandResult::Failed);
     EXPECT_EQ(shell.lines, (Lines{"GET USER PROGRAM...", "FIRST HEADER...", "LAST HEADER...",
                                   c.line, "GET USER PROGRAM FAILED."}));
     EXPECT_TRUE(shell.boxes.empty());
@@ -334,7 +334,7 @@ TEST_F(ScriptedTransferTest, AckBeforeAnyNakSkipsBlockZero) {
     return line == "CMD110\r" ? std::string(66, '\x06') : std::string();
   };
   ASSERT_TRUE(link.open());
-  EXPECT_FALSE(sendUserProgram(exchange, ProgramDocument()));
+  EXPECT_EQ(sendUserProgram(exchange, ProgramDocument(), shell), CommandResult::Done);
   const std::string out = written();
   ASSERT_EQ(out.size(), 7 + 65 * wire::kProgramBlockSize + 6);
   EXPECT_EQ(out.substr(7, 2), "\xEF\xAB");  // block 1 first
@@ -354,7 +354,7 @@ TEST_F(ScriptedTransferTest, StrayBytesCountAsErrors) {
     return line == "CMD110\r" ? std::string("?????????\x15") : std::string();
   };
   ASSERT_TRUE(link.open());
-  EXPECT_TRUE(sendUserProgram(exchange, ProgramDocument()));
+  EXPECT_EQ(sendUserProgram(exchange, ProgramDocument(), shell), CommandResult::Failed);
   EXPECT_EQ(shell.beeps.size(), 10u);
   EXPECT_EQ(written().size(), 7u);  // nothing but the command line
 }
@@ -378,7 +378,7 @@ TEST_F(ScriptedTransferTest, ReceiveBufferLimitsAndShortImages) {
     ASSERT_TRUE(link.open());
     shell.lines.clear();
     ProgramDocument d;
-    EXPECT_TRUE(getUserProgram(exchange, d));
+    EXPECT_EQ(getUserProgram(exchange, d, shell), CommandResult::Failed);
     EXPECT_NE(std::find(shell.lines.begin(), shell.lines.end(), c.line), shell.lines.end())
         << c.line;
     EXPECT_EQ(shell.lines.back(), "GET USER PROGRAM FAILED.");
@@ -392,7 +392,7 @@ TEST_F(ScriptedTransferTest, ShortRepliesOfAnyOtherHeaderAreNakedAndCounted) {
   };
   ASSERT_TRUE(link.open());
   ProgramDocument d;
-  EXPECT_TRUE(getUserProgram(exchange, d));
+  EXPECT_EQ(getUserProgram(exchange, d, shell), CommandResult::Failed);
   // Ten tries get short replies; the last one is the block phase's first error (a beep), nine
   // empty reads follow.
   EXPECT_EQ(link.lines.size(), 10u);

@@ -1,4 +1,5 @@
 // Screen transfers against the simulated instrument with faults, on virtual time.
+#include "screens/screen_commands.h"
 #include "screens/screen_transfer.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,7 @@ class ScreenTransfer : public ::testing::Test {
 TEST_F(ScreenTransfer, GetReplacesEveryScreenAndShowsScreenOne) {
   ScreenBuffer buffer;
   buffer.setCurrentScreen(5);
-  EXPECT_FALSE(getUserScreens(exchange, buffer, shell));
+  EXPECT_EQ(getUserScreens(exchange, buffer, shell), CommandResult::Done);
   EXPECT_EQ(bytesOf(buffer), instrumentCells());
   // The simulated instrument's first screen is not blank.
   EXPECT_NE(buffer.cell(0, 0, 2), ' ');
@@ -125,7 +126,7 @@ TEST_F(ScreenTransfer, GetRetriesIncompleteRepliesUpToTenTimes) {
     buffer.setCurrentScreen(6);
     const auto start = clock.now();
 
-    EXPECT_EQ(getUserScreens(exchange2, buffer, shell2), row.failed);
+    EXPECT_EQ(getUserScreens(exchange2, buffer, shell2) != CommandResult::Done, row.failed);
     EXPECT_EQ(instrument2.linesReceived(), Lines(row.sends, "CMD215"));
     // Every attempt pauses 100 ms after its purge.
     EXPECT_GE(clock.now() - start, row.sends * 100ms);
@@ -142,7 +143,7 @@ TEST_F(ScreenTransfer, GetRetriesIncompleteRepliesUpToTenTimes) {
 
 TEST_F(ScreenTransfer, SendWritesTheBlockAfterTheGoAhead) {
   const ScreenBuffer screens = editedScreens();
-  EXPECT_FALSE(sendUserScreens(exchange, screens, shell));
+  EXPECT_EQ(sendUserScreens(exchange, screens, shell), CommandResult::Done);
   clock.advance(10ms);
   link.purge();  // lets the last bytes reach the instrument
   EXPECT_EQ(instrument.screenMemory().uploadsStored(), 1);
@@ -156,7 +157,7 @@ TEST_F(ScreenTransfer, SendWritesTheBlockAfterTheGoAhead) {
 
   // Read back, the same screens.
   ScreenBuffer again;
-  EXPECT_FALSE(getUserScreens(exchange, again, shell));
+  EXPECT_EQ(getUserScreens(exchange, again, shell), CommandResult::Done);
   EXPECT_TRUE(again == screens);
 }
 
@@ -181,7 +182,7 @@ TEST_F(ScreenTransfer, SendWithoutTheGoAheadWritesNothing) {
     const auto before = instrument2.screenMemory().cells();
     const auto start = clock.now();
 
-    EXPECT_TRUE(sendUserScreens(exchange2, editedScreens(), shell2));
+    EXPECT_EQ(sendUserScreens(exchange2, editedScreens(), shell2), CommandResult::Failed);
     // The two-second countdown, give or take one read time-out.
     EXPECT_GE(clock.now() - start, 2s);
     EXPECT_LT(clock.now() - start, 2s + 300ms);
@@ -202,7 +203,7 @@ TEST_F(ScreenTransfer, SendWithoutTheGoAheadWritesNothing) {
 
 TEST_F(ScreenTransfer, StrayBytesBeforeTheStarDoNotMatter) {
   instrument.faults().set(210, fault(FaultKind::Stray, -1, "x*"));
-  EXPECT_FALSE(sendUserScreens(exchange, editedScreens(), shell));
+  EXPECT_EQ(sendUserScreens(exchange, editedScreens(), shell), CommandResult::Done);
   clock.advance(10ms);
   link.purge();
   EXPECT_EQ(instrumentCells(), bytesOf(editedScreens()));
@@ -212,7 +213,7 @@ TEST_F(ScreenTransfer, BridgeLostDuringTheBlockIsAFailure) {
   // Seven bytes of the command line, then 100 screen bytes before the bridge goes.
   FailingWrites failing(link, 7 + 100);
   CommandExchange failingExchange(failing, clock, shell);
-  EXPECT_TRUE(sendUserScreens(failingExchange, editedScreens(), shell));
+  EXPECT_EQ(sendUserScreens(failingExchange, editedScreens(), shell), CommandResult::Failed);
   EXPECT_EQ(shell.lines, (Lines{"SEND SCREENS...", "SEND SCREENS ERROR."}));
   EXPECT_EQ(shell.progress.back(), 0);
   EXPECT_TRUE(shell.boxes.empty());
@@ -224,8 +225,8 @@ TEST_F(ScreenTransfer, BridgeLostDuringTheBlockIsAFailure) {
 TEST_F(ScreenTransfer, MenuCommandsRefuseAClosedLinkAndWarnOnFailure) {
   ScreenBuffer buffer = editedScreens();
   link.close();
-  EXPECT_EQ(rxScreensClick(link, exchange, buffer, shell), ScreenCommandResult::Refused);
-  EXPECT_EQ(txScreensClick(link, exchange, buffer, shell), ScreenCommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)), CommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendScreensCommand(buffer)), CommandResult::Refused);
   ASSERT_EQ(shell.boxes.size(), 2u);
   EXPECT_EQ(shell.boxes[0].text, "Cannot Get Screens.\nUSB port is closed.");
   EXPECT_EQ(shell.boxes[1].text, "Cannot Send Screens.\nUSB port is closed.");
@@ -235,7 +236,7 @@ TEST_F(ScreenTransfer, MenuCommandsRefuseAClosedLinkAndWarnOnFailure) {
   ASSERT_TRUE(link.open());
   shell.boxes.clear();
   instrument.faults().set(215, fault(FaultKind::Short));
-  EXPECT_EQ(rxScreensClick(link, exchange, buffer, shell), ScreenCommandResult::Failed);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)), CommandResult::Failed);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_EQ(shell.boxes[0].text, kCommErrorText);
   EXPECT_EQ(shell.busyChanges, (std::vector<bool>{true, false}));
@@ -243,8 +244,8 @@ TEST_F(ScreenTransfer, MenuCommandsRefuseAClosedLinkAndWarnOnFailure) {
 
   instrument.faults().clearAll();
   shell.boxes.clear();
-  EXPECT_EQ(txScreensClick(link, exchange, buffer, shell), ScreenCommandResult::Done);
-  EXPECT_EQ(rxScreensClick(link, exchange, buffer, shell), ScreenCommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendScreensCommand(buffer)), CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)), CommandResult::Done);
   EXPECT_TRUE(buffer == editedScreens());
   EXPECT_TRUE(shell.boxes.empty());
 }

@@ -17,7 +17,7 @@
 
 #include "app/main_window.h"
 #include "app/window_shell.h"
-#include "link/calendar.h"
+#include "platform/calendar.h"
 #include "screens/screen_buffer.h"
 #include "screens/screen_number_widget.h"
 #include "sim/simulated_instrument.h"
@@ -68,12 +68,12 @@ TEST_F(ScreensPageTest, StartsBlankAndViewing) {
 }
 
 TEST_F(ScreensPageTest, EditingTypesBothFontsWhileTheCommandsMenuRests) {
-  QAction* commands = window->action("RxScreensClick");
+  QAction* commands = window->action(MenuHandler::RxScreensClick);
   ASSERT_TRUE(commands->isEnabled());
   page->startEdit()->click();
   EXPECT_FALSE(commands->isEnabled());
-  EXPECT_FALSE(window->action("GetCollection1Click")->isEnabled());
-  EXPECT_TRUE(window->action("OpenScreenFileClick")->isEnabled());  // the File menu stays
+  EXPECT_FALSE(window->action(MenuHandler::GetCollection1Click)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::OpenScreenFileClick)->isEnabled());  // the File menu stays
   EXPECT_EQ(page->labelRowCol()->text(), "Row 1  Column 01 Small");
   // The cursor cell shows inverse: green at the top-left.
   EXPECT_EQ(page->imageScreen()->pixmap().toImage().pixel(0, 0), qRgb(0, 255, 0));
@@ -157,7 +157,7 @@ TEST_F(ScreensPageTest, TypedScreensSurviveInstrumentAndFile) {
   EXPECT_EQ(typed.cell(3, 1, 1), 0xD2);
 
   // Window -> instrument.
-  window->action("TxScreensClick")->trigger();
+  window->action(MenuHandler::TxScreensClick)->trigger();
   EXPECT_TRUE(boxes.empty()) << boxes.front();
   clock.advance(std::chrono::milliseconds(20));
   link.purge();
@@ -167,31 +167,31 @@ TEST_F(ScreensPageTest, TypedScreensSurviveInstrumentAndFile) {
   // Instrument -> window, over other screens, while screen 4 is shown.
   screens().clearScreen(0);
   ASSERT_EQ(screens().currentScreen(), 3);
-  window->action("RxScreensClick")->trigger();
+  window->action(MenuHandler::RxScreensClick)->trigger();
   EXPECT_TRUE(screens() == typed);
   EXPECT_EQ(screens().currentScreen(), 0);
   EXPECT_EQ(page->screenNumber()->value(), 1);
 
   // Window -> file -> window, the file opened while editing screen 5.
   chosenFile = QString::fromStdString((folder / "typed.scr").string());
-  window->action("SaveScreenFileClick")->trigger();
+  window->action(MenuHandler::SaveScreenFileClick)->trigger();
   EXPECT_EQ(std::filesystem::file_size(folder / "typed.scr"), 1920u);
   page->screenNumber()->stepBy(4);
   page->startEdit()->click();
   page->clearScreen()->click();
   type("gone");
-  window->action("OpenScreenFileClick")->trigger();
+  window->action(MenuHandler::OpenScreenFileClick)->trigger();
   EXPECT_TRUE(screens() == typed);
   EXPECT_EQ(page->screenNumber()->value(), 1);
   EXPECT_FALSE(page->isEditing());
   EXPECT_TRUE(page->startEdit()->isEnabled());
-  EXPECT_TRUE(window->action("RxScreensClick")->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::RxScreensClick)->isEnabled());
   EXPECT_TRUE(boxes.empty());
 
   // A file that is not a screen file is refused and changes nothing.
   std::ofstream(folder / "short.scr", std::ios::binary) << std::string(100, 'x');
   chosenFile = QString::fromStdString((folder / "short.scr").string());
-  window->action("OpenScreenFileClick")->trigger();
+  window->action(MenuHandler::OpenScreenFileClick)->trigger();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find("is not a screen file"), std::string::npos);
   EXPECT_TRUE(screens() == typed);
@@ -200,8 +200,8 @@ TEST_F(ScreensPageTest, TypedScreensSurviveInstrumentAndFile) {
 TEST_F(ScreensPageTest, ClosedLinkIsRefusedBeforeAnythingIsSent) {
   window->showPage(MainWindow::Page::Setup);
   link.close();
-  window->action("RxScreensClick")->trigger();
-  window->action("TxScreensClick")->trigger();
+  window->action(MenuHandler::RxScreensClick)->trigger();
+  window->action(MenuHandler::TxScreensClick)->trigger();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0], "Cannot Get Screens.\nUSB port is closed.");
   EXPECT_EQ(boxes[1], "Cannot Send Screens.\nUSB port is closed.");

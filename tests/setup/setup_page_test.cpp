@@ -16,7 +16,7 @@
 #include <fstream>
 
 #include "app/main_window.h"
-#include "link/calendar.h"
+#include "platform/calendar.h"
 #include "setup/setup_file.h"
 #include "setup/setup_model.h"
 #include "setup/spin_edit_widget.h"
@@ -99,8 +99,11 @@ TEST_F(SetupPageTest, ControlsWriteTheModelAndShowItsChanges) {
   EXPECT_EQ(model().format(0).type, 2);
   EXPECT_EQ(model().format(0).label, "FIELD 01X");
 
+  // A change of the model (a get, a file) shows at the host's next refresh.
   model().setScrollPause(42);
   model().setLabel(4, "WIND DIR");
+  EXPECT_EQ(page->row(4).label->text(), "FIELD 05");
+  page->refresh();
   EXPECT_EQ(page->scrollPause()->findChild<QLineEdit*>()->text(), "42");
   EXPECT_EQ(page->row(4).label->text(), "WIND DIR");
   EXPECT_FALSE(page->stopOnError()->isEnabled());
@@ -134,7 +137,7 @@ TEST_F(SetupPageTest, GetSetupFromTheMenuFillsThePage) {
   instrument.settings().interval = 42;
   instrument.settings().fieldsPerRecord = 5;
   instrument.settings().formats[2].label = "WIND SPEED";
-  window->action("RxSetupClick")->trigger();
+  window->action(MenuHandler::RxSetupClick)->trigger();
   EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(page->com1Type()->checkedId(), 1);
@@ -145,19 +148,19 @@ TEST_F(SetupPageTest, GetSetupFromTheMenuFillsThePage) {
   EXPECT_FALSE(page->row(5).label->isEnabled());
   EXPECT_EQ(window->messageArea()->toPlainText(), "GET SETUP...\nFINISHED GETTING SETUP.");
   // The menu item comes back once the transfer is over.
-  EXPECT_TRUE(window->action("RxSetupClick")->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::RxSetupClick)->isEnabled());
 }
 
 TEST_F(SetupPageTest, ClosedLinkIsRefusedAndFailuresWarn) {
   link.close();
-  window->action("RxSetupClick")->trigger();
+  window->action(MenuHandler::RxSetupClick)->trigger();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Cannot Get Setup.\nUSB port is closed.");
   EXPECT_NE(window->currentPage(), MainWindow::Page::Setup);
 
   link.open();
   instrument.faults().set(225, {sim::FaultKind::Silence, -1, ""});
-  window->action("RxSetupClick")->trigger();
+  window->action(MenuHandler::RxSetupClick)->trigger();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1], std::string(kCommErrorText));
   EXPECT_NE(window->messageArea()->toPlainText().indexOf("CANNOT GET COM1 INFO"), -1);
@@ -167,12 +170,12 @@ TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
   model().setInterval(17);
   model().setLabel(24, "LAST FIELD");
   chosenFile = QString::fromStdString((folder / "a.set").string());
-  window->action("SaveSetupFileClick")->trigger();
+  window->action(MenuHandler::SaveSetupFileClick)->trigger();
   EXPECT_EQ(std::filesystem::file_size(folder / "a.set"), 990u);
 
   model().setInterval(3);
   model().setLabel(24, "OTHER");
-  window->action("OpenSetupFileClick")->trigger();
+  window->action(MenuHandler::OpenSetupFileClick)->trigger();
   EXPECT_EQ(model().interval(), 17);
   EXPECT_EQ(page->row(24).label->text(), "LAST FIELD");
   EXPECT_TRUE(boxes.empty());
@@ -180,14 +183,14 @@ TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
   // A short file is refused with a warning and changes nothing.
   std::ofstream(folder / "short.set", std::ios::binary) << std::string(100, '\1');
   chosenFile = QString::fromStdString((folder / "short.set").string());
-  window->action("OpenSetupFileClick")->trigger();
+  window->action(MenuHandler::OpenSetupFileClick)->trigger();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxKinds[0], MessageKind::Warning);
   EXPECT_EQ(model().interval(), 17);
 
   // Cancelled dialogs do nothing.
   chosenFile.clear();
-  window->action("OpenSetupFileClick")->trigger();
+  window->action(MenuHandler::OpenSetupFileClick)->trigger();
   EXPECT_EQ(boxes.size(), 1u);
 }
 
@@ -213,7 +216,7 @@ TEST_F(SetupPageTest, SetupRoundTripsThroughTheInstrumentAndAFile) {
   }
   const std::string sent = writeSetupBytes(model());
 
-  window->action("TxSetupClick")->trigger();
+  window->action(MenuHandler::TxSetupClick)->trigger();
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(instrument.settings().com1Code, -230);
   EXPECT_EQ(instrument.settings().formats[24].label, model().format(24).label);
@@ -223,14 +226,14 @@ TEST_F(SetupPageTest, SetupRoundTripsThroughTheInstrumentAndAFile) {
   model().setInterval(0);
   model().setFieldsPerRecord(1);
   model().setFormat(10, RecordFormat{});
-  window->action("RxSetupClick")->trigger();
+  window->action(MenuHandler::RxSetupClick)->trigger();
   EXPECT_EQ(writeSetupBytes(model()), sent);
 
   // Then through a file and back.
   chosenFile = QString::fromStdString((folder / "round.set").string());
-  window->action("SaveSetupFileClick")->trigger();
+  window->action(MenuHandler::SaveSetupFileClick)->trigger();
   model().setFormat(3, RecordFormat{});
-  window->action("OpenSetupFileClick")->trigger();
+  window->action(MenuHandler::OpenSetupFileClick)->trigger();
   EXPECT_EQ(writeSetupBytes(model()), sent);
   EXPECT_EQ(page->row(3).label->text(), QString::fromStdString(model().format(3).label));
   EXPECT_TRUE(boxes.empty());

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "link/command_exchange.h"
-#include "link/commands.h"
-#include "setup/setup_actions.h"
+#include "wire/commands.h"
+#include "setup/setup_commands.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
@@ -88,7 +88,7 @@ TEST_F(SetupTransfer, GetReadsEveryItemInOrderAndMovesTheProgressByTwelfths) {
   int notified = 0;
   setup.setOnChanged([&] { ++notified; });
 
-  EXPECT_FALSE(getUserSettings(exchange, setup, shell));
+  EXPECT_EQ(getUserSettings(exchange, setup, shell), CommandResult::Done);
   EXPECT_EQ(instrument.linesReceived(), kGetLinesPcTime);
   EXPECT_EQ(shell.lines, (Lines{"GET SETUP...", "FINISHED GETTING SETUP."}));
   EXPECT_EQ(shell.progress, getProgress(2, 12));
@@ -114,7 +114,7 @@ TEST_F(SetupTransfer, GetReadsEveryItemInOrderAndMovesTheProgressByTwelfths) {
 
 TEST_F(SetupTransfer, GetWithTheInstrumentsTimeReadsDateAndTimeFirst) {
   setup.setUsePcTime(false);
-  EXPECT_FALSE(getUserSettings(exchange, setup, shell));
+  EXPECT_EQ(getUserSettings(exchange, setup, shell), CommandResult::Done);
   Lines expected = {"CMD275", "CMD285"};
   expected.insert(expected.end(), kGetLinesPcTime.begin(), kGetLinesPcTime.end());
   EXPECT_EQ(instrument.linesReceived(), expected);
@@ -163,7 +163,7 @@ TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
     SetupModel model;
     model.setUsePcTime(false);
 
-    EXPECT_TRUE(getUserSettings(bench.exchange, model, bench.shell));
+    EXPECT_EQ(getUserSettings(bench.exchange, model, bench.shell), CommandResult::Failed);
     Lines expected = {"GET SETUP..."};
     if (c.itemLine) expected.push_back(c.itemLine);
     expected.push_back("GET SETUP FAILED.");
@@ -276,7 +276,7 @@ TEST_F(SetupTransfer, SendWritesEveryItemInOrderWithTheirProgress) {
   setup.setCom2BaudIndex(7);
   setup.setFormat(24, {"LAST ROW, STILL SENT", 1, 4, 2});
 
-  EXPECT_FALSE(sendUserSettings(exchange, setup, shell, calendar));
+  EXPECT_EQ(sendUserSettings(exchange, setup, shell, calendar), CommandResult::Done);
   EXPECT_EQ(instrument.linesReceived(),
             (Lines{"CMD270 12 31 13", "CMD280 08 05 09", "CMD260 1", "CMD250 42", "CMD310 3",
                    "CMD330 1", "CMD332 7", "CMD334 5", "CMD220 -115", "CMD230 230", "CMD320"}));
@@ -295,7 +295,7 @@ TEST_F(SetupTransfer, SendWritesEveryItemInOrderWithTheirProgress) {
 
 TEST_F(SetupTransfer, SendWithThePcsTimeReadsTheClockJustBefore) {
   calendar.set({2026, 3, 4, 5, 6, 7});
-  EXPECT_FALSE(sendUserSettings(exchange, setup, shell, calendar));
+  EXPECT_EQ(sendUserSettings(exchange, setup, shell, calendar), CommandResult::Done);
   EXPECT_EQ(instrument.linesReceived()[0], "CMD270 03 04 26");
   EXPECT_EQ(instrument.linesReceived()[1], "CMD280 05 06 07");
   EXPECT_EQ(setup.dateText(), "03-04-2026");
@@ -329,7 +329,7 @@ TEST_F(SetupTransfer, SendFailuresStopTheSequence) {
     model.setUsePcTime(false);
     ASSERT_TRUE(model.setDateText("12-31-2013"));
 
-    EXPECT_EQ(sendUserSettings(bench.exchange, model, bench.shell, calendar), c.fails);
+    EXPECT_EQ(sendUserSettings(bench.exchange, model, bench.shell, calendar) != CommandResult::Done, c.fails);
     EXPECT_EQ(bench.shell.lines.back(),
               c.fails ? "SEND SETTINGS FAILED." : "FINISHED SENDING SETTINGS.");
     EXPECT_EQ(bench.instrument.linesReceived().back(), c.last);
@@ -343,7 +343,7 @@ TEST_F(SetupTransfer, DatesOutsideTheInstrumentsCenturyAreRefusedBeforeAnythingI
   for (const char* date : {"12-31-1999", "01-01-2100", "  -  -    "}) {
     shell.boxes.clear();
     ASSERT_TRUE(setup.setDateText(date));
-    EXPECT_TRUE(sendUserSettings(exchange, setup, shell, calendar)) << date;
+    EXPECT_EQ(sendUserSettings(exchange, setup, shell, calendar), CommandResult::Refused) << date;
     ASSERT_EQ(shell.boxes.size(), 1u) << date;
     EXPECT_NE(shell.boxes[0].text.find("2000 to 2099"), std::string::npos);
     EXPECT_EQ(shell.boxes[0].kind, MessageKind::Warning);
@@ -366,9 +366,9 @@ TEST_F(SetupTransfer, SentSetupReadsBackIntact) {
     setup.setFormat(
         row, {"ROW " + std::to_string(row) + std::string(row, '#'), row % 3, row % 9 + 1, row % 7});
   }
-  ASSERT_FALSE(sendUserSettings(exchange, setup, shell, calendar));
+  ASSERT_EQ(sendUserSettings(exchange, setup, shell, calendar), CommandResult::Done);
   SetupModel back;
-  ASSERT_FALSE(getUserSettings(exchange, back, shell));
+  ASSERT_EQ(getUserSettings(exchange, back, shell), CommandResult::Done);
   back.setDateText(setup.dateText());
   back.setTimeText(setup.timeText());
   EXPECT_EQ(back, setup);
@@ -376,8 +376,8 @@ TEST_F(SetupTransfer, SentSetupReadsBackIntact) {
 
 TEST_F(SetupTransfer, MenuCommandsRefuseAClosedLinkAndReportFailures) {
   link.close();
-  EXPECT_EQ(rxSetupClick(link, exchange, setup, shell), SetupCommandResult::Refused);
-  EXPECT_EQ(txSetupClick(link, exchange, setup, shell, calendar), SetupCommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(setup)), CommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)), CommandResult::Refused);
   ASSERT_EQ(shell.boxes.size(), 2u);
   EXPECT_EQ(shell.boxes[0].text, "Cannot Get Setup.\nUSB port is closed.");
   EXPECT_EQ(shell.boxes[1].text, "Cannot Send Setup.\nUSB port is closed.");
@@ -386,21 +386,22 @@ TEST_F(SetupTransfer, MenuCommandsRefuseAClosedLinkAndReportFailures) {
 
   ASSERT_TRUE(link.open());
   shell.boxes.clear();
-  EXPECT_EQ(rxSetupClick(link, exchange, setup, shell), SetupCommandResult::Done);
-  EXPECT_EQ(txSetupClick(link, exchange, setup, shell, calendar), SetupCommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(setup)), CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)), CommandResult::Done);
   EXPECT_TRUE(shell.boxes.empty());
   EXPECT_EQ(shell.busyChanges, (std::vector<bool>{true, false, true, false}));
 
   instrument.faults().set(335, fault(FaultKind::Silence));
-  EXPECT_EQ(rxSetupClick(link, exchange, setup, shell), SetupCommandResult::Failed);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(setup)), CommandResult::Failed);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_EQ(shell.boxes[0].text, kCommErrorText);
+  EXPECT_EQ(shell.instrumentBusy.back(), false);
 
   // A refused date is the user's to correct: its own warning, no communication warning.
   shell.boxes.clear();
   calendar.set({2100, 1, 1, 0, 0, 0});
   const auto sent = instrument.linesReceived().size();
-  EXPECT_EQ(txSetupClick(link, exchange, setup, shell, calendar), SetupCommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)), CommandResult::Refused);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_NE(shell.boxes[0].text, kCommErrorText);
   EXPECT_EQ(instrument.linesReceived().size(), sent);

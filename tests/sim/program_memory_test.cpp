@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/crc32_mpeg2.h"
+#include "wire/crc32_mpeg2.h"
 #include "sim/simulated_instrument.h"
 #include "support/instrument_bench.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 #include "support/instrument_bench.h"
 
 namespace halvern::sim {

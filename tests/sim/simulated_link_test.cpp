@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "link/wire.h"
+#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 
 namespace halvern::sim {

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "link/calendar.h"
-#include "link/clock.h"
-#include "link/wire.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
+#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 
 namespace halvern::test {

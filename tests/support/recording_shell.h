@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 
 namespace halvern::test {
 
@@ -30,6 +30,7 @@ class RecordingShell : public Shell {
   void setStatus(std::string_view text) override { statuses.emplace_back(text); }
   bool cancelled() const override { return cancel; }
   void setClockTimer(bool running) override { clockTimer.push_back(running); }
+  void setInstrumentBusy(bool busy) override { instrumentBusy.push_back(busy); }
 
   std::vector<std::string> lines;
   std::string inserted;
@@ -43,6 +44,7 @@ class RecordingShell : public Shell {
   int eventsProcessed = 0;
   bool cancel = false;
   std::vector<bool> clockTimer;
+  std::vector<bool> instrumentBusy;
   // Runs on every processEvents (a button pressed meanwhile, say).
   std::function<void(int)> onProcessEvents;
 };

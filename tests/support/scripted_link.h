@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "link/clock.h"
-#include "link/link.h"
-#include "link/wire.h"
+#include "platform/clock.h"
+#include "platform/link.h"
+#include "wire/wire.h"
 
 namespace halvern::test {
 

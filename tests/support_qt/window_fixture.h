@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "link/calendar.h"
+#include "platform/calendar.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 

@@ -1,4 +1,4 @@
-#include "link/calendar.h"
+#include "platform/calendar.h"
 
 #include <ctime>
 

@@ -41,10 +41,15 @@ class Shell {
   virtual bool cancelled() const = 0;
   // Stops or restarts the window's 500 ms clock timer (the clock display and its ticks), for
   // transfers that must not be disturbed. Waits themselves run on deadlines, not on its ticks.
-  virtual void setClockTimer(bool running) { (void)running; }
-
-  // The warning after a failed transfer.
-  void commError() { message(kCommErrorText, MessageKind::Warning, MessageButtons::Ok); }
+  virtual void setClockTimer(bool running) = 0;
+  // Locks out every other instrument command while one runs (menus and buttons disabled, a
+  // pending cancel forgotten), and lets them in again. Calls nest.
+  virtual void setInstrumentBusy(bool busy) = 0;
 };
+
+// The warning after a failed transfer.
+inline void commError(Shell& shell) {
+  shell.message(kCommErrorText, MessageKind::Warning, MessageButtons::Ok);
+}
 
 }  // namespace halvern

@@ -1,4 +1,4 @@
-#include "link/clock.h"
+#include "platform/clock.h"
 
 #include <thread>
 

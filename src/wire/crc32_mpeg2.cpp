@@ -1,4 +1,4 @@
-#include "link/crc32_mpeg2.h"
+#include "wire/crc32_mpeg2.h"
 
 #include <array>
 

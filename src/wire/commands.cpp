@@ -1,4 +1,4 @@
-#include "link/commands.h"
+#include "wire/commands.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,0 +1,33 @@
+#include "app/module.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/page_host.h"
+#include "platform/shell.h"
+
+namespace halvern {
+
+namespace {
+std::vector<Module>& registry() {
+  static std::vector<Module> modules;
+  return modules;
+}
+}  // namespace
+
+Module::Registration::Registration(Module module) {
+  auto& modules = registry();
+  modules.push_back(module);
+  std::stable_sort(modules.begin(), modules.end(),
+                   [](const Module& a, const Module& b) { return a.order < b.order; });
+}
+
+const std::vector<Module>& Module::all() { return registry(); }
+
+bool PageHost::warnIf(const std::string& problem) {
+  if (problem.empty()) return false;
+  shell().message(problem, MessageKind::Warning, MessageButtons::Ok);
+  return true;
+}
+
+}  // namespace halvern

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace halvern {
+
+class CommandExchange;
+class Shell;
+
+// What became of an instrument operation or command. Operations report Done or Failed (Cancelled
+// when the user stopped them); a command adds Refused for one that sent nothing.
+enum class [[nodiscard]] CommandResult {
+  Done,       // it succeeded
+  Failed,     // the exchange failed
+  Refused,    // nothing was sent: the link is closed, or the data cannot be sent
+  Cancelled,  // the user stopped it
+};
+
+inline CommandResult failedIf(bool failed) {
+  return failed ? CommandResult::Failed : CommandResult::Done;
+}
+
+// One command of the Commands menu (or of the command-line tool): the warning for a closed link,
+// an optional check of the data before anything is sent, and the operation.
+struct InstrumentCommand {
+  std::string_view closedText;
+  // True when the data cannot be sent; the check has told the user why.
+  std::function<bool(Shell&)> refuse;
+  std::function<CommandResult(CommandExchange&, Shell&)> run;
+};
+
+// Runs a command the one way every command runs: other commands locked out for its whole length;
+// a closed link refused with the command's own warning and nothing sent; the check; the operation
+// under the hourglass; the communication warning after a failure (not after a cancel).
+CommandResult runInstrumentCommand(CommandExchange& exchange, Shell& shell,
+                                   const InstrumentCommand& command);
+
+// Holds the instrument lock and the hourglass for as long as it lives.
+class InstrumentSession {
+ public:
+  InstrumentSession(Shell& shell, bool busyCursor);
+  ~InstrumentSession();
+  InstrumentSession(const InstrumentSession&) = delete;
+  InstrumentSession& operator=(const InstrumentSession&) = delete;
+
+  // The hourglass from now on, until the session ends.
+  void showBusy();
+
+ private:
+  Shell& m_shell;
+  bool m_busy = false;
+};
+
+}  // namespace halvern

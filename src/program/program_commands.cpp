@@ -1,0 +1,21 @@
+#include "program/program_commands.h"
+
+#include "program/program_transfer.h"
+
+namespace halvern {
+
+InstrumentCommand getProgramCommand(ProgramDocument& document) {
+  return {program_text::kGetClosed, nullptr,
+          [&document](CommandExchange& exchange, Shell& shell) {
+            return getUserProgram(exchange, document, shell);
+          }};
+}
+
+InstrumentCommand sendProgramCommand(const ProgramDocument& document) {
+  return {program_text::kSendClosed, nullptr,
+          [&document](CommandExchange& exchange, Shell& shell) {
+            return sendUserProgram(exchange, document, shell);
+          }};
+}
+
+}  // namespace halvern

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "link/instrument_command.h"
+
+namespace halvern {
+
+class ScreenBuffer;
+
+// The Commands menu's individual "Get Screens" (Shift+F11) and "Send Screens" (Ctrl+F11), for the
+// window and the command-line tool alike.
+InstrumentCommand getScreensCommand(ScreenBuffer& buffer);
+InstrumentCommand sendScreensCommand(const ScreenBuffer& buffer);
+
+}  // namespace halvern

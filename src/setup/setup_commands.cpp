@@ -1,0 +1,23 @@
+#include "setup/setup_commands.h"
+
+#include "setup/setup_transfer.h"
+
+namespace halvern {
+
+InstrumentCommand getSetupCommand(SetupModel& setup) {
+  return {kGetSetupClosedText, nullptr, [&setup](CommandExchange& exchange, Shell& shell) {
+            return getUserSettings(exchange, setup, shell);
+          }};
+}
+
+InstrumentCommand sendSetupCommand(SetupModel& setup, const Calendar& calendar) {
+  return {kSendSetupClosedText,
+          // A date the instrument cannot keep is the user's to correct, not a communication
+          // failure.
+          [&setup, &calendar](Shell& shell) { return refuseUnsendableDate(setup, shell, calendar); },
+          [&setup, &calendar](CommandExchange& exchange, Shell& shell) {
+            return sendUserSettings(exchange, setup, shell, calendar);
+          }};
+}
+
+}  // namespace halvern
