@@ -9,12 +9,15 @@
 #include <sstream>
 #include <vector>
 
+#include "files/file_load.h"
 #include "files/file_save.h"
 
 namespace halvern {
 
 namespace {
 
+// Far larger than a settings file grows; a larger file is not one of ours.
+constexpr std::size_t kLargestFile = 1u << 20;
 constexpr const char* kTop = "Top";
 constexpr const char* kLeft = "Left";
 constexpr const char* kShowRecords = "Show Records";
@@ -108,11 +111,10 @@ WindowSettings SettingsFile::parse(const std::string& text) {
 }
 
 WindowSettings SettingsFile::read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return WindowSettings{};
-  std::stringstream text;
-  text << in.rdbuf();
-  return parse(text.str());
+  const LoadedFile file = loadFileBytes(path, kLargestFile, "settings file");
+  // A file that cannot be read, or is not one of ours, gives the defaults.
+  if (!file.problem.empty() || file.longer) return WindowSettings{};
+  return parse(file.bytes);
 }
 
 std::string SettingsFile::format(const WindowSettings& settings, const std::string& existing) {
@@ -163,12 +165,9 @@ bool SettingsFile::write(const std::string& path, const WindowSettings& settings
   const fs::path target(path);
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
 
-  std::string existing;
-  if (std::ifstream in(path, std::ios::binary); in) {
-    std::stringstream text;
-    text << in.rdbuf();
-    existing = text.str();
-  }
+  // What else the file holds is kept; a file too large to be a settings file is not.
+  LoadedFile file = loadFileBytes(path, kLargestFile, "settings file");
+  const std::string existing = file.longer ? std::string() : std::move(file.bytes);
   const std::string text = format(settings, existing);
 
   return saveFileBytes(path, text, "settings file").empty();

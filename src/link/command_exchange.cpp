@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "platform/shell.h"
 #include "platform/link.h"
+#include "platform/shell.h"
 #include "wire/wire.h"
 
 namespace halvern {
@@ -23,24 +23,68 @@ void CommandExchange::sendCommandLine(std::string_view line) {
   }
 }
 
-bool CommandExchange::waitForAck(std::uint8_t expected, int seconds) {
+std::size_t CommandExchange::write(std::span<const std::uint8_t> bytes) {
+  return m_link.write(bytes.data(), bytes.size());
+}
+
+void CommandExchange::purge() { m_link.purge(); }
+
+void CommandExchange::pause(Clock::Duration duration) { m_clock.sleepFor(duration); }
+
+std::size_t CommandExchange::readBlock(std::uint8_t* buffer, std::size_t n) {
+  if (!m_link.isOpen()) return 0;
+  const auto start = m_clock.now();
+  const std::size_t got = m_link.read(buffer, n);
+  // A link that returns at once with nothing must not let a loop spin: the read lasts the
+  // time-out it would have taken.
+  if (got == 0) m_clock.sleepUntil(start + wire::kReadTimeout);
+  return got;
+}
+
+std::size_t CommandExchange::queryBlock(std::string_view line, std::uint8_t* buffer,
+                                        std::size_t n, BlockRetry retry) {
+  std::size_t got = 0;
+  for (int attempt = 0; attempt < retry.attempts && m_link.isOpen(); ++attempt) {
+    // Ask again after a fresh purge and a pause.
+    m_link.purge();
+    m_clock.sleepFor(retry.pause);
+    sendCommandLine(line);
+    got = m_link.read(buffer, n);
+    if (got == n) break;
+  }
+  return got;
+}
+
+bool CommandExchange::waitForMark(std::uint8_t mark, Clock::Duration timeout,
+                                  OnTimeout onTimeout) {
   m_stopWaitFlag = false;
-  const auto deadline = m_clock.now() + std::chrono::seconds(seconds);
-  for (;;) {
+  const auto deadline = m_clock.now() + timeout;
+  while (m_link.isOpen()) {
     std::uint8_t byte = 0;
-    const auto readStart = m_clock.now();
-    const std::size_t got = m_link.read(&byte, 1);
-    if (got == 1 && byte == expected) return true;
-    // A link that returns at once (closed, or the device gone) must not spin: the turn lasts the
-    // read time-out it would have taken.
-    if (got == 0) m_clock.sleepUntil(readStart + wire::kReadTimeout);
+    if (readBlock(&byte, 1) == 1 && byte == mark) return true;
     m_shell.processEvents();
     if (m_shell.cancelled()) m_stopWaitFlag = true;
     if (m_stopWaitFlag) return false;
-    if (m_clock.now() >= deadline) break;
+    if (m_clock.now() >= deadline) {
+      if (onTimeout == OnTimeout::Beep) m_shell.beep(BeepKind::Default);
+      return false;
+    }
   }
-  m_shell.beep(BeepKind::Default);
   return false;
+}
+
+bool CommandExchange::sendUntilMark(std::string_view line, std::uint8_t mark, int seconds,
+                                    int sends) {
+  for (int send = 0; send < sends && m_link.isOpen(); ++send) {
+    sendCommandLine(line);
+    if (waitForAck(mark, seconds)) return true;
+    if (m_stopWaitFlag) return false;
+  }
+  return false;
+}
+
+bool CommandExchange::sendSetting(std::string_view line) {
+  return sendUntilMark(line, wire::kCompletionMark, kSettingAckSeconds);
 }
 
 std::optional<std::string> CommandExchange::queryOnce(std::string_view line, std::size_t n,
@@ -56,7 +100,7 @@ std::optional<std::string> CommandExchange::queryOnce(std::string_view line, std
 std::optional<std::string> CommandExchange::queryFixedReply(std::string_view line, std::size_t n,
                                                             std::string_view failureLine,
                                                             Pause pause) {
-  for (int send = 0; send < kMaxSends; ++send) {
+  for (int send = 0; send < kMaxSends && m_link.isOpen(); ++send) {
     if (auto reply = queryOnce(line, n, pause)) return reply;
   }
   if (!failureLine.empty()) m_shell.addMessageLine(failureLine);
@@ -68,15 +112,6 @@ std::optional<int> CommandExchange::queryNumber(std::string_view line, std::size
   auto reply = queryFixedReply(line, n, failureLine, pause);
   if (!reply) return std::nullopt;
   return parseNumber(*reply);
-}
-
-bool CommandExchange::sendSetting(std::string_view line) {
-  for (int send = 0; send < kMaxSends; ++send) {
-    sendCommandLine(line);
-    if (waitForAck(wire::kCompletionMark, kSettingAckSeconds)) return true;
-    if (m_stopWaitFlag) return false;
-  }
-  return false;
 }
 
 int CommandExchange::parseNumber(std::string_view text) {

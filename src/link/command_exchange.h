@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,12 @@ namespace halvern {
 class Link;
 class Shell;
 
-// The line-oriented exchange every instrument operation is built on: command lines paced one
-// byte a millisecond, acknowledgement waits, fixed-length value queries and settings answered "*".
-// Nothing here throws; every wait is bounded by a deadline on the injected clock.
+// The exchange every instrument operation is built on, and the only code that reads the link or
+// waits on the clock for it: command lines paced one byte a millisecond, acknowledgement and mark
+// waits, fixed-length value queries, block queries with their retries, settings answered "*".
+// Nothing here throws. Every wait is bounded by a deadline on the injected clock, ends at once
+// when the link is closed or gone, and cannot spin: a read that comes back empty before its
+// time-out (a dead device) still takes the time-out.
 class CommandExchange {
  public:
   // Gap the instrument needs before and after every byte of a command line: more than 1 ms.
@@ -29,24 +33,59 @@ class CommandExchange {
   static constexpr int kSettingAckSeconds = 2;
 
   enum class Pause { Before, None };
+  enum class OnTimeout { Beep, Quiet };
+
+  // How a block query asks: `attempts` sends, each after a purge and `pause`.
+  struct BlockRetry {
+    int attempts;
+    Clock::Duration pause;
+  };
 
   CommandExchange(Link& link, Clock& clock, Shell& shell);
 
   // True while the link to the instrument is open.
   bool linkOpen() const;
 
-  Link& link() { return m_link; }
-  Clock& clock() { return m_clock; }
-  Shell& shell() { return m_shell; }
-
   // Purges the link, then writes the line one byte at a time with a gap of more than 1 ms before
   // the first byte and after each. Reads nothing.
   void sendCommandLine(std::string_view line);
 
-  // Reads single bytes until `expected` arrives (true), `seconds` have passed (false, one default
-  // beep) or the stop flag is raised (false, no beep). Other bytes are dropped. Events are
-  // processed after every read, so the stop flag and cancel are noticed within one read time-out.
-  bool waitForAck(std::uint8_t expected, int seconds);
+  // Bytes written as they are, without pacing: the count the link took (0 on a closed link).
+  std::size_t write(std::span<const std::uint8_t> bytes);
+  std::size_t write(std::uint8_t byte) { return write(std::span(&byte, 1)); }
+  // Discards what was received and not yet read, and what was not yet sent.
+  void purge();
+  // A fixed pause of a protocol step.
+  void pause(Clock::Duration duration);
+
+  // One read: returns once `n` bytes have arrived or the 250 ms read time-out has passed, with
+  // the count read. On a closed link it returns 0 at once; on an open one that comes back empty
+  // early it still lasts the time-out.
+  std::size_t readBlock(std::uint8_t* buffer, std::size_t n);
+
+  // A block query with its retry policy: up to `retry.attempts` times a purge, the pause, the line
+  // and one read of `n` bytes, until they all came. Returns the count of the last read (`n` when
+  // complete); nothing is sent on a closed link.
+  std::size_t queryBlock(std::string_view line, std::uint8_t* buffer, std::size_t n,
+                         BlockRetry retry);
+
+  // Reads single bytes until `mark` arrives (true), `timeout` has passed (false, one default beep
+  // unless Quiet), the link is closed (false) or the stop flag is raised (false, no beep). Other
+  // bytes are dropped. Events are processed after every read, so the stop flag and cancel are
+  // noticed within one read time-out.
+  bool waitForMark(std::uint8_t mark, Clock::Duration timeout,
+                   OnTimeout onTimeout = OnTimeout::Beep);
+  // The same in whole seconds, with the beep.
+  bool waitForAck(std::uint8_t expected, int seconds) {
+    return waitForMark(expected, std::chrono::seconds(seconds), OnTimeout::Beep);
+  }
+
+  // Up to `sends` sends of the line, each waiting `seconds` for `mark`. True when it came; the
+  // stop flag or a closed link ends it at once.
+  bool sendUntilMark(std::string_view line, std::uint8_t mark, int seconds,
+                     int sends = kMaxSends);
+  // One setting: up to 10 sends of the line, each waiting 2 s for "*". True when accepted.
+  bool sendSetting(std::string_view line);
 
   // The stop flag: cleared when a wait starts, raised by the Stop Calibration button (or the
   // shell's cancel) while it runs.
@@ -68,14 +107,13 @@ class CommandExchange {
   std::optional<int> queryNumber(std::string_view line, std::size_t n,
                                  std::string_view failureLine = {}, Pause pause = Pause::Before);
 
-  // One setting: up to 10 sends of the line, each waiting 2 s for "*". True when accepted.
-  bool sendSetting(std::string_view line);
-
   // A numeric reply as the instrument writes it: leading blanks skipped, an optional sign, the
   // digits up to the first non-digit. No digits: 0. Out-of-int values saturate.
   static int parseNumber(std::string_view text);
 
  private:
+  friend class BlockProtocol;
+
   Link& m_link;
   Clock& m_clock;
   Shell& m_shell;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "files/file_load.h"
 #include "files/file_save.h"
 #include "program/program_store.h"
 
@@ -29,22 +30,24 @@ std::vector<std::string> splitLines(std::string_view text) {
   return lines;
 }
 
-std::string systemReason() { return errno != 0 ? std::strerror(errno) : "unknown error"; }
+
 
 std::string saveBytes(const std::string& path, const std::string& bytes, const char* what) {
   return saveFileBytes(path, bytes, what);
 }
 
+// Larger than any program or notes file the window writes: a program's store and 512
+// instructions' lines are well under a megabyte.
+constexpr std::size_t kLargestFile = 8u << 20;
+
 std::string loadBytes(const std::string& path, std::string& bytes, const char* what) {
-  errno = 0;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    return std::string("Cannot open the ") + what + " " + path + ".\nIt is a folder.";
+  LoadedFile file = loadFileBytes(path, kLargestFile, what);
+  if (!file.problem.empty()) return file.problem;
+  if (file.longer) {
+    return std::string("Cannot open the ") + what + " " + path +
+           ".\nIt is larger than any " + what + " (8 MB).\nNothing was changed.";
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string("Cannot open the ") + what + " " + path + ".\n" + systemReason();
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::string("Cannot read the ") + what + " " + path + ".\n" + systemReason();
+  bytes = std::move(file.bytes);
   return {};
 }
 

@@ -1,5 +1,9 @@
 #include "program/program_image.h"
 
+#include "wire/byte_order.h"
+
+#include "wire/text_format.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -15,14 +19,8 @@ namespace {
 constexpr std::size_t kSlotSize = wire::kProgramSlotSize;
 constexpr std::size_t kOrderTable = wire::kProgramSlotsSize;
 
-std::uint16_t readBig16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-
-void writeBig16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-}
+using byte_order::big16;
+using byte_order::putBig16;
 
 // The decimal number at the start of a value text, as the C library's atof reads it (leading
 // blanks, a sign); 0 when there is none. Independent of the locale. A number beyond the float's
@@ -47,13 +45,6 @@ float readDecimal(std::string_view text) {
   return result.ec == std::errc{} ? value : 0.0f;
 }
 
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-  char buffer[96];
-  int n = std::snprintf(buffer, sizeof buffer, pattern, args...);
-  return std::string(buffer, static_cast<std::size_t>(std::clamp(n, 0, 95)));
-}
-
 }  // namespace
 
 void ProgramImage::build(const ProgramStore& store, Bytes& image) {
@@ -63,16 +54,16 @@ void ProgramImage::build(const ProgramStore& store, Bytes& image) {
     std::uint8_t* slot = &image[i * kSlotSize];
     std::uint8_t* entry = &image[kOrderTable + i * wire::kProgramOrderEntrySize];
     if (ended) {
-      writeBig16(slot, wire::kProgramUnused);
-      writeBig16(entry, wire::kProgramUnused);
-      writeBig16(entry + 2, wire::kProgramUnused);
+      putBig16(slot, wire::kProgramUnused);
+      putBig16(entry, wire::kProgramUnused);
+      putBig16(entry + 2, wire::kProgramUnused);
       continue;
     }
     const ProgramRecord& record = store[i];
     std::copy(record.bytes().begin(), record.bytes().end(), slot);
-    writeBig16(slot, record.opcode());
-    writeBig16(entry, static_cast<std::uint16_t>(i));
-    writeBig16(entry + 2, wire::kProgramUnused);
+    putBig16(slot, record.opcode());
+    putBig16(entry, static_cast<std::uint16_t>(i));
+    putBig16(entry + 2, wire::kProgramUnused);
     // An opcode outside the catalogue cannot come from the editor or an accepted file; its
     // values are left as they are.
     if (InstructionCatalogue::isOpcode(record.opcode())) {
@@ -83,12 +74,12 @@ void ProgramImage::build(const ProgramStore& store, Bytes& image) {
           case ParamKind::Integer:
           case ParamKind::Hex:
           case ParamKind::List:
-            writeBig16(value, static_cast<std::uint16_t>(record.intValue(j)));
+            putBig16(value, static_cast<std::uint16_t>(record.intValue(j)));
             value[2] = value[3] = 0;
             break;
           case ParamKind::Decimal: {
             const auto bits = std::bit_cast<std::uint32_t>(record.floatValue(j));
-            for (int b = 0; b < 4; ++b) value[b] = static_cast<std::uint8_t>(bits >> (24 - 8 * b));
+            byte_order::putBig32(value, bits);
             break;
           }
           case ParamKind::Text:
@@ -104,15 +95,15 @@ void ProgramImage::build(const ProgramStore& store, Bytes& image) {
 ProgramImage::Conversion ProgramImage::convert(std::span<const std::uint8_t, kSize> image) {
   Conversion out;
   for (std::size_t i = 0; i < wire::kProgramSlotCount; ++i) {
-    const unsigned slotNumber = readBig16(&image[kOrderTable + i * wire::kProgramOrderEntrySize]);
+    const unsigned slotNumber = big16(&image[kOrderTable + i * wire::kProgramOrderEntrySize]);
     if (slotNumber >= wire::kProgramSlotCount) {
-      out.error = format("%03i %05u NO SUCH PROGRAM SLOT.", static_cast<int>(i), slotNumber);
+      out.error = formatText("%03i %05u NO SUCH PROGRAM SLOT.", static_cast<int>(i), slotNumber);
       return out;
     }
     const std::uint8_t* slot = &image[slotNumber * kSlotSize];
-    const unsigned opcode = readBig16(slot);
+    const unsigned opcode = big16(slot);
     if (!InstructionCatalogue::isOpcode(opcode)) {
-      out.error = format("%03i %05u %05u", static_cast<int>(i), slotNumber, opcode);
+      out.error = formatText("%03i %05u %05u", static_cast<int>(i), slotNumber, opcode);
       return out;
     }
     const InstructionDef& def =
@@ -123,7 +114,7 @@ ProgramImage::Conversion ProgramImage::convert(std::span<const std::uint8_t, kSi
     for (std::size_t j = 0; j < def.parameterCount; ++j) {
       const ParamDef& param = def.parameters[j];
       const std::uint8_t* valueText = slot + ProgramRecord::valueTextOffset(j);
-      const std::uint16_t number = readBig16(slot + ProgramRecord::valueOffset(j));
+      const std::uint16_t number = big16(slot + ProgramRecord::valueOffset(j));
       switch (param.paramKind()) {
         case ParamKind::Integer:
         case ParamKind::Decimal:
@@ -146,7 +137,7 @@ ProgramImage::Conversion ProgramImage::convert(std::span<const std::uint8_t, kSi
         case ParamKind::List:
           if (number >= InstructionCatalogue::valueList(param.kind).size()) {
             out.error =
-                format("%03i %05u %05u PARAMETER %i VALUE %u NOT IN ITS LIST.", static_cast<int>(i),
+                formatText("%03i %05u %05u PARAMETER %i VALUE %u NOT IN ITS LIST.", static_cast<int>(i),
                        slotNumber, opcode, static_cast<int>(j + 1), static_cast<unsigned>(number));
             return out;
           }

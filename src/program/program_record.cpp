@@ -1,5 +1,7 @@
 #include "program/program_record.h"
 
+#include "wire/byte_order.h"
+
 #include <algorithm>
 #include <bit>
 
@@ -7,14 +9,8 @@ namespace halvern {
 
 namespace {
 
-std::uint32_t readLittle32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void writeLittle32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+using byte_order::little32;
+using byte_order::putLittle32;
 
 // A NUL-terminated field read without going past its end.
 std::string boundedText(const std::uint8_t* field, std::size_t size) {
@@ -35,19 +31,19 @@ void ProgramRecord::setOpcode(std::uint16_t opcode) {
 }
 
 std::int32_t ProgramRecord::intValue(std::size_t j) const {
-  return static_cast<std::int32_t>(readLittle32(&m_bytes[valueOffset(j)]));
+  return static_cast<std::int32_t>(little32(&m_bytes[valueOffset(j)]));
 }
 
 void ProgramRecord::setIntValue(std::size_t j, std::int32_t value) {
-  writeLittle32(&m_bytes[valueOffset(j)], static_cast<std::uint32_t>(value));
+  putLittle32(&m_bytes[valueOffset(j)], static_cast<std::uint32_t>(value));
 }
 
 float ProgramRecord::floatValue(std::size_t j) const {
-  return std::bit_cast<float>(readLittle32(&m_bytes[valueOffset(j)]));
+  return std::bit_cast<float>(little32(&m_bytes[valueOffset(j)]));
 }
 
 void ProgramRecord::setFloatValue(std::size_t j, float value) {
-  writeLittle32(&m_bytes[valueOffset(j)], std::bit_cast<std::uint32_t>(value));
+  putLittle32(&m_bytes[valueOffset(j)], std::bit_cast<std::uint32_t>(value));
 }
 
 std::string ProgramRecord::valueText(std::size_t j) const {

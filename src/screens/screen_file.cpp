@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/file_load.h"
 #include "files/file_save.h"
 #include "screens/screen_buffer.h"
 
@@ -19,13 +20,11 @@ std::string systemReason() {
 
 }  // namespace
 
-std::string loadScreenStream(std::istream& in, ScreenBuffer& buffer, std::string_view name) {
-  ScreenBuffer::Bytes bytes{};
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (in.bad()) {
-    return "Cannot read the screen file " + std::string(name) + ".\n" + systemReason();
-  }
-  const auto got = static_cast<std::size_t>(in.gcount());
+namespace {
+
+// The first 1920 bytes of a file (`got` of them) as the eight screens.
+std::string readScreenBytes(const ScreenBuffer::Bytes& bytes, std::size_t got,
+                            ScreenBuffer& buffer, std::string_view name) {
   if (got < bytes.size()) {
     const std::string shown = name.empty() ? "The file" : "The file " + std::string(name);
     return shown + " is not a screen file.\nIt holds " + std::to_string(got) +
@@ -35,15 +34,24 @@ std::string loadScreenStream(std::istream& in, ScreenBuffer& buffer, std::string
   return {};
 }
 
-std::string loadScreenFile(const std::string& path, ScreenBuffer& buffer) {
-  errno = 0;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    return "Cannot open the screen file " + path + ".\nIt is a folder.";
+}  // namespace
+
+std::string loadScreenStream(std::istream& in, ScreenBuffer& buffer, std::string_view name) {
+  ScreenBuffer::Bytes bytes{};
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (in.bad()) {
+    return "Cannot read the screen file " + std::string(name) + ".\n" + systemReason();
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "Cannot open the screen file " + path + ".\n" + systemReason();
-  return loadScreenStream(in, buffer, path);
+  return readScreenBytes(bytes, static_cast<std::size_t>(in.gcount()), buffer, name);
+}
+
+std::string loadScreenFile(const std::string& path, ScreenBuffer& buffer) {
+  // Whatever follows the eight screens is never needed.
+  const LoadedFile file = loadFileBytes(path, ScreenBuffer::kSize, "screen file");
+  if (!file.problem.empty()) return file.problem;
+  ScreenBuffer::Bytes bytes{};
+  std::copy(file.bytes.begin(), file.bytes.end(), bytes.begin());
+  return readScreenBytes(bytes, file.bytes.size(), buffer, path);
 }
 
 std::string saveScreenFile(const std::string& path, const ScreenBuffer& buffer) {

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/file_load.h"
+#include "wire/byte_order.h"
 #include "files/file_save.h"
 
 namespace halvern {
@@ -21,25 +23,18 @@ static_assert(kFormatsOffset + SetupModel::kFieldCount * kEntrySize == kOlderSiz
 static_assert(kCom1TypeOffset + 4 == kSize);
 
 void putInt(std::string& out, std::int32_t value) {
-  const auto u = static_cast<std::uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((u >> shift) & 0xFF);
+  std::uint8_t b[4];
+  byte_order::putLittle32(b, static_cast<std::uint32_t>(value));
+  out.append(reinterpret_cast<const char*>(b), sizeof b);
 }
 
 std::int32_t intAt(std::string_view bytes, std::size_t offset) {
-  std::uint32_t u = 0;
-  for (int i = 3; i >= 0; --i) {
-    u = (u << 8) | static_cast<std::uint8_t>(bytes[offset + static_cast<std::size_t>(i)]);
-  }
-  return static_cast<std::int32_t>(u);
+  return static_cast<std::int32_t>(
+      byte_order::little32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + offset));
 }
 
 std::string shownName(std::string_view name) {
   return name.empty() ? std::string("The file") : "The file " + std::string(name);
-}
-
-std::string systemReason() {
-  const int error = errno;
-  return error != 0 ? std::string(std::strerror(error)) : std::string("unknown error");
 }
 
 }  // namespace
@@ -106,19 +101,10 @@ std::string saveSetupFile(const std::string& path, const SetupModel& setup) {
 }
 
 std::string loadSetupFile(const std::string& path, SetupModel& setup) {
-  errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "Cannot open the setup file " + path + ".\n" + systemReason();
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    return "Cannot open the setup file " + path + ".\nIt is a folder.";
-  }
   // The image is at most 990 bytes; whatever follows it is never needed.
-  std::string bytes(kSize + 1, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (in.bad()) return "Cannot read the setup file " + path + ".\n" + systemReason();
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return readSetupBytes(bytes, setup, path);
+  const LoadedFile file = loadFileBytes(path, kSize + 1, "setup file");
+  if (!file.problem.empty()) return file.problem;
+  return readSetupBytes(file.bytes, setup, path);
 }
 
 }  // namespace halvern

@@ -8,7 +8,7 @@
 #include "platform/calendar.h"
 #include "link/command_exchange.h"
 #include "wire/commands.h"
-#include "platform/link.h"
+#include "wire/text_format.h"
 #include "wire/wire.h"
 
 namespace halvern {
@@ -99,13 +99,18 @@ std::optional<BaudReply> queryBaud(CommandExchange& exchange, Shell& shell, std:
   return std::nullopt;
 }
 
-bool sendValue(CommandExchange& exchange, const char* format, unsigned value) {
-  return !exchange.sendSetting(cmd::formatCommand(format, value));
+// True when the setting was not taken.
+bool sendLine(CommandExchange& exchange, const std::string& line) {
+  return !exchange.sendSetting(line);
 }
 
 using Operation = bool (*)(CommandExchange&, SetupModel&, Shell&);
 
 }  // namespace
+
+std::string setup_text::recordFormatsFailed(std::size_t bytesRead) {
+  return formatText("CANNOT GET RECORD FORMATS. BYTES READ: %u", static_cast<unsigned>(bytesRead));
+}
 
 // --- Record-format blocks
 // --------------------------------------------------------------------------
@@ -143,10 +148,9 @@ bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shel
   if (!date) return true;
   const auto [month, day, year] = *date;
   if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99) return true;
-  char text[16];
-  std::snprintf(text, sizeof text, "%02u-%02u-%04u", static_cast<unsigned>(month),
-                static_cast<unsigned>(day), static_cast<unsigned>(year + kFirstYear));
-  setup.setDateText(text);
+  setup.setDateText(formatText("%02u-%02u-%04u", static_cast<unsigned>(month),
+                                static_cast<unsigned>(day),
+                                static_cast<unsigned>(year + kFirstYear)));
   return false;
 }
 
@@ -155,10 +159,8 @@ bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shel
   if (!time) return true;
   const auto [hour, minute, second] = *time;
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return true;
-  char text[16];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u", static_cast<unsigned>(hour),
-                static_cast<unsigned>(minute), static_cast<unsigned>(second));
-  setup.setTimeText(text);
+  setup.setTimeText(formatText("%02u:%02u:%02u", static_cast<unsigned>(hour),
+                                static_cast<unsigned>(minute), static_cast<unsigned>(second)));
   return false;
 }
 
@@ -216,19 +218,11 @@ bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& she
 
 bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   std::array<std::uint8_t, wire::kRecordFormatsSize> reply{};
-  std::size_t got = 0;
-  for (int attempt = 0; attempt < kRecordFormatAttempts; ++attempt) {
-    // Every attempt starts from an empty line after a pause.
-    exchange.link().purge();
-    exchange.clock().sleepFor(kRecordFormatPause);
-    exchange.sendCommandLine(cmd::kGetRecordFormatsLine);
-    got = exchange.link().read(reply.data(), reply.size());
-    if (got == reply.size()) break;
-  }
+  // Every attempt starts from an empty line after a pause.
+  const std::size_t got = exchange.queryBlock(cmd::kGetRecordFormatsLine, reply.data(), reply.size(),
+                                              {kRecordFormatAttempts, kRecordFormatPause});
   if (got != reply.size()) {
-    char line[64];
-    std::snprintf(line, sizeof line, setup_text::kRecordFormatsFormat, static_cast<unsigned>(got));
-    shell.addMessageLine(line);
+    shell.addMessageLine(setup_text::recordFormatsFailed(got));
     return true;
   }
   for (int row = 0; row < SetupModel::kFieldCount; ++row) {
@@ -281,68 +275,61 @@ bool sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [month, day, year] = setup.dateNumbers();
   // The instrument keeps a two-digit year; nothing outside its century is sent.
   if (year < kFirstYear || year > kLastYear) return true;
-  return !exchange.sendSetting(cmd::formatCommand(cmd::kSetDateFormat, static_cast<unsigned>(month),
-                                                  static_cast<unsigned>(day),
-                                                  static_cast<unsigned>(year - kFirstYear)));
+  return sendLine(exchange, cmd::setDateLine(static_cast<unsigned>(month), static_cast<unsigned>(day),
+                                             static_cast<unsigned>(year - kFirstYear)));
 }
 
 bool sendInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [hour, minute, second] = setup.timeNumbers();
-  return !exchange.sendSetting(cmd::formatCommand(cmd::kSetTimeFormat, static_cast<unsigned>(hour),
-                                                  static_cast<unsigned>(minute),
-                                                  static_cast<unsigned>(second)));
+  return sendLine(exchange, cmd::setTimeLine(static_cast<unsigned>(hour), static_cast<unsigned>(minute),
+                                             static_cast<unsigned>(second)));
 }
 
 bool sendKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetKeypadLockFormat, setup.keypadLock() ? 1u : 0u);
+  return sendLine(exchange, cmd::setKeypadLockLine(setup.keypadLock()));
 }
 
 bool sendExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetIntervalFormat, static_cast<unsigned>(setup.interval()));
+  return sendLine(exchange, cmd::setIntervalLine(static_cast<unsigned>(setup.interval())));
 }
 
 bool sendFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetFieldsPerRecordFormat,
-                   static_cast<unsigned>(setup.fieldsPerRecord()));
+  return sendLine(exchange,
+                  cmd::setFieldsPerRecordLine(static_cast<unsigned>(setup.fieldsPerRecord())));
 }
 
 bool sendAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetAutoScrollFormat, setup.autoScroll() ? 1u : 0u);
+  return sendLine(exchange, cmd::setAutoScrollLine(setup.autoScroll()));
 }
 
 bool sendScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetScrollPauseFormat,
-                   static_cast<unsigned>(setup.scrollPause()));
+  return sendLine(exchange, cmd::setScrollPauseLine(static_cast<unsigned>(setup.scrollPause())));
 }
 
 bool sendScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetScrollEndFormat, static_cast<unsigned>(setup.scrollEnd()));
+  return sendLine(exchange, cmd::setScrollEndLine(static_cast<unsigned>(setup.scrollEnd())));
 }
 
 bool sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell&) {
   int code = SetupModel::baudCode(setup.com1BaudIndex());
   // RS-485 is the negative code.
   if (setup.com1Type() == 1) code = -code;
-  return !exchange.sendSetting(cmd::formatCommand(cmd::kSetCom1Format, code));
+  return sendLine(exchange, cmd::setCom1Line(code));
 }
 
 bool sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendValue(exchange, cmd::kSetCom2Format,
-                   static_cast<unsigned>(SetupModel::baudCode(setup.com2BaudIndex())));
+  return sendLine(exchange,
+                  cmd::setCom2Line(static_cast<unsigned>(SetupModel::baudCode(setup.com2BaudIndex()))));
 }
 
 bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  bool ready = false;
-  for (int send = 0; send < CommandExchange::kMaxSends && !ready; ++send) {
-    exchange.sendCommandLine(cmd::kSendRecordFormatsLine);
-    ready = exchange.waitForAck(wire::kProgressMark, kRecordBlockAckSeconds);
-    if (!ready && exchange.stopRequested()) break;
-  }
-  if (!ready) return true;
+  if (!exchange.sendUntilMark(cmd::kSendRecordFormatsLine, wire::kProgressMark,
+                              kRecordBlockAckSeconds))
+    return true;
   for (int row = 0; row < SetupModel::kFieldCount; ++row) {
     // All 25 fields go, whatever the fields-per-record value; the bytes are not paced.
     const RecordFormatBlock block = encodeRecordFormat(setup.format(row));
-    for (std::uint8_t byte : block) exchange.link().write(byte);
+    for (std::uint8_t byte : block) exchange.write(byte);
     shell.setProgress(static_cast<int>(91.67 + row / 3.0));
     shell.processEvents();
     if (row + 1 < SetupModel::kFieldCount) {

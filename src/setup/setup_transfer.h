@@ -43,7 +43,8 @@ inline constexpr std::string_view kScrollEnd = "CANNOT GET AUTO SCROLL END";
 inline constexpr std::string_view kDate = "CANNOT GET DATE";
 inline constexpr std::string_view kTime = "CANNOT GET TIME";
 // With the byte count of the last attempt.
-inline constexpr const char* kRecordFormatsFormat = "CANNOT GET RECORD FORMATS. BYTES READ: %u";
+// The record formats did not come whole: "CANNOT GET RECORD FORMATS. BYTES READ: %u".
+std::string recordFormatsFailed(std::size_t bytesRead);
 }  // namespace setup_text
 
 // Rounds of up to 10 sends each that a serial port query gets while its replies carry a code not

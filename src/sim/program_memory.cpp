@@ -1,5 +1,7 @@
 #include "sim/program_memory.h"
 
+#include "wire/byte_order.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -26,12 +28,11 @@ constexpr Clock::Duration kUploadGap = 1s;
 // visits every slot once).
 std::size_t slotOf(std::size_t i) { return (i * 149 + 77) % kSlots; }
 
-std::uint16_t big16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+using byte_order::big16;
+using byte_order::big32;
+using byte_order::little32;
 
-void putBig16(std::uint8_t* p, unsigned v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-}
+void putBig16(std::uint8_t* p, unsigned v) { byte_order::putBig16(p, static_cast<std::uint16_t>(v)); }
 
 std::uint32_t crcOf(const std::string& bytes, std::size_t n) {
   return Crc32Mpeg2::of({reinterpret_cast<const std::uint8_t*>(bytes.data()), n});
@@ -63,8 +64,7 @@ struct SlotWriter {
     return *this;
   }
   SlotWriter& decimal(std::size_t j, std::uint32_t bits, std::string_view text) {
-    for (int b = 0; b < 4; ++b)
-      slot[2 + 12 * j + b] = static_cast<std::uint8_t>(bits >> (24 - 8 * b));
+    byte_order::putBig32(&slot[2 + 12 * j], bits);
     std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 7), &slot[6 + 12 * j]);
     return *this;
   }
@@ -138,7 +138,9 @@ std::string ProgramMemory::downloadBlock(std::size_t number) {
   const bool spoiled = number == kBlocks ? strikes(cmd::kGetProgram, FaultKind::BadEnd, number)
                                          : strikes(cmd::kGetProgram, FaultKind::Corrupt, number);
   if (spoiled) crc ^= 0x00000100;
-  for (int b = 0; b < 4; ++b) out += static_cast<char>(crc >> (24 - 8 * b));
+  std::uint8_t tail[4];
+  byte_order::putBig32(tail, crc);
+  out.append(reinterpret_cast<const char*>(tail), sizeof tail);
   return out;
 }
 
@@ -218,9 +220,7 @@ ProgramMemory::Step ProgramMemory::receiveUpload(std::uint8_t byte, Clock::TimeP
   if (m_block == kBlocks) {
     if (n < kEnd) return step;
     const auto* b = reinterpret_cast<const std::uint8_t*>(m_partial.data());
-    const std::uint32_t sent =
-        static_cast<std::uint32_t>(b[2]) | static_cast<std::uint32_t>(b[3]) << 8 |
-        static_cast<std::uint32_t>(b[4]) << 16 | static_cast<std::uint32_t>(b[5]) << 24;
+    const std::uint32_t sent = little32(b + 2);
     if (sent == crcOf(m_partial, 2)) {
       finishUpload();
     } else {
@@ -237,9 +237,7 @@ ProgramMemory::Step ProgramMemory::receiveUpload(std::uint8_t byte, Clock::TimeP
   if (strikes(cmd::kSendProgram, FaultKind::Dies, m_block)) return step;
   if (strikes(cmd::kSendProgram, FaultKind::Corrupt, m_block)) block[500] ^= 0x10;
   const auto* b = reinterpret_cast<const std::uint8_t*>(block.data()) + kBlock - 4;
-  const std::uint32_t sent = static_cast<std::uint32_t>(b[0]) << 24 |
-                             static_cast<std::uint32_t>(b[1]) << 16 |
-                             static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+  const std::uint32_t sent = big32(b);
   if (sent != crcOf(block, kBlock - 4) ||
       strikes(cmd::kSendProgram, FaultKind::NakStorm, m_block)) {
     step.reply = std::string(1, static_cast<char>(wire::kNak));

@@ -1,5 +1,7 @@
 #include "sim/simulated_instrument.h"
 
+#include "wire/text_format.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -20,13 +22,6 @@ constexpr std::array<int, 8> kBaudCodes{12, 24, 48, 96, 19, 38, 115, 230};
 
 bool isBaudCode(int code) {
   return std::find(kBaudCodes.begin(), kBaudCodes.end(), code) != kBaudCodes.end();
-}
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-  char buffer[64];
-  int n = std::snprintf(buffer, sizeof buffer, pattern, args...);
-  return std::string(buffer, static_cast<std::size_t>(std::clamp(n, 0, 63)));
 }
 
 struct CommandLine {
@@ -62,7 +57,7 @@ std::optional<CommandLine> parseCommandLine(std::string_view line) {
 std::array<SimulatedInstrument::FieldFormat, wire::kRecordFormatCount> defaultFormats() {
   std::array<SimulatedInstrument::FieldFormat, wire::kRecordFormatCount> formats;
   for (std::size_t i = 0; i < formats.size(); ++i) {
-    formats[i].label = format("FIELD %02d", static_cast<int>(i + 1));
+    formats[i].label = formatText("FIELD %02d", static_cast<int>(i + 1));
   }
   formats[0] = {"DATE", 1, 8, 0};
   formats[1] = {"TIME", 2, 8, 0};
@@ -259,33 +254,33 @@ std::optional<std::pair<std::string, std::string>> SimulatedInstrument::valueRep
   const Settings& s = m_settings;
   switch (code) {
     case cmd::kGetCom1:
-      return std::pair{format("%4d\r", s.com1Code), std::string(" -57\r")};
+      return std::pair{formatText("%4d\r", s.com1Code), std::string(" -57\r")};
     case cmd::kGetCom2:
-      return std::pair{format("%3d\r", s.com2Code), std::string(" 57\r")};
+      return std::pair{formatText("%3d\r", s.com2Code), std::string(" 57\r")};
     case cmd::kGetStopOnError:
-      return std::pair{format("%2d", s.stopOnError), std::string("-1")};
+      return std::pair{formatText("%2d", s.stopOnError), std::string("-1")};
     case cmd::kGetInterval:
-      return std::pair{format("%2d", s.interval), std::string("-1")};
+      return std::pair{formatText("%2d", s.interval), std::string("-1")};
     case cmd::kGetKeypadLock:
-      return std::pair{format("%2d", s.keypadLock), std::string("-1")};
+      return std::pair{formatText("%2d", s.keypadLock), std::string("-1")};
     case cmd::kGetFieldsPerRecord:
-      return std::pair{format("%2d", s.fieldsPerRecord), std::string("99")};
+      return std::pair{formatText("%2d", s.fieldsPerRecord), std::string("99")};
     case cmd::kGetAutoScroll:
-      return std::pair{format("%2d", s.autoScroll), std::string("-1")};
+      return std::pair{formatText("%2d", s.autoScroll), std::string("-1")};
     case cmd::kGetScrollPause:
-      return std::pair{format("%2d", s.scrollPause), std::string("-1")};
+      return std::pair{formatText("%2d", s.scrollPause), std::string("-1")};
     case cmd::kGetScrollEnd:
-      return std::pair{format("%2d", s.scrollEnd), std::string("99")};
+      return std::pair{formatText("%2d", s.scrollEnd), std::string("99")};
     case cmd::kGetDate: {
       DateTime t = dateTimeAt(at);
       int year = (t.year % 100 + 100) % 100;
-      return std::pair{format("%02d-%02d-%02d\r", t.month, t.day, year),
-                       format("13-%02d-%02d\r", t.day, year)};
+      return std::pair{formatText("%02d-%02d-%02d\r", t.month, t.day, year),
+                       formatText("13-%02d-%02d\r", t.day, year)};
     }
     case cmd::kGetTime: {
       DateTime t = dateTimeAt(at);
-      return std::pair{format("%02d:%02d:%02d\r", t.hour, t.minute, t.second),
-                       format("24:%02d:%02d\r", t.minute, t.second)};
+      return std::pair{formatText("%02d:%02d:%02d\r", t.hour, t.minute, t.second),
+                       formatText("24:%02d:%02d\r", t.minute, t.second)};
     }
     case cmd::kGetRecordFormats: {
       std::string bytes = encodeFormats(s.formats);

@@ -6,7 +6,7 @@
 
 // The catalogue of command lines the computer sends to the instrument. A line is "CMD", a
 // three-digit code, blank-separated arguments and a carriage return. Fixed lines are given whole;
-// lines with arguments are given as printf formats and built with `formatCommand`.
+// lines with arguments are built by their functions.
 namespace halvern::cmd {
 
 // Codes.
@@ -105,37 +105,35 @@ inline constexpr std::string_view kEnterLoaderLine = "CMD980\r";
 inline constexpr std::string_view kLoaderWakeLine = " \r";
 inline constexpr std::string_view kLoaderFlashWord = "FLS";
 
-// Lines with arguments, as printf formats.
-inline constexpr const char* kSetCom1Format = "CMD220 %d\r";
-inline constexpr const char* kSetCom2Format = "CMD230 %u\r";
-inline constexpr const char* kSetIntervalFormat = "CMD250 %u\r";
-inline constexpr const char* kSetKeypadLockFormat = "CMD260 %u\r";
-inline constexpr const char* kSetDateFormat = "CMD270 %02u %02u %02u\r";
-inline constexpr const char* kSetTimeFormat = "CMD280 %02u %02u %02u\r";
-inline constexpr const char* kSetFieldsPerRecordFormat = "CMD310 %u\r";
-inline constexpr const char* kSetAutoScrollFormat = "CMD330 %u\r";
-inline constexpr const char* kSetScrollPauseFormat = "CMD332 %u\r";
-inline constexpr const char* kSetScrollEndFormat = "CMD334 %u\r";
-inline constexpr const char* kGetRecordsFormat = "CMD340 %u\r";
-inline constexpr const char* kCalSingleFullFormat = "CMD815 %f\r";
-inline constexpr const char* kCalDiffFullFormat = "CMD825 %f\r";
-inline constexpr const char* kPullDownFormat = "CMD850 %d\r";
-inline constexpr const char* kSwitchTestFormat = "CMD920 %01i %01i\r";
-inline constexpr const char* kSingleInputTestFormat = "CMD922 %02i\r";
-inline constexpr const char* kWindInputTestFormat = "CMD924 %02d\r";
-inline constexpr const char* kDiffInputTestFormat = "CMD926 %02i\r";
-inline constexpr const char* kLowFreqCountFormat = "CMD935 %02i\r";
-inline constexpr const char* kSwitchFreqCountFormat = "CMD940 %02i\r";
-inline constexpr const char* kDriveVoltageFormat = "CMD945 %01i %01i\r";
-inline constexpr const char* kDriveCurrentFormat = "CMD950 %01i %01i\r";
+// Lines with arguments. Each is built by its own function, its arguments typed as the line
+// writes them.
+std::string setCom1Line(int code);                                     // "CMD220 %d"
+std::string setCom2Line(unsigned code);                                // "CMD230 %u"
+std::string setIntervalLine(unsigned interval);                        // "CMD250 %u"
+std::string setKeypadLockLine(bool on);                                // "CMD260 %u"
+std::string setDateLine(unsigned month, unsigned day, unsigned year);  // "CMD270 %02u %02u %02u"
+std::string setTimeLine(unsigned hour, unsigned minute, unsigned second);  // "CMD280 ..."
+std::string setFieldsPerRecordLine(unsigned fields);                   // "CMD310 %u"
+std::string setAutoScrollLine(bool on);                                // "CMD330 %u"
+std::string setScrollPauseLine(unsigned pause);                        // "CMD332 %u"
+std::string setScrollEndLine(unsigned screen);                         // "CMD334 %u"
+std::string getRecordsLine(unsigned count);                            // "CMD340 %u"
+std::string calSingleFullLine(float referenceMv);                      // "CMD815 %f"
+std::string calDiffFullLine(float referenceMv);                        // "CMD825 %f"
+std::string pullDownLine(int mask);                                    // "CMD850 %d"
+std::string switchTestLine(int channel, int on);                       // "CMD920 %01i %01i"
+std::string singleInputTestLine(int channel);                          // "CMD922 %02i"
+std::string windInputTestLine(int channel);                            // "CMD924 %02d"
+std::string diffInputTestLine(int channel);                            // "CMD926 %02i"
+std::string lowFreqCountLine(int channel);                             // "CMD935 %02i"
+std::string switchFreqCountLine(int channel);                          // "CMD940 %02i"
+std::string driveVoltageLine(int channel, int level);                  // "CMD945 %01i %01i"
+std::string driveCurrentLine(int channel, int level);                  // "CMD950 %01i %01i"
 
 // Reply sizes of the fixed-length value queries.
 inline constexpr std::size_t kCom1ReplySize = 5;
 inline constexpr std::size_t kCom2ReplySize = 4;
 inline constexpr std::size_t kFlagReplySize = 2;
 inline constexpr std::size_t kDateTimeReplySize = 9;
-
-// Builds a command line from one of the formats above.
-std::string formatCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace halvern::cmd

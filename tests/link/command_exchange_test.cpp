@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "wire/wire.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
@@ -201,13 +203,65 @@ TEST_F(CommandExchangeTest, CancelFromTheShellStopsAWaitLikeTheStopFlag) {
   EXPECT_TRUE(shell.beeps.empty());
 }
 
-TEST_F(CommandExchangeTest, WaitOnAClosedLinkStillEndsAtItsDeadline) {
+// Every wait of the exchange, as a call that reports whether it got what it waited for.
+struct WaitCase {
+  const char* name;
+  std::function<bool(CommandExchange&)> run;
+  Clock::Duration longest;  // how long it may take on a link that answers nothing
+};
+const WaitCase kWaits[] = {
+    {"waitForAck", [](CommandExchange& e) { return e.waitForAck('*', 2); }, 2s + 250ms},
+    {"waitForMark quiet",
+     [](CommandExchange& e) {
+       return e.waitForMark('*', 2s, CommandExchange::OnTimeout::Quiet);
+     },
+     2s + 250ms},
+    {"sendUntilMark", [](CommandExchange& e) { return e.sendUntilMark("CMD320\r", '!', 2, 3); },
+     3 * (2s + 250ms + 9ms)},
+    {"sendSetting", [](CommandExchange& e) { return e.sendSetting("CMD260 1\r"); },
+     10 * (2s + 250ms + 11ms)},
+    {"queryBlock",
+     [](CommandExchange& e) {
+       std::uint8_t block[32];
+       return e.queryBlock("CMD325\r", block, sizeof block, {5, 100ms}) == sizeof block;
+     },
+     5 * (100ms + 9ms + 250ms)},
+    {"queryFixedReply",
+     [](CommandExchange& e) { return e.queryFixedReply("CMD225\r", 5).has_value(); },
+     10 * (9ms + 50ms + 250ms)},
+    {"readBlock",
+     [](CommandExchange& e) {
+       std::uint8_t byte = 0;
+       return e.readBlock(&byte, 1) == 1;
+     },
+     250ms},
+};
+
+TEST_F(CommandExchangeTest, EveryWaitEndsAtOnceOnAClosedLink) {
   link.close();
-  const auto start = clock.now();
-  EXPECT_FALSE(exchange.waitForAck('*', 2));
-  EXPECT_GE(clock.now() - start, 2s);
-  EXPECT_LE(clock.now() - start, 2s + wire::kReadTimeout);
-  EXPECT_EQ(shell.beeps.size(), 1u);
+  for (const auto& wait : kWaits) {
+    const auto start = clock.now();
+    const auto reads = eventsOf(Event::Read).size();
+    EXPECT_FALSE(wait.run(exchange)) << wait.name;
+    // At most the pacing of one command line; no read, no time-out waited out.
+    EXPECT_LT(clock.now() - start, 10ms) << wait.name;
+    EXPECT_EQ(eventsOf(Event::Read).size(), reads) << wait.name;
+  }
+}
+
+TEST_F(CommandExchangeTest, NoWaitSpinsOnADeadLinkThatReturnsAtOnce) {
+  link.dead = true;
+  for (const auto& wait : kWaits) {
+    const auto start = clock.now();
+    const auto reads = eventsOf(Event::Read).size();
+    EXPECT_FALSE(wait.run(exchange)) << wait.name;
+    const auto took = clock.now() - start;
+    EXPECT_LE(took, wait.longest) << wait.name;
+    // Every empty read lasted the read time-out: a few hundred reads at most, never a spin.
+    const auto readsMade = eventsOf(Event::Read).size() - reads;
+    EXPECT_GE(readsMade, 1u) << wait.name;
+    EXPECT_LE(readsMade, static_cast<std::size_t>(took / wire::kReadTimeout) + 10u) << wait.name;
+  }
 }
 
 TEST_F(CommandExchangeTest, SettingIsSentUntilItsStarComes) {

@@ -66,19 +66,19 @@ TEST_F(ExchangeWithSimulator, QueriesRetryPastFaultsUpToTheirBudget) {
 
 TEST_F(ExchangeWithSimulator, SettingsGetTheirStarDespiteStrayBytesAndRetryWithout) {
   instrument.faults().set(cmd::kSetKeypadLock, {FaultKind::Stray, 1, "!?"});
-  EXPECT_TRUE(exchange.sendSetting(cmd::formatCommand(cmd::kSetKeypadLockFormat, 1u)));
+  EXPECT_TRUE(exchange.sendSetting(cmd::setKeypadLockLine(true)));
   EXPECT_EQ(instrument.settings().keypadLock, 1);
   EXPECT_TRUE(shell.beeps.empty());
 
   instrument.faults().set(cmd::kSetInterval, {FaultKind::NoStar, 2, ""});
-  EXPECT_TRUE(exchange.sendSetting(cmd::formatCommand(cmd::kSetIntervalFormat, 42u)));
+  EXPECT_TRUE(exchange.sendSetting(cmd::setIntervalLine(42)));
   EXPECT_EQ(sends("CMD250 42"), 3u);
   EXPECT_EQ(shell.beeps.size(), 2u);
   EXPECT_EQ(exchange.queryNumber(cmd::kGetIntervalLine, 2), 42);
 
   // A value the instrument refuses is never acknowledged: ten sends, ten beeps.
   shell.beeps.clear();
-  EXPECT_FALSE(exchange.sendSetting(cmd::formatCommand(cmd::kSetFieldsPerRecordFormat, 26u)));
+  EXPECT_FALSE(exchange.sendSetting(cmd::setFieldsPerRecordLine(26)));
   EXPECT_EQ(sends("CMD310 26"), 10u);
   EXPECT_EQ(shell.beeps.size(), 10u);
 }
@@ -87,8 +87,8 @@ TEST_F(ExchangeWithSimulator, DateAndTimeSetAndReadBackOnTheRunningClock) {
   EXPECT_EQ(exchange.queryFixedReply(cmd::kGetDateLine, 9), "12-31-26\r");
   clock.advance(45s);  // past midnight, into the new year
   EXPECT_EQ(exchange.queryFixedReply(cmd::kGetDateLine, 9), "01-01-27\r");
-  EXPECT_TRUE(exchange.sendSetting(cmd::formatCommand(cmd::kSetDateFormat, 12u, 31u, 13u)));
-  EXPECT_TRUE(exchange.sendSetting(cmd::formatCommand(cmd::kSetTimeFormat, 8u, 5u, 0u)));
+  EXPECT_TRUE(exchange.sendSetting(cmd::setDateLine(12, 31, 13)));
+  EXPECT_TRUE(exchange.sendSetting(cmd::setTimeLine(8, 5, 0)));
   EXPECT_EQ(exchange.queryFixedReply(cmd::kGetDateLine, 9), "12-31-13\r");
   auto time = exchange.queryFixedReply(cmd::kGetTimeLine, 9);
   ASSERT_TRUE(time);

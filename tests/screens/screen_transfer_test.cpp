@@ -153,7 +153,6 @@ TEST_F(ScreenTransfer, SendWritesTheBlockAfterTheGoAhead) {
   ASSERT_EQ(shell.progress.size(), 1921u);
   EXPECT_EQ(shell.progress[1919], 1920);
   EXPECT_EQ(shell.progress.back(), 0);
-  EXPECT_GE(shell.eventsProcessed, 1);
 
   // Read back, the same screens.
   ScreenBuffer again;

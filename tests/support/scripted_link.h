@@ -32,6 +32,8 @@ class ScriptedLink : public Link {
   };
   Clock::Duration replyDelay = std::chrono::milliseconds(2);
   bool openFails = false;
+  // Open, but every read comes back empty at once.
+  bool dead = false;
 
   bool open() override {
     ++opens;
@@ -41,6 +43,11 @@ class ScriptedLink : public Link {
   }
   bool isOpen() const override { return m_open; }
   std::size_t read(std::uint8_t* buffer, std::size_t n) override {
+    if (dead) {
+      // A device gone while its handle is still held: nothing, at once.
+      events.push_back({Event::Read, m_clock.now(), 0, n, 0});
+      return 0;
+    }
     const auto deadline = m_clock.now() + wire::kReadTimeout;
     std::size_t got = 0;
     while (got < n) {

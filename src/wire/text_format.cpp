@@ -1,0 +1,28 @@
+#include "wire/text_format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace halvern {
+
+std::string formatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  char small[128];
+  const int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  std::string text;
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
+    text.assign(small, static_cast<std::size_t>(n));
+  } else if (n >= 0) {
+    text.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<std::size_t>(n));
+  }
+  va_end(again);
+  return text;
+}
+
+}  // namespace halvern
