@@ -1,0 +1,159 @@
+// The page host as a new subsystem meets it: a module of the tests' own, registered like every
+// other, with a page on the Get Records tab and the Erase Records item as its command.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <algorithm>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/module.h"
+#include "app/page_host.h"
+#include "link/command_exchange.h"
+#include "platform/shell.h"
+#include "support_qt/window_fixture.h"
+#include "wire/commands.h"
+
+namespace halvern {
+namespace {
+
+// What the probe's page saw and what its command does.
+struct Probe : public QWidget, public PageView {
+  void refresh() override { ++refreshes; }
+  int refreshes = 0;
+  // The command's outcome, and what the window looked like while it ran.
+  CommandResult result = CommandResult::Done;
+  bool sawCommandsEnabled = true;
+  bool sawReconnectEnabled = true;
+  bool sawAboutEnabled = false;
+  bool sawButtonEnabled = true;
+  int refreshesDuringRun = 0;
+  QPushButton* button = nullptr;
+  PageHost* host = nullptr;
+};
+Probe* g_probe = nullptr;
+
+void installProbe(PageHost& host) {
+  auto* page = new Probe;
+  g_probe = page;
+  page->host = &host;
+  page->button = new QPushButton(QStringLiteral("Go"), page);
+  host.setPage(Page::Records, page, page);
+  host.registerInstrumentButton(page->button);
+  host.setHandler(MenuHandler::EraseRecords1Click, [&host, page] {
+    (void)host.runCommand(
+        Page::Records,
+        {"Cannot probe.\nUSB port is closed.", nullptr, [page](CommandExchange& exchange, Shell& shell) {
+           auto* window = dynamic_cast<MainWindow*>(page->host);
+           page->sawCommandsEnabled = window->menuBar()->actions()[1]->isEnabled();
+           page->sawReconnectEnabled = window->action(MenuHandler::ReconnectUSBClick)->isEnabled();
+           page->sawAboutEnabled = window->action(MenuHandler::About1Click)->isEnabled();
+           page->sawButtonEnabled = page->button->isEnabled();
+           const int before = page->refreshes;
+           exchange.sendCommandLine(cmd::kGetCom1Line);
+           shell.processEvents();
+           page->refreshesDuringRun = page->refreshes - before;
+           return page->result;
+         }});
+  });
+}
+
+const Module::Registration kProbeModule{{"probe", 99, &installProbe}};
+
+class PageHostTest : public test::WindowFixture {
+ protected:
+  void erase() { window->action(MenuHandler::EraseRecords1Click)->trigger(); }
+};
+
+TEST_F(PageHostTest, AModuleOfItsOwnGetsItsPageHandlerAndRefreshes) {
+  ASSERT_NE(g_probe, nullptr);
+  EXPECT_EQ(window->page(Page::Records), g_probe);
+  EXPECT_TRUE(window->action(MenuHandler::EraseRecords1Click)->isEnabled());
+  window->showPage(Page::Setup);
+
+  const int before = g_probe->refreshes;
+  erase();
+  // Shown for the command, refreshed while it processed events and again when it ended.
+  EXPECT_EQ(window->currentPage(), Page::Records);
+  EXPECT_EQ(g_probe->refreshesDuringRun, 1);
+  EXPECT_EQ(g_probe->refreshes - before, 3);  // events, end of command, end of handler
+  EXPECT_TRUE(boxes.empty());
+
+  // While it ran: every instrument command locked out, the rest not; all back afterwards.
+  EXPECT_FALSE(g_probe->sawCommandsEnabled);
+  EXPECT_FALSE(g_probe->sawReconnectEnabled);
+  EXPECT_TRUE(g_probe->sawAboutEnabled);
+  EXPECT_FALSE(g_probe->sawButtonEnabled);
+  EXPECT_TRUE(window->menuBar()->actions()[1]->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
+  EXPECT_TRUE(g_probe->button->isEnabled());
+  EXPECT_FALSE(window->instrumentBusy());
+}
+
+TEST_F(PageHostTest, ClosedLinkIsRefusedWithTheCommandsTextAndAFailureWarns) {
+  window->showPage(Page::Setup);
+  link.close();
+  erase();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Cannot probe.\nUSB port is closed.");
+  // Nothing ran, and the page shown stays.
+  EXPECT_EQ(window->currentPage(), Page::Setup);
+  EXPECT_TRUE(instrument.linesReceived().empty());
+
+  ASSERT_TRUE(link.open());
+  boxes.clear();
+  g_probe->result = CommandResult::Failed;
+  erase();
+  g_probe->result = CommandResult::Done;
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], kCommErrorText);
+}
+
+TEST_F(PageHostTest, ScreenEditingLocksTheCommandsMenuAloneAndBusyLocksMore) {
+  window->setScreenEditing(true);
+  EXPECT_FALSE(window->menuBar()->actions()[1]->isEnabled());
+  EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
+  EXPECT_FALSE(window->action(MenuHandler::EraseRecords1Click)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::OpenSetupFileClick)->isEnabled());
+  {
+    MainWindow::InstrumentLock lock(*window);
+    EXPECT_FALSE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
+  }
+  // The lock let go, editing still locks the Commands menu.
+  EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
+  window->setScreenEditing(false);
+  EXPECT_TRUE(window->menuBar()->actions()[1]->isEnabled());
+  EXPECT_TRUE(window->action(MenuHandler::RxSetupClick)->isEnabled());
+}
+
+TEST_F(PageHostTest, TheClockTimerStopsWhileTheProgramIsReceived) {
+  EXPECT_TRUE(window->timer()->isActive());
+  // Looked at from inside the transfer, every time it processes events.
+  std::vector<bool> seen;
+  QTimer probe;
+  probe.setInterval(0);
+  QObject::connect(&probe, &QTimer::timeout, [&] { seen.push_back(window->timer()->isActive()); });
+  probe.start();
+  window->action(MenuHandler::RxProgramClick)->trigger();
+  probe.stop();
+  // Running while the hourglass came up, then stopped for the whole receive: the 66 blocks and
+  // the end block each process events.
+  ASSERT_FALSE(seen.empty());
+  EXPECT_TRUE(seen.front());
+  EXPECT_GE(std::count(seen.begin(), seen.end(), false), 67);
+  EXPECT_TRUE(window->timer()->isActive());
+
+  // Holds nest.
+  window->shell().setClockTimer(false);
+  window->shell().setClockTimer(false);
+  window->shell().setClockTimer(true);
+  EXPECT_FALSE(window->timer()->isActive());
+  window->shell().setClockTimer(true);
+  EXPECT_TRUE(window->timer()->isActive());
+}
+
+}  // namespace
+}  // namespace halvern
