@@ -1,5 +1,7 @@
 #include "program/instruction_catalogue.h"
 
+#include "wire/text_format.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -215,9 +217,7 @@ std::string degreesStored(std::string_view shown) {
 }
 
 std::string integerText(int width, std::int32_t value) {
-  char buffer[32];
-  int n = std::snprintf(buffer, sizeof buffer, "%0*i", width, static_cast<int>(value));
-  return std::string(buffer, static_cast<std::size_t>(std::clamp(n, 0, 31)));
+  return formatText("%0*i", width, static_cast<int>(value));
 }
 
 std::string decimalText(int width, float value) {
@@ -231,9 +231,7 @@ std::string decimalText(int width, float value) {
 }
 
 std::string hexText(std::int32_t value) {
-  char buffer[16];
-  int n = std::snprintf(buffer, sizeof buffer, "%04X", static_cast<unsigned>(value));
-  return std::string(buffer, static_cast<std::size_t>(std::clamp(n, 0, 15)));
+  return formatText("%04X", static_cast<unsigned>(value));
 }
 
 std::string storedParameterLine(const ParamDef& param, const ProgramRecord& record, std::size_t j) {

@@ -1,5 +1,7 @@
 #include "screens/screen_editor.h"
 
+#include "wire/text_format.h"
+
 #include <cstdio>
 
 #include "platform/shell.h"
@@ -38,13 +40,9 @@ void ScreenEditor::showCursor() {
 }
 
 void ScreenEditor::showRowCol() {
-  char text[64];
-  if (cursorIsLarge()) {
-    std::snprintf(text, sizeof text, "Row %1i  Column %02i Large", m_row / 2 + 1, m_column / 2 + 1);
-  } else {
-    std::snprintf(text, sizeof text, "Row %1i  Column %02i Small", m_row + 1, m_column + 1);
-  }
-  m_label = text;
+  m_label = cursorIsLarge()
+                ? formatText("Row %1i  Column %02i Large", m_row / 2 + 1, m_column / 2 + 1)
+                : formatText("Row %1i  Column %02i Small", m_row + 1, m_column + 1);
 }
 
 void ScreenEditor::paintSample() {

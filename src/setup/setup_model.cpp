@@ -1,5 +1,7 @@
 #include "setup/setup_model.h"
 
+#include "wire/text_format.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -43,9 +45,7 @@ int SetupModel::Range::clamp(long long value) const {
 
 SetupModel::SetupModel() {
   for (int row = 0; row < kFieldCount; ++row) {
-    char label[16];
-    std::snprintf(label, sizeof label, "FIELD %02i", row + 1);
-    m_formats[static_cast<std::size_t>(row)].label = label;
+    m_formats[static_cast<std::size_t>(row)].label = formatText("FIELD %02i", row + 1);
   }
 }
 
@@ -163,9 +163,7 @@ void SetupModel::setPrecisionText(int row, std::string_view text) {
 }
 
 std::string SetupModel::rowCaption(int row) {
-  char caption[16];
-  std::snprintf(caption, sizeof caption, "%02i", row + 1);
-  return caption;
+  return formatText("%02i", row + 1);
 }
 
 void SetupModel::setUsePcTime(bool on) { assign(m_usePcTime, on); }
@@ -185,12 +183,12 @@ bool SetupModel::setTimeText(std::string_view text) {
 void SetupModel::setDateTime(const DateTime& at) {
   // The fields hold two digits (four for the year); a value beyond them is cut to its last
   // digits rather than overflowing the mask.
-  char date[32];
-  char time[32];
-  std::snprintf(date, sizeof date, "%02u-%02u-%04u", static_cast<unsigned>(at.month) % 100,
-                static_cast<unsigned>(at.day) % 100, static_cast<unsigned>(at.year) % 10000);
-  std::snprintf(time, sizeof time, "%02u:%02u:%02u", static_cast<unsigned>(at.hour) % 100,
-                static_cast<unsigned>(at.minute) % 100, static_cast<unsigned>(at.second) % 100);
+  const std::string date =
+      formatText("%02u-%02u-%04u", static_cast<unsigned>(at.month) % 100,
+                 static_cast<unsigned>(at.day) % 100, static_cast<unsigned>(at.year) % 10000);
+  const std::string time =
+      formatText("%02u:%02u:%02u", static_cast<unsigned>(at.hour) % 100,
+                 static_cast<unsigned>(at.minute) % 100, static_cast<unsigned>(at.second) % 100);
   Batch batch(*this);
   setDateText(date);
   setTimeText(time);
