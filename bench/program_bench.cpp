@@ -9,18 +9,18 @@
 #include <thread>
 #include <vector>
 
-#include "platform/shell.h"
+#include "link/command_exchange.h"
+#include "link/serial_link.h"
 #include "platform/calendar.h"
 #include "platform/clock.h"
-#include "link/command_exchange.h"
-#include "wire/crc32_mpeg2.h"
-#include "link/serial_link.h"
-#include "wire/wire.h"
+#include "platform/shell.h"
 #include "program/program_document.h"
 #include "program/program_image.h"
 #include "program/program_transfer.h"
 #include "sim/pty_server.h"
 #include "sim/simulated_instrument.h"
+#include "wire/crc32_mpeg2.h"
+#include "wire/wire.h"
 
 namespace {
 

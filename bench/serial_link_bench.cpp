@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/clock.h"
 #include "link/serial_link.h"
+#include "platform/clock.h"
 #include "wire/wire.h"
 
 namespace {

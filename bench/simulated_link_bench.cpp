@@ -6,10 +6,10 @@
 
 #include "platform/calendar.h"
 #include "platform/clock.h"
-#include "wire/commands.h"
-#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "wire/commands.h"
+#include "wire/wire.h"
 
 namespace {
 

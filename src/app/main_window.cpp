@@ -26,8 +26,8 @@
 #include "app/window_shell.h"
 #include "link/command_exchange.h"
 #include "link/instrument_command.h"
-#include "platform/link.h"
 #include "link/usb_link.h"
+#include "platform/link.h"
 
 namespace halvern {
 

@@ -11,55 +11,54 @@
 // operation runs; kEditLocked, a menu unavailable while a screen is being edited.
 
 // MENU(level, caption, flags)   ITEM(level, caption, shortcut, handler, hint, flags)   SEP(level)
-#define HALVERN_MAIN_MENU(MENU, ITEM, SEP)                                                       \
-  MENU(0, "&File", 0)                                                                            \
-  ITEM(1, "&Open Setup/Screens/Pgm from File...", "Ctrl+O", OpenGroupClick,                      \
-       "Open a collection of Setup, Screen, and Program Files.", 0)                              \
-  ITEM(1, "&Save Setup/Screens/Pgm to File...", "Ctrl+S", SaveGroupClick,                        \
-       "Save a collection of Setup, Screen, and Program Files.", 0)                              \
-  MENU(1, "&Individual Open/Save Files", 0)                                                      \
-  ITEM(2, "Open Setup File...", nullptr, OpenSetupFileClick, nullptr, 0)                         \
-  ITEM(2, "Open Screen File...", nullptr, OpenScreenFileClick, nullptr, 0)                       \
-  ITEM(2, "Open User Pgm File...", nullptr, OpenPgmFileClick, nullptr, 0)                        \
-  ITEM(2, "Open Pgm Notes File...", nullptr, OpenPgmNotesFile1Click, nullptr, 0)                 \
-  SEP(2)                                                                                         \
-  ITEM(2, "Save Setup File...", nullptr, SaveSetupFileClick, nullptr, 0)                         \
-  ITEM(2, "Save Screen File...", nullptr, SaveScreenFileClick, nullptr, 0)                       \
-  ITEM(2, "Save User Pgm File...", nullptr, SavePgmFileClick, nullptr, 0)                        \
-  ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, 0)                 \
-  SEP(1)                                                                                         \
-  ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, 0)                                 \
-  SEP(1)                                                                                         \
-  ITEM(1, "Reconnect &USB", "Ctrl+U", ReconnectUSBClick, nullptr, kInstrument)                   \
-  ITEM(1, "&Firmware Update...", nullptr, FirmwareUpdate1Click, nullptr, kInstrument)            \
-  ITEM(1, "Cali&bration Enable...", nullptr, AllowCalibrationClick, nullptr, kInstrument)        \
-  SEP(1)                                                                                         \
-  ITEM(1, "E&xit", nullptr, Exit1Click, nullptr, 0)                                              \
-  MENU(0, "&Commands", kInstrument | kEditLocked)                                                \
-  ITEM(1, "&Get Setup/Screens/Pgm from 40100", "Ctrl+Alt+G", GetCollection1Click, nullptr,       \
-       kInstrument | kEditLocked)                                                                \
-  ITEM(1, "&Send Setup/Screens/Pgm to 40100", "Ctrl+Alt+S", SendCollection1Click, nullptr,       \
-       kInstrument | kEditLocked)                                                                \
-  SEP(1)                                                                                         \
-  MENU(1, "Special &Commands", kInstrument | kEditLocked)                                        \
-  MENU(2, "&Individual Get/Send Commands", kInstrument | kEditLocked)                            \
-  ITEM(3, "Get Setup", "Shift+F10", RxSetupClick, nullptr, kInstrument | kEditLocked)            \
-  ITEM(3, "Get Screens", "Shift+F11", RxScreensClick, nullptr, kInstrument | kEditLocked)        \
-  ITEM(3, "Get User Program", "Shift+F12", RxProgramClick, nullptr, kInstrument | kEditLocked)   \
-  SEP(3)                                                                                         \
-  ITEM(3, "Send Setup", "Ctrl+F10", TxSetupClick, nullptr, kInstrument | kEditLocked)            \
-  ITEM(3, "Send Screens", "Ctrl+F11", TxScreensClick, nullptr, kInstrument | kEditLocked)        \
-  ITEM(3, "Send User Program", "Ctrl+F12", TxUserProgramClick, nullptr,                          \
-       kInstrument | kEditLocked)                                                                \
-  ITEM(2, "&Erase Records", nullptr, EraseRecords1Click, nullptr, kInstrument | kEditLocked)     \
-  MENU(0, "&Help", 0)                                                                            \
+#define HALVERN_MAIN_MENU(MENU, ITEM, SEP)                                                         \
+  MENU(0, "&File", 0)                                                                              \
+  ITEM(1, "&Open Setup/Screens/Pgm from File...", "Ctrl+O", OpenGroupClick,                        \
+       "Open a collection of Setup, Screen, and Program Files.", 0)                                \
+  ITEM(1, "&Save Setup/Screens/Pgm to File...", "Ctrl+S", SaveGroupClick,                          \
+       "Save a collection of Setup, Screen, and Program Files.", 0)                                \
+  MENU(1, "&Individual Open/Save Files", 0)                                                        \
+  ITEM(2, "Open Setup File...", nullptr, OpenSetupFileClick, nullptr, 0)                           \
+  ITEM(2, "Open Screen File...", nullptr, OpenScreenFileClick, nullptr, 0)                         \
+  ITEM(2, "Open User Pgm File...", nullptr, OpenPgmFileClick, nullptr, 0)                          \
+  ITEM(2, "Open Pgm Notes File...", nullptr, OpenPgmNotesFile1Click, nullptr, 0)                   \
+  SEP(2)                                                                                           \
+  ITEM(2, "Save Setup File...", nullptr, SaveSetupFileClick, nullptr, 0)                           \
+  ITEM(2, "Save Screen File...", nullptr, SaveScreenFileClick, nullptr, 0)                         \
+  ITEM(2, "Save User Pgm File...", nullptr, SavePgmFileClick, nullptr, 0)                          \
+  ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, 0)                   \
+  SEP(1)                                                                                           \
+  ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, 0)                                   \
+  SEP(1)                                                                                           \
+  ITEM(1, "Reconnect &USB", "Ctrl+U", ReconnectUSBClick, nullptr, kInstrument)                     \
+  ITEM(1, "&Firmware Update...", nullptr, FirmwareUpdate1Click, nullptr, kInstrument)              \
+  ITEM(1, "Cali&bration Enable...", nullptr, AllowCalibrationClick, nullptr, kInstrument)          \
+  SEP(1)                                                                                           \
+  ITEM(1, "E&xit", nullptr, Exit1Click, nullptr, 0)                                                \
+  MENU(0, "&Commands", kInstrument | kEditLocked)                                                  \
+  ITEM(1, "&Get Setup/Screens/Pgm from 40100", "Ctrl+Alt+G", GetCollection1Click, nullptr,         \
+       kInstrument | kEditLocked)                                                                  \
+  ITEM(1, "&Send Setup/Screens/Pgm to 40100", "Ctrl+Alt+S", SendCollection1Click, nullptr,         \
+       kInstrument | kEditLocked)                                                                  \
+  SEP(1)                                                                                           \
+  MENU(1, "Special &Commands", kInstrument | kEditLocked)                                          \
+  MENU(2, "&Individual Get/Send Commands", kInstrument | kEditLocked)                              \
+  ITEM(3, "Get Setup", "Shift+F10", RxSetupClick, nullptr, kInstrument | kEditLocked)              \
+  ITEM(3, "Get Screens", "Shift+F11", RxScreensClick, nullptr, kInstrument | kEditLocked)          \
+  ITEM(3, "Get User Program", "Shift+F12", RxProgramClick, nullptr, kInstrument | kEditLocked)     \
+  SEP(3)                                                                                           \
+  ITEM(3, "Send Setup", "Ctrl+F10", TxSetupClick, nullptr, kInstrument | kEditLocked)              \
+  ITEM(3, "Send Screens", "Ctrl+F11", TxScreensClick, nullptr, kInstrument | kEditLocked)          \
+  ITEM(3, "Send User Program", "Ctrl+F12", TxUserProgramClick, nullptr, kInstrument | kEditLocked) \
+  ITEM(2, "&Erase Records", nullptr, EraseRecords1Click, nullptr, kInstrument | kEditLocked)       \
+  MENU(0, "&Help", 0)                                                                              \
   ITEM(1, "&About...", nullptr, About1Click, nullptr, 0)
 
 // The program editor's context menu; Paste starts disabled.
-#define HALVERN_PROGRAM_POPUP_MENU(MENU, ITEM, SEP)        \
-  ITEM(0, "Cu&t", "Ctrl+X", Cut1Click, nullptr, 0)         \
-  ITEM(0, "&Copy", "Ctrl+C", Copy1Click, nullptr, 0)       \
-  ITEM(0, "&Paste", "Ctrl+V", Paste1Click, nullptr, 0)     \
+#define HALVERN_PROGRAM_POPUP_MENU(MENU, ITEM, SEP)    \
+  ITEM(0, "Cu&t", "Ctrl+X", Cut1Click, nullptr, 0)     \
+  ITEM(0, "&Copy", "Ctrl+C", Copy1Click, nullptr, 0)   \
+  ITEM(0, "&Paste", "Ctrl+V", Paste1Click, nullptr, 0) \
   ITEM(0, "&Delete", "Ctrl+Del", Delete1Click, nullptr, 0)
 
 namespace halvern {

@@ -6,9 +6,9 @@
 namespace halvern {
 
 // Writes `bytes` to `path` through a file beside it ("PATH.saving"), flushed to the disk and then
-// renamed over the target, so the target is always either the old file or the whole new one: a failed save never
-// destroys what was there. Returns an empty text on success, otherwise the warning to show:
-// "Cannot save the WHAT PATH.\nREASON".
+// renamed over the target, so the target is always either the old file or the whole new one: a
+// failed save never destroys what was there. Returns an empty text on success, otherwise the
+// warning to show: "Cannot save the WHAT PATH.\nREASON".
 std::string saveFileBytes(const std::string& path, std::string_view bytes, std::string_view what);
 
 }  // namespace halvern

@@ -90,9 +90,8 @@ BlockProtocol::Outcome BlockProtocol::receive(std::string_view line, int startTr
       }
     } else if (got >= 2 && hasHeader(reply.data(), wire::kProgramEndHeader)) {
       // An end block cut short cannot carry its CRC: it counts as a wrong one.
-      const bool good =
-          got >= wire::kProgramEndBlockSize &&
-          Crc32Mpeg2::of({reply.data(), 2}) == byte_order::big32(&reply[2]);
+      const bool good = got >= wire::kProgramEndBlockSize &&
+                        Crc32Mpeg2::of({reply.data(), 2}) == byte_order::big32(&reply[2]);
       if (good) {
         m_exchange.write(wire::kAck);
         m_shell.addMessageLine(kLastHeader);

@@ -41,8 +41,8 @@ std::size_t CommandExchange::readBlock(std::uint8_t* buffer, std::size_t n) {
   return got;
 }
 
-std::size_t CommandExchange::queryBlock(std::string_view line, std::uint8_t* buffer,
-                                        std::size_t n, BlockRetry retry) {
+std::size_t CommandExchange::queryBlock(std::string_view line, std::uint8_t* buffer, std::size_t n,
+                                        BlockRetry retry) {
   std::size_t got = 0;
   for (int attempt = 0; attempt < retry.attempts && m_link.isOpen(); ++attempt) {
     // Ask again after a fresh purge and a pause.
@@ -55,8 +55,7 @@ std::size_t CommandExchange::queryBlock(std::string_view line, std::uint8_t* buf
   return got;
 }
 
-bool CommandExchange::waitForMark(std::uint8_t mark, Clock::Duration timeout,
-                                  OnTimeout onTimeout) {
+bool CommandExchange::waitForMark(std::uint8_t mark, Clock::Duration timeout, OnTimeout onTimeout) {
   m_stopWaitFlag = false;
   const auto deadline = m_clock.now() + timeout;
   while (m_link.isOpen()) {

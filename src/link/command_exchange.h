@@ -82,8 +82,7 @@ class CommandExchange {
 
   // Up to `sends` sends of the line, each waiting `seconds` for `mark`. True when it came; the
   // stop flag or a closed link ends it at once.
-  bool sendUntilMark(std::string_view line, std::uint8_t mark, int seconds,
-                     int sends = kMaxSends);
+  bool sendUntilMark(std::string_view line, std::uint8_t mark, int seconds, int sends = kMaxSends);
   // One setting: up to 10 sends of the line, each waiting 2 s for "*". True when accepted.
   bool sendSetting(std::string_view line);
 

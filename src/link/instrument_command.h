@@ -10,11 +10,11 @@ class Shell;
 
 // What became of an instrument operation or command. Operations report Done or Failed (Cancelled
 // when the user stopped them); a command adds Refused for one that sent nothing.
-enum class [[nodiscard]] CommandResult {
-  Done,       // it succeeded
-  Failed,     // the exchange failed
-  Refused,    // nothing was sent: the link is closed, or the data cannot be sent
-  Cancelled,  // the user stopped it
+enum class [[nodiscard]] CommandResult{
+    Done,       // it succeeded
+    Failed,     // the exchange failed
+    Refused,    // nothing was sent: the link is closed, or the data cannot be sent
+    Cancelled,  // the user stopped it
 };
 
 inline CommandResult failedIf(bool failed) {

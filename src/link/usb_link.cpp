@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "platform/shell.h"
 #include "platform/clock.h"
 #include "platform/link.h"
+#include "platform/shell.h"
 
 namespace halvern {
 

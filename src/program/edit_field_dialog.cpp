@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QValidator>
 
-#include "platform/shell.h"
 #include "app/windows1252.h"
+#include "platform/shell.h"
 
 namespace halvern {
 

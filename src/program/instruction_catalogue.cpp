@@ -1,11 +1,11 @@
 #include "program/instruction_catalogue.h"
 
-#include "wire/text_format.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "wire/text_format.h"
 
 namespace halvern {
 
@@ -230,9 +230,7 @@ std::string decimalText(int width, float value) {
   return std::string(buffer, result.ptr);
 }
 
-std::string hexText(std::int32_t value) {
-  return formatText("%04X", static_cast<unsigned>(value));
-}
+std::string hexText(std::int32_t value) { return formatText("%04X", static_cast<unsigned>(value)); }
 
 std::string storedParameterLine(const ParamDef& param, const ProgramRecord& record, std::size_t j) {
   switch (param.paramKind()) {

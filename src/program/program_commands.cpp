@@ -5,15 +5,13 @@
 namespace halvern {
 
 InstrumentCommand getProgramCommand(ProgramDocument& document) {
-  return {program_text::kGetClosed, nullptr,
-          [&document](CommandExchange& exchange, Shell& shell) {
+  return {program_text::kGetClosed, nullptr, [&document](CommandExchange& exchange, Shell& shell) {
             return getUserProgram(exchange, document, shell);
           }};
 }
 
 InstrumentCommand sendProgramCommand(const ProgramDocument& document) {
-  return {program_text::kSendClosed, nullptr,
-          [&document](CommandExchange& exchange, Shell& shell) {
+  return {program_text::kSendClosed, nullptr, [&document](CommandExchange& exchange, Shell& shell) {
             return sendUserProgram(exchange, document, shell);
           }};
 }

@@ -30,8 +30,6 @@ std::vector<std::string> splitLines(std::string_view text) {
   return lines;
 }
 
-
-
 std::string saveBytes(const std::string& path, const std::string& bytes, const char* what) {
   return saveFileBytes(path, bytes, what);
 }
@@ -44,8 +42,8 @@ std::string loadBytes(const std::string& path, std::string& bytes, const char* w
   LoadedFile file = loadFileBytes(path, kLargestFile, what);
   if (!file.problem.empty()) return file.problem;
   if (file.longer) {
-    return std::string("Cannot open the ") + what + " " + path +
-           ".\nIt is larger than any " + what + " (8 MB).\nNothing was changed.";
+    return std::string("Cannot open the ") + what + " " + path + ".\nIt is larger than any " +
+           what + " (8 MB).\nNothing was changed.";
   }
   bytes = std::move(file.bytes);
   return {};

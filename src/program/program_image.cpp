@@ -1,9 +1,5 @@
 #include "program/program_image.h"
 
-#include "wire/byte_order.h"
-
-#include "wire/text_format.h"
-
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -11,6 +7,8 @@
 
 #include "link/command_exchange.h"
 #include "program/instruction_catalogue.h"
+#include "wire/byte_order.h"
+#include "wire/text_format.h"
 
 namespace halvern {
 
@@ -136,9 +134,9 @@ ProgramImage::Conversion ProgramImage::convert(std::span<const std::uint8_t, kSi
           break;
         case ParamKind::List:
           if (number >= InstructionCatalogue::valueList(param.kind).size()) {
-            out.error =
-                formatText("%03i %05u %05u PARAMETER %i VALUE %u NOT IN ITS LIST.", static_cast<int>(i),
-                       slotNumber, opcode, static_cast<int>(j + 1), static_cast<unsigned>(number));
+            out.error = formatText("%03i %05u %05u PARAMETER %i VALUE %u NOT IN ITS LIST.",
+                                   static_cast<int>(i), slotNumber, opcode, static_cast<int>(j + 1),
+                                   static_cast<unsigned>(number));
             return out;
           }
           record.setIntValue(j, number);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "wire/wire.h"
 #include "program/program_document.h"
 #include "program/program_store.h"
+#include "wire/wire.h"
 
 namespace halvern {
 

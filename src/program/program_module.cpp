@@ -28,15 +28,19 @@ void installProgramModule(PageHost& host) {
 
   using namespace program_file;
   host.setHandler(MenuHandler::SavePgmFileClick, [&host, &document] {
-    const QString path = host.chooseFile({true, std::string(kProgramFilter),
+    const QString path = host.chooseFile({true,
+                                          std::string(kProgramFilter),
                                           std::string(kProgramExtension),
-                                          std::string(kProgramSaveTitle), {}});
+                                          std::string(kProgramSaveTitle),
+                                          {}});
     if (!path.isEmpty()) host.warnIf(saveProgramFile(path.toStdString(), document));
   });
   host.setHandler(MenuHandler::OpenPgmFileClick, [&host, &document] {
-    const QString path = host.chooseFile({false, std::string(kProgramFilter),
+    const QString path = host.chooseFile({false,
+                                          std::string(kProgramFilter),
                                           std::string(kProgramExtension),
-                                          std::string(kProgramOpenTitle), {}});
+                                          std::string(kProgramOpenTitle),
+                                          {}});
     if (!path.isEmpty()) host.warnIf(loadProgramFile(path.toStdString(), document));
   });
   // The notes are saved under the name exactly as typed: no filter, no extension added.

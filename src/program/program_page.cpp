@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "app/drop_down_list_style.h"
 #include "app/windows1252.h"
 #include "platform/shell.h"
 #include "program/edit_field_dialog.h"
@@ -75,6 +76,7 @@ ProgramPage::ProgramPage(ProgramDocument& document, Shell& shell, QMenu* popupMe
   m_instructions = new QComboBox(this);
   m_instructions->setObjectName(QStringLiteral("ComboBoxInstr"));
   m_instructions->setGeometry(kColumnX, 28, kColumnWidth, 22);
+  m_instructions->setStyle(new DropDownListStyle(0, this));  // so that the 16 rows hold
   m_instructions->setMaxVisibleItems(16);
   for (const InstructionDef& def : InstructionCatalogue::pickList())
     m_instructions->addItem(shown(def.name));

@@ -125,6 +125,4 @@ class ProgramPage : public QWidget, public PageView {
   std::uint64_t m_shownNotes = 0;
 };
 
-
-
 }  // namespace halvern

@@ -1,9 +1,9 @@
 #include "program/program_record.h"
 
-#include "wire/byte_order.h"
-
 #include <algorithm>
 #include <bit>
+
+#include "wire/byte_order.h"
 
 namespace halvern {
 

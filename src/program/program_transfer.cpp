@@ -1,17 +1,16 @@
 #include "program/program_transfer.h"
 
-#include "wire/text_format.h"
-
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/shell.h"
 #include "link/command_exchange.h"
-#include "wire/commands.h"
-#include "wire/wire.h"
+#include "platform/shell.h"
 #include "program/program_document.h"
 #include "program/program_image.h"
+#include "wire/commands.h"
+#include "wire/text_format.h"
+#include "wire/wire.h"
 
 namespace halvern {
 
@@ -91,9 +90,8 @@ CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& 
   shell.addMessageLine(kSendStart);
 
   BlockProtocol protocol(exchange, shell);
-  const auto outcome = protocol.send(*image, [](Shell& s, std::size_t written) {
-    s.addMessageLine(writeResult(written));
-  });
+  const auto outcome = protocol.send(
+      *image, [](Shell& s, std::size_t written) { s.addMessageLine(writeResult(written)); });
   const bool ok = outcome == BlockProtocol::Outcome::Done;
   shell.setProgress(0);
   shell.addMessageLine(ok ? kSendFinished : kSendFailed);

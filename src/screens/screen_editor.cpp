@@ -1,12 +1,11 @@
 #include "screens/screen_editor.h"
 
-#include "wire/text_format.h"
-
 #include <cstdio>
 
 #include "platform/shell.h"
 #include "screens/glyph_painting.h"
 #include "screens/screen_buffer.h"
+#include "wire/text_format.h"
 
 namespace halvern {
 

@@ -23,8 +23,8 @@ std::string systemReason() {
 namespace {
 
 // The first 1920 bytes of a file (`got` of them) as the eight screens.
-std::string readScreenBytes(const ScreenBuffer::Bytes& bytes, std::size_t got,
-                            ScreenBuffer& buffer, std::string_view name) {
+std::string readScreenBytes(const ScreenBuffer::Bytes& bytes, std::size_t got, ScreenBuffer& buffer,
+                            std::string_view name) {
   if (got < bytes.size()) {
     const std::string shown = name.empty() ? "The file" : "The file " + std::string(name);
     return shown + " is not a screen file.\nIt holds " + std::to_string(got) +

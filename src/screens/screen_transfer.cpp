@@ -1,10 +1,10 @@
 #include "screens/screen_transfer.h"
 
-#include "platform/shell.h"
 #include "link/command_exchange.h"
+#include "platform/shell.h"
+#include "screens/screen_buffer.h"
 #include "wire/commands.h"
 #include "wire/wire.h"
-#include "screens/screen_buffer.h"
 
 namespace halvern {
 

@@ -36,7 +36,10 @@ QLabel* blackPanel(QWidget* parent, const QRect& panel, const QSize& picture, co
 }  // namespace
 
 ScreensPage::ScreensPage(ScreenBuffer& buffer, Shell& shell, QWidget* parent)
-    : QWidget(parent), m_buffer(buffer), m_editor(buffer, shell), m_shownReplacements(buffer.replacements()) {
+    : QWidget(parent),
+      m_buffer(buffer),
+      m_editor(buffer, shell),
+      m_shownReplacements(buffer.replacements()) {
   m_imageScreen = blackPanel(this, QRect(32, 24, 500, 118),
                              QSize(screen_image::kWidth, screen_image::kHeight), "ImageScreen");
 

@@ -11,13 +11,14 @@ InstrumentCommand getSetupCommand(SetupModel& setup) {
 }
 
 InstrumentCommand sendSetupCommand(SetupModel& setup, const Calendar& calendar) {
-  return {kSendSetupClosedText,
-          // A date the instrument cannot keep is the user's to correct, not a communication
-          // failure.
-          [&setup, &calendar](Shell& shell) { return refuseUnsendableDate(setup, shell, calendar); },
-          [&setup, &calendar](CommandExchange& exchange, Shell& shell) {
-            return sendUserSettings(exchange, setup, shell, calendar);
-          }};
+  return {
+      kSendSetupClosedText,
+      // A date the instrument cannot keep is the user's to correct, not a communication
+      // failure.
+      [&setup, &calendar](Shell& shell) { return refuseUnsendableDate(setup, shell, calendar); },
+      [&setup, &calendar](CommandExchange& exchange, Shell& shell) {
+        return sendUserSettings(exchange, setup, shell, calendar);
+      }};
 }
 
 }  // namespace halvern

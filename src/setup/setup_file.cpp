@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "files/file_load.h"
-#include "wire/byte_order.h"
 #include "files/file_save.h"
+#include "wire/byte_order.h"
 
 namespace halvern {
 

@@ -1,9 +1,9 @@
 #include "setup/setup_model.h"
 
-#include "wire/text_format.h"
-
 #include <algorithm>
 #include <cstdio>
+
+#include "wire/text_format.h"
 
 namespace halvern {
 
@@ -162,9 +162,7 @@ void SetupModel::setPrecisionText(int row, std::string_view text) {
          readSpinText(text, kPrecisionRange));
 }
 
-std::string SetupModel::rowCaption(int row) {
-  return formatText("%02i", row + 1);
-}
+std::string SetupModel::rowCaption(int row) { return formatText("%02i", row + 1); }
 
 void SetupModel::setUsePcTime(bool on) { assign(m_usePcTime, on); }
 

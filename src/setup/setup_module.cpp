@@ -24,9 +24,11 @@ void installSetupModule(PageHost& host) {
   });
 
   auto request = [](bool save) {
-    return FileRequest{save, std::string(setup_file::kDialogFilter),
+    return FileRequest{save,
+                       std::string(setup_file::kDialogFilter),
                        std::string(setup_file::kDefaultExtension),
-                       std::string(save ? setup_file::kSaveTitle : setup_file::kOpenTitle), {}};
+                       std::string(save ? setup_file::kSaveTitle : setup_file::kOpenTitle),
+                       {}};
   };
   host.setHandler(MenuHandler::SaveSetupFileClick, [&host, &setup, request] {
     const QString path = host.chooseFile(request(true));

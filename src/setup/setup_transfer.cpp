@@ -4,9 +4,9 @@
 #include <climits>
 #include <cstdio>
 
-#include "platform/shell.h"
-#include "platform/calendar.h"
 #include "link/command_exchange.h"
+#include "platform/calendar.h"
+#include "platform/shell.h"
 #include "wire/commands.h"
 #include "wire/text_format.h"
 #include "wire/wire.h"
@@ -149,8 +149,8 @@ bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shel
   const auto [month, day, year] = *date;
   if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99) return true;
   setup.setDateText(formatText("%02u-%02u-%04u", static_cast<unsigned>(month),
-                                static_cast<unsigned>(day),
-                                static_cast<unsigned>(year + kFirstYear)));
+                               static_cast<unsigned>(day),
+                               static_cast<unsigned>(year + kFirstYear)));
   return false;
 }
 
@@ -160,7 +160,7 @@ bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shel
   const auto [hour, minute, second] = *time;
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return true;
   setup.setTimeText(formatText("%02u:%02u:%02u", static_cast<unsigned>(hour),
-                                static_cast<unsigned>(minute), static_cast<unsigned>(second)));
+                               static_cast<unsigned>(minute), static_cast<unsigned>(second)));
   return false;
 }
 
@@ -219,8 +219,9 @@ bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& she
 bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   std::array<std::uint8_t, wire::kRecordFormatsSize> reply{};
   // Every attempt starts from an empty line after a pause.
-  const std::size_t got = exchange.queryBlock(cmd::kGetRecordFormatsLine, reply.data(), reply.size(),
-                                              {kRecordFormatAttempts, kRecordFormatPause});
+  const std::size_t got =
+      exchange.queryBlock(cmd::kGetRecordFormatsLine, reply.data(), reply.size(),
+                          {kRecordFormatAttempts, kRecordFormatPause});
   if (got != reply.size()) {
     shell.addMessageLine(setup_text::recordFormatsFailed(got));
     return true;
@@ -275,14 +276,16 @@ bool sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [month, day, year] = setup.dateNumbers();
   // The instrument keeps a two-digit year; nothing outside its century is sent.
   if (year < kFirstYear || year > kLastYear) return true;
-  return sendLine(exchange, cmd::setDateLine(static_cast<unsigned>(month), static_cast<unsigned>(day),
-                                             static_cast<unsigned>(year - kFirstYear)));
+  return sendLine(exchange,
+                  cmd::setDateLine(static_cast<unsigned>(month), static_cast<unsigned>(day),
+                                   static_cast<unsigned>(year - kFirstYear)));
 }
 
 bool sendInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [hour, minute, second] = setup.timeNumbers();
-  return sendLine(exchange, cmd::setTimeLine(static_cast<unsigned>(hour), static_cast<unsigned>(minute),
-                                             static_cast<unsigned>(second)));
+  return sendLine(exchange,
+                  cmd::setTimeLine(static_cast<unsigned>(hour), static_cast<unsigned>(minute),
+                                   static_cast<unsigned>(second)));
 }
 
 bool sendKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
@@ -318,8 +321,9 @@ bool sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell&) {
 }
 
 bool sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  return sendLine(exchange,
-                  cmd::setCom2Line(static_cast<unsigned>(SetupModel::baudCode(setup.com2BaudIndex()))));
+  return sendLine(
+      exchange,
+      cmd::setCom2Line(static_cast<unsigned>(SetupModel::baudCode(setup.com2BaudIndex()))));
 }
 
 bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "link/instrument_command.h"
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -9,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/instrument_command.h"
 #include "setup/setup_model.h"
 
 namespace halvern {
@@ -88,7 +88,7 @@ CommandResult getUserSettings(CommandExchange& exchange, SetupModel& setup, Shel
 // date and time fields are first refreshed from `calendar`. A date whose year is outside 2000 to
 // 2099 is refused with a warning before anything is sent (true, no message-area line).
 CommandResult sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
-                      const Calendar& calendar);
+                               const Calendar& calendar);
 
 // The warning for a date field the instrument cannot take (year outside 2000..2099), or nothing.
 std::optional<std::string> dateRefusal(const SetupModel& setup);

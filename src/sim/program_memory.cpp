@@ -1,10 +1,9 @@
 #include "sim/program_memory.h"
 
-#include "wire/byte_order.h"
-
 #include <algorithm>
 #include <string_view>
 
+#include "wire/byte_order.h"
 #include "wire/commands.h"
 #include "wire/crc32_mpeg2.h"
 
@@ -32,7 +31,9 @@ using byte_order::big16;
 using byte_order::big32;
 using byte_order::little32;
 
-void putBig16(std::uint8_t* p, unsigned v) { byte_order::putBig16(p, static_cast<std::uint16_t>(v)); }
+void putBig16(std::uint8_t* p, unsigned v) {
+  byte_order::putBig16(p, static_cast<std::uint16_t>(v));
+}
 
 std::uint32_t crcOf(const std::string& bytes, std::size_t n) {
   return Crc32Mpeg2::of({reinterpret_cast<const std::uint8_t*>(bytes.data()), n});

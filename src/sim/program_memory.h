@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "wire/wire.h"
 #include "sim/fault_plan.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "wire/wire.h"
 #include "sim/fault_plan.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 

@@ -1,7 +1,5 @@
 #include "sim/simulated_instrument.h"
 
-#include "wire/text_format.h"
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -9,6 +7,7 @@
 #include <cstdlib>
 
 #include "wire/commands.h"
+#include "wire/text_format.h"
 #include "wire/wire.h"
 
 namespace halvern::sim {

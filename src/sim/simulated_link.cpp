@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 

@@ -1,15 +1,16 @@
 // The page host as a new subsystem meets it: a module of the tests' own, registered like every
 // other, with a page on the Get Records tab and the Erase Records item as its command.
+#include "app/page_host.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <algorithm>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/module.h"
-#include "app/page_host.h"
 #include "link/command_exchange.h"
 #include "platform/shell.h"
 #include "support_qt/window_fixture.h"
@@ -44,7 +45,8 @@ void installProbe(PageHost& host) {
   host.setHandler(MenuHandler::EraseRecords1Click, [&host, page] {
     (void)host.runCommand(
         Page::Records,
-        {"Cannot probe.\nUSB port is closed.", nullptr, [page](CommandExchange& exchange, Shell& shell) {
+        {"Cannot probe.\nUSB port is closed.", nullptr,
+         [page](CommandExchange& exchange, Shell& shell) {
            auto* window = dynamic_cast<MainWindow*>(page->host);
            page->sawCommandsEnabled = window->menuBar()->actions()[1]->isEnabled();
            page->sawReconnectEnabled = window->action(MenuHandler::ReconnectUSBClick)->isEnabled();

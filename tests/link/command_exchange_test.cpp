@@ -4,9 +4,9 @@
 
 #include <functional>
 
-#include "wire/wire.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
+#include "wire/wire.h"
 
 namespace halvern {
 namespace {
@@ -212,9 +212,7 @@ struct WaitCase {
 const WaitCase kWaits[] = {
     {"waitForAck", [](CommandExchange& e) { return e.waitForAck('*', 2); }, 2s + 250ms},
     {"waitForMark quiet",
-     [](CommandExchange& e) {
-       return e.waitForMark('*', 2s, CommandExchange::OnTimeout::Quiet);
-     },
+     [](CommandExchange& e) { return e.waitForMark('*', 2s, CommandExchange::OnTimeout::Quiet); },
      2s + 250ms},
     {"sendUntilMark", [](CommandExchange& e) { return e.sendUntilMark("CMD320\r", '!', 2, 3); },
      3 * (2s + 250ms + 9ms)},

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "link/command_exchange.h"
-#include "wire/commands.h"
-#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
+#include "wire/commands.h"
+#include "wire/wire.h"
 
 namespace halvern {
 namespace {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "wire/crc32_mpeg2.h"
 #include "program/instruction_catalogue.h"
+#include "wire/crc32_mpeg2.h"
 
 namespace halvern {
 namespace {

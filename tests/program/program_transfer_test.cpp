@@ -8,14 +8,14 @@
 #include <numeric>
 
 #include "link/command_exchange.h"
-#include "wire/crc32_mpeg2.h"
-#include "wire/wire.h"
 #include "program/instruction_catalogue.h"
 #include "program/program_document.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
+#include "wire/crc32_mpeg2.h"
+#include "wire/wire.h"
 
 namespace halvern {
 namespace {

@@ -1,5 +1,4 @@
 // Screen transfers against the simulated instrument with faults, on virtual time.
-#include "screens/screen_commands.h"
 #include "screens/screen_transfer.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 
 #include "link/command_exchange.h"
 #include "screens/screen_buffer.h"
+#include "screens/screen_commands.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
@@ -224,8 +224,10 @@ TEST_F(ScreenTransfer, BridgeLostDuringTheBlockIsAFailure) {
 TEST_F(ScreenTransfer, MenuCommandsRefuseAClosedLinkAndWarnOnFailure) {
   ScreenBuffer buffer = editedScreens();
   link.close();
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)), CommandResult::Refused);
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendScreensCommand(buffer)), CommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)),
+            CommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendScreensCommand(buffer)),
+            CommandResult::Refused);
   ASSERT_EQ(shell.boxes.size(), 2u);
   EXPECT_EQ(shell.boxes[0].text, "Cannot Get Screens.\nUSB port is closed.");
   EXPECT_EQ(shell.boxes[1].text, "Cannot Send Screens.\nUSB port is closed.");
@@ -235,7 +237,8 @@ TEST_F(ScreenTransfer, MenuCommandsRefuseAClosedLinkAndWarnOnFailure) {
   ASSERT_TRUE(link.open());
   shell.boxes.clear();
   instrument.faults().set(215, fault(FaultKind::Short));
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)), CommandResult::Failed);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getScreensCommand(buffer)),
+            CommandResult::Failed);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_EQ(shell.boxes[0].text, kCommErrorText);
   EXPECT_EQ(shell.busyChanges, (std::vector<bool>{true, false}));

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "link/command_exchange.h"
-#include "wire/commands.h"
 #include "setup/setup_commands.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
+#include "wire/commands.h"
 
 namespace halvern {
 namespace {
@@ -329,7 +329,8 @@ TEST_F(SetupTransfer, SendFailuresStopTheSequence) {
     model.setUsePcTime(false);
     ASSERT_TRUE(model.setDateText("12-31-2013"));
 
-    EXPECT_EQ(sendUserSettings(bench.exchange, model, bench.shell, calendar) != CommandResult::Done, c.fails);
+    EXPECT_EQ(sendUserSettings(bench.exchange, model, bench.shell, calendar) != CommandResult::Done,
+              c.fails);
     EXPECT_EQ(bench.shell.lines.back(),
               c.fails ? "SEND SETTINGS FAILED." : "FINISHED SENDING SETTINGS.");
     EXPECT_EQ(bench.instrument.linesReceived().back(), c.last);
@@ -377,7 +378,8 @@ TEST_F(SetupTransfer, SentSetupReadsBackIntact) {
 TEST_F(SetupTransfer, MenuCommandsRefuseAClosedLinkAndReportFailures) {
   link.close();
   EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(setup)), CommandResult::Refused);
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)), CommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)),
+            CommandResult::Refused);
   ASSERT_EQ(shell.boxes.size(), 2u);
   EXPECT_EQ(shell.boxes[0].text, "Cannot Get Setup.\nUSB port is closed.");
   EXPECT_EQ(shell.boxes[1].text, "Cannot Send Setup.\nUSB port is closed.");
@@ -387,7 +389,8 @@ TEST_F(SetupTransfer, MenuCommandsRefuseAClosedLinkAndReportFailures) {
   ASSERT_TRUE(link.open());
   shell.boxes.clear();
   EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(setup)), CommandResult::Done);
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)), CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)),
+            CommandResult::Done);
   EXPECT_TRUE(shell.boxes.empty());
   EXPECT_EQ(shell.busyChanges, (std::vector<bool>{true, false, true, false}));
 
@@ -401,7 +404,8 @@ TEST_F(SetupTransfer, MenuCommandsRefuseAClosedLinkAndReportFailures) {
   shell.boxes.clear();
   calendar.set({2100, 1, 1, 0, 0, 0});
   const auto sent = instrument.linesReceived().size();
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)), CommandResult::Refused);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, sendSetupCommand(setup, calendar)),
+            CommandResult::Refused);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_NE(shell.boxes[0].text, kCommErrorText);
   EXPECT_EQ(instrument.linesReceived().size(), sent);

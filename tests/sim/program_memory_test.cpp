@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "wire/crc32_mpeg2.h"
 #include "sim/simulated_instrument.h"
 #include "support/instrument_bench.h"
+#include "wire/crc32_mpeg2.h"
 
 namespace halvern::sim {
 namespace {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "wire/wire.h"
 #include "support/instrument_bench.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 namespace {

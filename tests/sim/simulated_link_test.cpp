@@ -5,8 +5,8 @@
 #include <chrono>
 #include <string>
 
-#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "platform/calendar.h"
 #include "platform/clock.h"
-#include "wire/wire.h"
 #include "sim/simulated_instrument.h"
+#include "wire/wire.h"
 
 namespace halvern::test {
 
