@@ -1,14 +1,17 @@
+#include <CLI/CLI.hpp>
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/settings_file.h"
@@ -21,18 +24,9 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: halvern [--simulate | --port DEVICE] [--screenshot FILE.png [--page NAME]]\n"
-    "               [--open-program FILE.pgm]\n"
-    "\n"
-    "  --simulate          run against the built-in simulated instrument\n"
-    "  --port DEVICE       use this serial device instead of finding the bridge\n"
-    "                      \"ZELKA 40100 USB\" by its description (also HALVERN_PORT)\n"
-    "  --screenshot FILE   start, show the page, save a picture of the window, exit\n"
-    "  --page NAME         the page to show: Setup, Screens, \"User Program\",\n"
-    "                      \"Get Records\", Tests, Calibration\n"
-    "  --open-program FILE open this program file at start, as File > Open User Pgm\n"
-    "                      File... does, and expand its tree\n";
+constexpr const char* kDescription =
+    "The Model 40100 configuration window, against the instrument behind its USB bridge\n"
+    "\"ZELKA 40100 USB\", a given serial device, or the built-in simulated instrument.";
 
 // An exception that escapes a handler is shown in a box, and the program goes on.
 class HalvernApplication : public QApplication {
@@ -66,32 +60,41 @@ int main(int argc, char** argv) {
   HalvernApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("halvern"));
 
+  // What is left once Qt has taken its own options (-platform and the like).
   Options options;
-  const QStringList args = QApplication::arguments();
-  for (int i = 1; i < args.size(); ++i) {
-    const QString a = args[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i].toStdString();
-      return true;
-    };
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == "--simulate") {
-      options.simulate = true;
-    } else if (a == "--port") {
-      if (!value(options.port)) return std::fputs(kUsage, stderr), 2;
-    } else if (a == "--screenshot") {
-      if (!value(options.screenshot)) return std::fputs(kUsage, stderr), 2;
-    } else if (a == "--page") {
-      if (!value(options.page)) return std::fputs(kUsage, stderr), 2;
-    } else if (a == "--open-program") {
-      if (!value(options.openProgram)) return std::fputs(kUsage, stderr), 2;
-    } else {
-      std::fprintf(stderr, "halvern: unknown option '%s'\n%s", a.toLocal8Bit().constData(), kUsage);
-      return 2;
-    }
+  CLI::App parser(kDescription, "halvern");
+  parser.get_formatter()->column_width(26);
+  parser.add_flag("--simulate", options.simulate, "run against the built-in simulated instrument");
+  const struct {
+    const char* name;
+    std::string& value;
+    const char* type;
+    const char* help;
+  } valued[] = {
+      {"--port", options.port, "DEVICE",
+       "use this serial device instead of finding the bridge by its\n"
+       "description (also HALVERN_PORT)"},
+      {"--screenshot", options.screenshot, "FILE.png",
+       "start, show the page, save a picture of the window, exit"},
+      {"--page", options.page, "NAME",
+       "the page to show: Setup, Screens, \"User Program\", \"Get Records\",\n"
+       "Tests, Calibration"},
+      {"--open-program", options.openProgram, "FILE.pgm",
+       "open this program file at start, as File > Open User Pgm File...\n"
+       "does, and expand its tree"},
+  };
+  for (const auto& o : valued) parser.add_option(o.name, o.value, o.help)->type_name(o.type);
+  std::vector<std::string> words;
+  for (const QString& a : QApplication::arguments().mid(1)) words.push_back(a.toStdString());
+  std::reverse(words.begin(), words.end());  // CLI11 takes them last first
+  try {
+    parser.parse(words);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(parser.help().c_str(), stdout);
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "halvern: %s\nTry 'halvern --help'.\n", e.what());
+    return 2;
   }
   if (options.port.empty())
     if (const char* env = std::getenv("HALVERN_PORT")) options.port = env;

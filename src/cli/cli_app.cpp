@@ -1,6 +1,8 @@
 #include "cli/cli_app.h"
 
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <map>
 
 #include "cli/cli_command.h"
 #include "link/command_exchange.h"
@@ -14,114 +16,192 @@ namespace halvern::cli {
 
 namespace {
 
-constexpr const char* kHelpTop =
-    "Usage: halvern-cli [OPTIONS] COMMAND [ARGS]\n"
-    "\n"
-    "Talks to a Model 40100 display through its USB bridge \"ZELKA 40100 USB\".\n"
-    "\n"
-    "Options:\n"
-    "  --port DEVICE     use this serial device (a pseudo-terminal too) instead of\n"
-    "                    finding the bridge by its USB description; the environment\n"
-    "                    variable HALVERN_PORT does the same\n"
-    "  --simulate        talk to the built-in simulated instrument\n"
-    "  --fault F         with --simulate: make the instrument misbehave, F being\n"
-    "                    CODE:KIND[:COUNT][:TEXT], KIND one of silence, short, wrong,\n"
-    "                    stray, nostar; for the program transfers (115, 110) also\n"
-    "                    corrupt, nakstorm, badend, dies (see halvern-sim --help)\n"
-    "                    (repeatable)\n"
-    "  --yes             answer Yes to every confirmation\n"
-    "  --trace FILE      write every byte crossing the link, with times, to FILE\n"
-    "  --help            show this help\n"
-    "\n"
-    "Commands:\n";
+constexpr const char* kDescription =
+    "Talks to a Model 40100 display through its USB bridge \"ZELKA 40100 USB\".";
 
-constexpr const char* kHelpBottom =
-    "\n"
-    "Message-area lines go to standard output; message boxes go to standard error as\n"
-    "\"warning: TEXT\" (error:, information:, confirmation:), the status bar as\n"
-    "\"status: TEXT\".\n"
-    "Exit status: 0 success, 1 the operation failed or was refused, 2 usage or file error.\n";
+constexpr const char* kNotes =
+    "\n\n"
+    "Message-area lines and a command's own listing go to standard output; message boxes go\n"
+    "to standard error as \"warning: TEXT\" (error:, information:, confirmation:), the status\n"
+    "bar as \"status: TEXT\", and every other note too.\n"
+    "Exit status: 0 success, 1 the operation failed or was refused, 2 usage or file error.";
+
+// What a command takes, for the command list: "FILE.scr OUT.png [--screen N]".
+std::string synopsis(const CLI::App& command) {
+  std::string text;
+  for (const CLI::Option* option : command.get_options()) {
+    if (option == command.get_help_ptr()) continue;
+    std::string word = option->get_name(option->get_positional());
+    if (!option->get_positional() && !option->get_type_name().empty())
+      word += " " + option->get_type_name();
+    text += " " + (option->get_positional() && option->get_required() ? word : "[" + word + "]");
+  }
+  return text;
+}
+
+// Each line of `text` after `margin`.
+std::string indented(const std::string& text, const std::string& margin) {
+  std::string out;
+  std::string::size_type from = 0;
+  while (from < text.size()) {
+    auto to = text.find('\n', from);
+    if (to == std::string::npos) to = text.size();
+    out += margin + text.substr(from, to - from);
+    from = to + 1;
+  }
+  return out;
+}
 
 }  // namespace
 
-CliApp::CliApp(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
+struct CliApp::Defined {
+  const CliCommand* command;
+  CLI::App* subcommand;
+  CliCommand::Action action;
+};
+
+CliApp::CliApp(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) { defineCommandLine(); }
 
 CliApp::~CliApp() {
   m_exchange.reset();
   if (m_link && m_link->isOpen()) m_link->close();
 }
 
-int CliApp::usageError(const std::string& text) {
-  std::fprintf(m_err, "halvern-cli: %s\nTry 'halvern-cli --help'.\n", text.c_str());
+int CliApp::usageError(const std::string& text, const std::string& command) {
+  const std::string help = command.empty() ? "--help" : command + " --help";
+  std::fprintf(m_err, "halvern-cli: %s\nTry 'halvern-cli %s'.\n", text.c_str(), help.c_str());
   return kExitUsage;
 }
 
-void CliApp::printHelp() {
-  std::fputs(kHelpTop, m_out);
-  for (const auto& c : CliCommand::all()) {
-    std::string head = "  " + c.name + (c.arguments.empty() ? "" : " " + c.arguments);
-    std::fprintf(m_out, "%s\n", head.c_str());
-    // The summary, indented, one help line per line.
-    std::string::size_type from = 0;
-    while (from < c.summary.size()) {
-      auto to = c.summary.find('\n', from);
-      if (to == std::string::npos) to = c.summary.size();
-      std::fprintf(m_out, "      %s\n", c.summary.substr(from, to - from).c_str());
-      from = to + 1;
+int CliApp::fileError(const std::string& problem) {
+  std::fprintf(m_err, "error: %s\n", problem.c_str());
+  return kExitUsage;
+}
+
+void CliApp::defineCommandLine() {
+  m_parser = std::make_unique<CLI::App>(kDescription, "halvern-cli");
+  CLI::App& top = *m_parser;
+  top.require_subcommand(1);
+  top.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  top.get_formatter()->column_width(24);
+
+  top.add_option("--port", m_options.port,
+                 "use this serial device (a pseudo-terminal too) instead\n"
+                 "of finding the bridge by its USB description")
+      ->type_name("DEVICE")
+      ->envname("HALVERN_PORT");
+  CLI::Option* simulate =
+      top.add_flag("--simulate", m_options.simulate, "talk to the built-in simulated instrument");
+  top.add_option("--fault", m_options.faults,
+                 "make the simulated instrument misbehave, F being\n"
+                 "CODE:KIND[:COUNT][:TEXT], KIND one of silence, short,\n"
+                 "wrong, stray, nostar; for the program transfers (115,\n"
+                 "110) also corrupt, nakstorm, badend, dies (see\n"
+                 "halvern-sim --help); repeatable")
+      ->type_name("F")
+      ->allow_extra_args(false)
+      ->needs(simulate);
+  top.add_flag("-y,--yes", m_options.assumeYes, "answer Yes to every confirmation");
+  top.add_option("--trace", m_options.trace,
+                 "write every byte crossing the link, with times, to FILE")
+      ->type_name("FILE");
+
+  // Two-word commands are subcommands of their first word. Each level lists its commands with
+  // what they take in its footer, in place of CLI11's list of names.
+  std::map<std::string, CLI::App*> groups;
+  for (const CliCommand& c : CliCommand::all()) {
+    CLI::App* parent = &top;
+    std::string word = c.name;
+    if (const auto space = c.name.find(' '); space != std::string::npos) {
+      CLI::App*& group = groups[c.name.substr(0, space)];
+      if (!group) group = top.add_subcommand(c.name.substr(0, space))->require_subcommand(1);
+      parent = group;
+      word = c.name.substr(space + 1);
+    }
+    CLI::App* command = parent->add_subcommand(word, c.summary);
+    m_commands.push_back({&c, command, c.define(*command, *this)});
+  }
+  for (auto& [name, group] : groups) group->footer(commandList(name + " "));
+  top.footer(commandList("") + kNotes);
+  for (CLI::App* level : top.get_subcommands({})) {
+    level->group("");
+    for (CLI::App* command : level->get_subcommands({})) command->group("");
+  }
+}
+
+std::string CliApp::commandList(const std::string& prefix) const {
+  std::string list = "Commands:";
+  for (const Defined& d : m_commands) {
+    if (d.command->name.rfind(prefix, 0) != 0) continue;
+    list +=
+        "\n  " + d.command->name + synopsis(*d.subcommand) + indented(d.command->summary, "\n      ");
+  }
+  return list;
+}
+
+int CliApp::parseError(const CLI::ParseError& e, const std::vector<std::string>& args) {
+  // The commands given, as far as the parse came.
+  std::vector<const CLI::App*> given{m_parser.get()};
+  while (!given.back()->get_subcommands().empty())
+    given.push_back(given.back()->get_subcommands().front());
+  auto words = [&](std::size_t levels) {
+    std::string text;
+    for (std::size_t n = 1; n < levels; ++n) text += (n > 1 ? " " : "") + given[n]->get_name();
+    return text;
+  };
+  // The first word of `args` no level took, and the levels it was given to. (CLI11 keeps the
+  // words left over last first.)
+  auto stray = args.end();
+  std::size_t strayLevels = 0;
+  for (std::size_t n = 0; n < given.size(); ++n) {
+    for (const std::string& word : given[n]->remaining()) {
+      const auto at = std::find(args.begin(), args.end(), word);
+      if (word != "--" && at < stray) {
+        stray = at;
+        strayLevels = n + 1;
+      }
     }
   }
-  std::fputs(kHelpBottom, m_out);
+  const bool afterMark = std::find(args.begin(), stray, "--") != stray;
+  const bool option = stray != args.end() && !afterMark && (*stray)[0] == '-';
+  std::string command = words(given.size());
+  std::string text = e.what();
+  if (option) {
+    command = words(strayLevels);
+    const std::string name = stray->substr(0, stray->find('='));
+    text = strayLevels > 1 && m_parser->get_option_no_throw(name)
+               ? "the option '" + name + "' goes before the command"
+               : "unknown option '" + *stray + "'";
+  } else if (!given.back()->get_subcommands({}).empty()) {
+    if (stray == args.end())
+      text = "no command given";
+    else if (!afterMark)
+      text = "unknown command '" + *stray + "'";
+  } else if (stray != args.end()) {
+    text = "unexpected argument '" + *stray + "'";
+  } else if (dynamic_cast<const CLI::RequiresError*>(&e)) {
+    command.clear();  // only the options before the command need one another
+  }
+  return usageError(command.empty() ? text : command + ": " + text, command);
 }
 
 int CliApp::run(const std::vector<std::string>& args) {
-  std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    if (a == "--help" || a == "-h") {
-      printHelp();
-      return kExitOk;
-    } else if (a == "--port") {
-      if (!value(m_options.port)) return usageError("--port needs a device");
-    } else if (a == "--trace") {
-      if (!value(m_options.trace)) return usageError("--trace needs a file");
-    } else if (a == "--fault") {
-      std::string f;
-      if (!value(f)) return usageError("--fault needs CODE:KIND");
-      m_options.faults.push_back(f);
-    } else if (a == "--simulate") {
-      m_options.simulate = true;
-    } else if (a == "--yes" || a == "-y") {
-      m_options.assumeYes = true;
-    } else {
-      rest.push_back(a);
-    }
+  std::vector<std::string> words(args.rbegin(), args.rend());  // CLI11 takes them last first
+  try {
+    m_parser->parse(words);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(m_parser->help().c_str(), m_out);
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    return parseError(e, args);
   }
-  if (m_options.port.empty()) {
-    if (const char* env = std::getenv("HALVERN_PORT")) m_options.port = env;
-  }
-  if (!m_options.faults.empty() && !m_options.simulate)
-    return usageError("--fault needs --simulate");
-  if (rest.empty()) return usageError("no command given");
 
   m_shell = std::make_unique<ConsoleShell>(m_out, m_err, m_options.assumeYes);
   ConsoleShell::installInterruptHandler();
-
-  // Two-word commands ("get setup") before one-word ones.
-  for (std::size_t words : {2u, 1u}) {
-    if (rest.size() < words) continue;
-    std::string name = rest[0];
-    if (words == 2) name += " " + rest[1];
-    for (const auto& c : CliCommand::all()) {
-      if (c.name == name)
-        return c.run(*this, std::vector<std::string>(rest.begin() + words, rest.end()));
-    }
+  for (const Defined& d : m_commands) {
+    if (d.subcommand->parsed()) return d.action();
   }
-  return usageError("unknown command '" + rest.front() + "'");
+  return usageError("no command given");
 }
 
 bool CliApp::connect() {

@@ -10,6 +10,11 @@
 #include "platform/calendar.h"
 #include "platform/clock.h"
 
+namespace CLI {
+class App;
+class ParseError;
+}  // namespace CLI
+
 namespace halvern {
 class CommandExchange;
 class Link;
@@ -30,8 +35,9 @@ inline int exitStatus(CommandResult result) {
   return result == CommandResult::Done ? kExitOk : kExitFailed;
 }
 
-// halvern-cli: the instrument operations of the window from a terminal or a script. Parses the
-// global options, finds the command and gives it this object for everything it needs.
+// halvern-cli: the instrument operations of the window from a terminal or a script. Builds the
+// command line's grammar from the global options and the registered commands, parses it, and
+// gives the command it names this object for everything it needs.
 class CliApp {
  public:
   struct Options {
@@ -45,13 +51,17 @@ class CliApp {
   CliApp(std::FILE* out, std::FILE* err);
   ~CliApp();
 
+  // Parses `args` (the words after the program's name) and runs the command they name; returns
+  // the exit status. `--help` prints the help of the command it follows.
   int run(const std::vector<std::string>& args);
 
   // Builds the link the options ask for and opens it, as the window does at start-up. False
   // (with the reason printed) when it cannot be opened.
   bool connect();
-  // Prints "halvern-cli: TEXT" and the help hint; returns kExitUsage.
-  int usageError(const std::string& text);
+  // Prints "halvern-cli: TEXT" and the hint to `halvern-cli COMMAND --help`; returns kExitUsage.
+  int usageError(const std::string& text, const std::string& command = {});
+  // Prints "error: PROBLEM" for a file that cannot be read or written; returns kExitUsage.
+  int fileError(const std::string& problem);
 
   std::FILE* out() { return m_out; }
   std::FILE* err() { return m_err; }
@@ -66,11 +76,18 @@ class CliApp {
   sim::SimulatedInstrument* instrument() { return m_instrument.get(); }
 
  private:
-  void printHelp();
+  struct Defined;
+  void defineCommandLine();
+  // Prints the usage error for what the parse of `args` threw; returns kExitUsage.
+  int parseError(const CLI::ParseError& e, const std::vector<std::string>& args);
+  // The commands whose names start with `prefix`, with what they take and their summaries.
+  std::string commandList(const std::string& prefix) const;
 
   std::FILE* m_out;
   std::FILE* m_err;
   Options m_options;
+  std::unique_ptr<CLI::App> m_parser;
+  std::vector<Defined> m_commands;
   std::unique_ptr<ConsoleShell> m_shell;
   SystemClock m_clock;
   SystemCalendar m_calendar;

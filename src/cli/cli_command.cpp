@@ -1,6 +1,8 @@
 #include "cli/cli_command.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
+#include <memory>
 
 namespace halvern::cli {
 
@@ -19,5 +21,20 @@ CliCommand::Registration::Registration(CliCommand command) {
 }
 
 const std::vector<CliCommand>& CliCommand::all() { return registry(); }
+
+CliCommand::Define noArguments(int (*run)(CliApp& app)) {
+  return [run](CLI::App&, CliApp& app) -> CliCommand::Action {
+    return [&app, run] { return run(app); };
+  };
+}
+
+CliCommand::Define fileCommand(std::string argument, std::string help,
+                               int (*run)(CliApp& app, const std::string& path)) {
+  return [argument, help, run](CLI::App& command, CliApp& app) -> CliCommand::Action {
+    auto path = std::make_shared<std::string>();
+    command.add_option(argument, *path, help)->required()->type_name("");
+    return [&app, path, run] { return run(app, *path); };
+  };
+}
 
 }  // namespace halvern::cli

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace halvern::cli {
 
@@ -10,18 +15,24 @@ class CliApp;
 // One command of halvern-cli. Commands register themselves from their own files, one file per
 // subsystem, so adding a command touches nothing else:
 //
-//   const CliCommand::Registration kGetSetup{{"get setup", "FILE.set",
-//       "read the instrument's setup into a setup file", &getSetup}};
+//   CliCommand::Action defineLine(CLI::App& command, CliApp& app) {
+//     auto text = std::make_shared<std::string>();
+//     command.add_option("TEXT", *text, "the command line to send")->required();
+//     return [&app, text] { return sendLine(app, *text); };
+//   }
+//   const CliCommand::Registration kLine{{"line", "send TEXT as a command line", &defineLine}};
 //
-// `name` is one word or two ("get setup"). `run` gets the arguments after the name and returns
-// the exit status (kExitOk, kExitFailed, kExitUsage).
+// `name` is one word or two; a two-word command is the subcommand of its first word ("get" ->
+// "setup"). `define` adds the command's options and positional arguments to its subcommand and
+// returns the action: it owns the values parsed into, runs once the whole command line has
+// parsed and returns the exit status (kExitOk, kExitFailed, kExitUsage).
 struct CliCommand {
-  using Run = int (*)(CliApp& app, const std::vector<std::string>& args);
+  using Action = std::function<int()>;
+  using Define = std::function<Action(CLI::App& command, CliApp& app)>;
 
   std::string name;
-  std::string arguments;  // for the help text: "TEXT [--read N] [--wait MS]"
-  std::string summary;    // one or more lines of help
-  Run run = nullptr;
+  std::string summary;  // one or more lines of help
+  Define define = nullptr;
 
   struct Registration {
     explicit Registration(CliCommand command);
@@ -30,5 +41,13 @@ struct CliCommand {
   // Every registered command, in name order.
   static const std::vector<CliCommand>& all();
 };
+
+// The definition of a command of no arguments.
+CliCommand::Define noArguments(int (*run)(CliApp& app));
+
+// The definition of a command whose one argument is a file, `argument` naming it in the help
+// ("FILE.set"): `run` gets the file's path.
+CliCommand::Define fileCommand(std::string argument, std::string help,
+                               int (*run)(CliApp& app, const std::string& path));
 
 }  // namespace halvern::cli

@@ -1,15 +1,17 @@
 // Commands that talk to the link itself: the port list and a technician's probe.
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
 #include "link/command_exchange.h"
-#include "wire/commands.h"
-#include "platform/link.h"
 #include "link/serial_link.h"
+#include "platform/link.h"
+#include "wire/commands.h"
 #include "wire/wire.h"
 
 namespace halvern::cli {
@@ -59,19 +61,7 @@ std::string hexBytes(std::string_view bytes) {
   return out;
 }
 
-// A non-negative decimal number, or -1.
-long parseCount(const std::string& text) {
-  if (text.empty() || text.size() > 9) return -1;
-  long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
-int commandPorts(CliApp& app, const std::vector<std::string>& args) {
-  if (!args.empty()) return app.usageError("ports takes no arguments");
+int commandPorts(CliApp& app) {
   const auto ports = SerialLink::enumeratePorts();
   if (ports.empty()) {
     std::fputs("no serial ports\n", app.out());
@@ -84,40 +74,30 @@ int commandPorts(CliApp& app, const std::vector<std::string>& args) {
   return kExitOk;
 }
 
-int commandLine(CliApp& app, const std::vector<std::string>& args) {
+struct LineArguments {
   std::string text;
-  bool haveText = false;
   long readCount = 4096;
   long waitMs = 50;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--read" || args[i] == "--wait") {
-      if (i + 1 >= args.size()) return app.usageError(args[i] + " needs a number");
-      long n = parseCount(args[i + 1]);
-      if (n < 0) return app.usageError(args[i] + " needs a number, not '" + args[i + 1] + "'");
-      (args[i] == "--read" ? readCount : waitMs) = n;
-      ++i;
-    } else if (!haveText) {
-      text = args[i];
-      haveText = true;
-    } else {
-      return app.usageError("line takes one TEXT (quote it when it holds blanks)");
-    }
-  }
-  if (!haveText) return app.usageError("line needs the TEXT to send");
-  if (readCount > 1 << 20) return app.usageError("--read is limited to 1048576 bytes");
+};
+
+// The most a probe reads, and waits before reading.
+constexpr long kMaxLineRead = 1L << 20;
+constexpr long kMaxLineWaitMs = 999'999'999;
+
+int commandLine(CliApp& app, const LineArguments& args) {
   if (!app.connect()) return kExitFailed;
 
-  const std::string line = text + "\r";
+  const std::string line = args.text + "\r";
   app.exchange().sendCommandLine(line);
   std::fprintf(app.out(), "sent: \"%s\"\n", escaped(line).c_str());
   std::fflush(app.out());
-  app.clock().sleepFor(std::chrono::milliseconds(waitMs));
-  if (readCount == 0) return kExitOk;
+  app.clock().sleepFor(std::chrono::milliseconds(args.waitMs));
+  if (args.readCount == 0) return kExitOk;
 
-  std::string reply(static_cast<std::size_t>(readCount), '\0');
+  std::string reply(static_cast<std::size_t>(args.readCount), '\0');
   std::size_t got = app.link().read(reinterpret_cast<std::uint8_t*>(reply.data()), reply.size());
   reply.resize(got);
-  std::fprintf(app.out(), "received %zu of %ld bytes%s\n", got, readCount,
+  std::fprintf(app.out(), "received %zu of %ld bytes%s\n", got, args.readCount,
                got == 0 ? " (no reply)" : "");
   if (got > 0) {
     std::fprintf(app.out(), "text: \"%s\"\n", escaped(reply).c_str());
@@ -126,8 +106,21 @@ int commandLine(CliApp& app, const std::vector<std::string>& args) {
   return got > 0 ? kExitOk : kExitFailed;
 }
 
-int commandDemo(CliApp& app, const std::vector<std::string>& args) {
-  if (!args.empty()) return app.usageError("demo takes no arguments");
+CliCommand::Action defineLine(CLI::App& command, CliApp& app) {
+  auto args = std::make_shared<LineArguments>();
+  command.add_option("TEXT", args->text, "the command line, without its carriage return")
+      ->required()
+      ->type_name("");
+  command.add_option("--read", args->readCount, "read up to N bytes (4096, at most 1048576)")
+      ->type_name("N")
+      ->check(CLI::Range(0L, kMaxLineRead).description(""));
+  command.add_option("--wait", args->waitMs, "wait MS milliseconds before reading (50)")
+      ->type_name("MS")
+      ->check(CLI::Range(0L, kMaxLineWaitMs).description(""));
+  return [&app, args] { return commandLine(app, *args); };
+}
+
+int commandDemo(CliApp& app) {
   if (!app.connect()) return kExitFailed;
   struct Query {
     const char* name;
@@ -188,17 +181,16 @@ int commandDemo(CliApp& app, const std::vector<std::string>& args) {
 }
 
 const CliCommand::Registration kPorts{
-    {"ports", "",
-     "list the serial ports with their USB descriptions; * marks the instrument's bridge",
-     &commandPorts}};
+    {"ports", "list the serial ports with their USB descriptions; * marks the instrument's bridge",
+     noArguments(&commandPorts)}};
 const CliCommand::Registration kLine{
-    {"line", "TEXT [--read N] [--wait MS]",
+    {"line",
      "send TEXT and a carriage return as a command line, wait MS milliseconds (50),\n"
      "read up to N bytes (4096; the read ends 250 ms after the bytes stop coming)\n"
      "and print them as text and hex",
-     &commandLine}};
+     &defineLine}};
 const CliCommand::Registration kDemo{
-    {"demo", "", "read the instrument's settings one by one", &commandDemo}};
+    {"demo", "read the instrument's settings one by one", noArguments(&commandDemo)}};
 
 }  // namespace
 

@@ -1,18 +1,19 @@
 // The screens commands: read the instrument's screens into a screen file, send a screen file, and
 // draw a screen file as the display shows it.
+#include <CLI/CLI.hpp>
 #include <QImage>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
 #include "screens/bitmap.h"
 #include "screens/glyph_painting.h"
 #include "screens/screen_buffer.h"
+#include "screens/screen_commands.h"
 #include "screens/screen_file.h"
 #include "screens/screen_render.h"
-#include "screens/screen_commands.h"
 
 namespace halvern::cli {
 
@@ -22,64 +23,38 @@ namespace {
 constexpr int kSeparator = 4;
 constexpr std::uint32_t kBezel = 0xFF303030;
 
-bool isOption(const std::string& a) { return !a.empty() && a[0] == '-'; }
-
-int commandGetScreens(CliApp& app, const std::vector<std::string>& args) {
-  if (args.size() != 1 || isOption(args[0]))
-    return app.usageError("get screens takes one FILE.scr");
+int commandGetScreens(CliApp& app, const std::string& path) {
   if (!app.connect()) return kExitFailed;
   ScreenBuffer screens;
   const auto result = runInstrumentCommand(app.exchange(), app.shell(), getScreensCommand(screens));
   if (result != CommandResult::Done) return exitStatus(result);
-  const std::string problem = saveScreenFile(args[0], screens);
-  if (!problem.empty()) {
-    std::fprintf(app.err(), "error: %s\n", problem.c_str());
-    return kExitUsage;
-  }
-  std::fprintf(app.err(), "screens written to %s\n", args[0].c_str());
+  const std::string problem = saveScreenFile(path, screens);
+  if (!problem.empty()) return app.fileError(problem);
+  std::fprintf(app.err(), "screens written to %s\n", path.c_str());
   return kExitOk;
 }
 
-int commandSendScreens(CliApp& app, const std::vector<std::string>& args) {
-  if (args.size() != 1 || isOption(args[0]))
-    return app.usageError("send screens takes one FILE.scr");
+int commandSendScreens(CliApp& app, const std::string& path) {
   // The file is read before the instrument is touched.
   ScreenBuffer screens;
-  const std::string problem = loadScreenFile(args[0], screens);
-  if (!problem.empty()) {
-    std::fprintf(app.err(), "error: %s\n", problem.c_str());
-    return kExitUsage;
-  }
+  const std::string problem = loadScreenFile(path, screens);
+  if (!problem.empty()) return app.fileError(problem);
   if (!app.connect()) return kExitFailed;
-  return exitStatus(
-      runInstrumentCommand(app.exchange(), app.shell(), sendScreensCommand(screens)));
+  return exitStatus(runInstrumentCommand(app.exchange(), app.shell(), sendScreensCommand(screens)));
 }
 
-int commandRenderScreens(CliApp& app, const std::vector<std::string>& args) {
-  std::vector<std::string> paths;
+struct RenderArguments {
+  std::string screenFile;
+  std::string picture;
   int only = 0;  // 0: all eight
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--screen") {
-      const std::string value = i + 1 < args.size() ? args[++i] : std::string();
-      if (value.size() != 1 || value[0] < '1' || value[0] > '8')
-        return app.usageError("--screen needs a screen number 1 to 8");
-      only = value[0] - '0';
-    } else if (isOption(args[i])) {
-      return app.usageError("screens render: unknown option '" + args[i] + "'");
-    } else {
-      paths.push_back(args[i]);
-    }
-  }
-  if (paths.size() != 2) return app.usageError("screens render takes FILE.scr and OUT.png");
+};
 
+int commandRenderScreens(CliApp& app, const RenderArguments& args) {
   ScreenBuffer screens;
-  const std::string problem = loadScreenFile(paths[0], screens);
-  if (!problem.empty()) {
-    std::fprintf(app.err(), "error: %s\n", problem.c_str());
-    return kExitUsage;
-  }
-  const int first = only ? only - 1 : 0;
-  const int count = only ? 1 : ScreenBuffer::kScreens;
+  const std::string problem = loadScreenFile(args.screenFile, screens);
+  if (!problem.empty()) return app.fileError(problem);
+  const int first = args.only ? args.only - 1 : 0;
+  const int count = args.only ? 1 : ScreenBuffer::kScreens;
   const int step = screen_image::kCellsHeight + kSeparator;
   Bitmap picture(screen_image::kWidth, count * step - kSeparator, kBezel);
   Bitmap one(screen_image::kWidth, screen_image::kCellsHeight);
@@ -88,27 +63,39 @@ int commandRenderScreens(CliApp& app, const std::vector<std::string>& args) {
     for (int y = 0; y < one.height(); ++y)
       for (int x = 0; x < one.width(); ++x) picture.setPixel(x, n * step + y, one.pixel(x, y));
   }
-  if (!toImage(picture).save(QString::fromStdString(paths[1]), "PNG")) {
-    std::fprintf(app.err(), "error: cannot write the picture %s\n", paths[1].c_str());
+  if (!toImage(picture).save(QString::fromStdString(args.picture), "PNG")) {
+    std::fprintf(app.err(), "error: cannot write the picture %s\n", args.picture.c_str());
     return kExitUsage;
   }
-  std::fprintf(app.out(), "%s written (%d x %d)\n", paths[1].c_str(), picture.width(),
+  std::fprintf(app.err(), "%s written (%d x %d)\n", args.picture.c_str(), picture.width(),
                picture.height());
   return kExitOk;
 }
 
+CliCommand::Action defineRenderScreens(CLI::App& command, CliApp& app) {
+  auto args = std::make_shared<RenderArguments>();
+  command.add_option("FILE.scr", args->screenFile, "the screen file to draw")
+      ->required()
+      ->type_name("");
+  command.add_option("OUT.png", args->picture, "the picture to write")->required()->type_name("");
+  command.add_option("--screen", args->only, "draw screen N (1 to 8) alone")
+      ->type_name("N")
+      ->check(CLI::Range(1, ScreenBuffer::kScreens).description(""));
+  return [&app, args] { return commandRenderScreens(app, *args); };
+}
+
 const CliCommand::Registration kGetScreens{
-    {"get screens", "FILE.scr",
+    {"get screens",
      "read the instrument's eight screens and write them to a screen file (1920 bytes)",
-     &commandGetScreens}};
-const CliCommand::Registration kSendScreens{{"send screens", "FILE.scr",
-                                             "send a screen file (1920 bytes) to the instrument",
-                                             &commandSendScreens}};
+     fileCommand("FILE.scr", "the screen file to write", &commandGetScreens)}};
+const CliCommand::Registration kSendScreens{
+    {"send screens", "send a screen file (1920 bytes) to the instrument",
+     fileCommand("FILE.scr", "the screen file to send", &commandSendScreens)}};
 const CliCommand::Registration kRenderScreens{
-    {"screens render", "FILE.scr OUT.png [--screen N]",
+    {"screens render",
      "draw the screens of a screen file as the display shows them, green on black,\n"
      "all eight one above the other (480 x 796), or screen N alone (480 x 96)",
-     &commandRenderScreens}};
+     &defineRenderScreens}};
 
 }  // namespace
 

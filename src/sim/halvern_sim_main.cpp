@@ -1,11 +1,13 @@
 // halvern-sim: the simulated instrument on a pseudo-terminal. Prints the device to open as its
 // first line, then answers command lines until SIGINT or SIGTERM.
 
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <string_view>
+#include <string>
+#include <vector>
 
 #include "platform/calendar.h"
 #include "platform/clock.h"
@@ -19,32 +21,34 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void requestStop(int) { g_stop = 1; }
 
-constexpr const char* kUsage =
-    "Usage: halvern-sim [--fault CODE:KIND[:COUNT][:TEXT]]... [--verbose]\n"
-    "\n"
+constexpr const char* kDescription =
     "Serves a simulated Model 40100 on a pseudo-terminal. The first line printed is the device\n"
-    "to open (e.g. /dev/pts/3). Runs until interrupted.\n"
-    "\n"
-    "  --fault CODE:KIND[:COUNT][:TEXT]\n"
-    "      Spoils the replies to command CODE. KIND is one of\n"
-    "        silence  no reply (a setting is not taken)\n"
-    "        short    the reply one byte short\n"
-    "        wrong    an out-of-range value, or TEXT sized to the reply\n"
-    "        stray    stray bytes (\"?#\", or TEXT) before the reply\n"
-    "        nostar   the setting is taken but its \"*\" is never sent\n"
-    "      COUNT replies are spoiled (default -1: every one). TEXT may use \\r, \\n, \\\\ and\n"
-    "      \\xHH. Repeat the option for several commands.\n"
-    "      The program transfers (CODE 115 get, 110 send) also take these, TEXT being a\n"
-    "      block number BLOCK (0..65, 66 the end block):\n"
-    "        silence  with BLOCK: that block is not sent (115) or not answered (110)\n"
-    "        corrupt  block BLOCK goes out with a bad CRC (115) or arrives spoiled (110)\n"
-    "        nakstorm good blocks (BLOCK, or every one) are answered NAK (110)\n"
-    "        badend   the end block carries a bad CRC (115)\n"
-    "        dies     the instrument drops off the link at BLOCK (default 0); halvern-sim\n"
-    "                 then hangs up and exits\n"
-    "      e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30\n"
-    "  --verbose  Log every command line received to standard error.\n"
-    "  --help     Show this text.\n";
+    "to open (e.g. /dev/pts/3). Runs until interrupted.";
+
+constexpr const char* kFaultKinds =
+    "--fault CODE:KIND[:COUNT][:TEXT] spoils the replies to command CODE. KIND is one of\n"
+    "  silence  no reply (a setting is not taken)\n"
+    "  short    the reply one byte short\n"
+    "  wrong    an out-of-range value, or TEXT sized to the reply\n"
+    "  stray    stray bytes (\"?#\", or TEXT) before the reply\n"
+    "  nostar   the setting is taken but its \"*\" is never sent\n"
+    "COUNT replies are spoiled (default -1: every one). TEXT may use \\r, \\n, \\\\ and\n"
+    "\\xHH. Repeat the option for several commands.\n"
+    "The program transfers (CODE 115 get, 110 send) also take these, TEXT being a\n"
+    "block number BLOCK (0..65, 66 the end block):\n"
+    "  silence  with BLOCK: that block is not sent (115) or not answered (110)\n"
+    "  corrupt  block BLOCK goes out with a bad CRC (115) or arrives spoiled (110)\n"
+    "  nakstorm good blocks (BLOCK, or every one) are answered NAK (110)\n"
+    "  badend   the end block carries a bad CRC (115)\n"
+    "  dies     the instrument drops off the link at BLOCK (default 0); halvern-sim\n"
+    "           then hangs up and exits\n"
+    "e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30";
+
+// Prints "halvern-sim: TEXT" and the hint to --help; returns the usage error's status.
+int usageError(const std::string& text) {
+  std::cerr << "halvern-sim: " << text << "\nTry 'halvern-sim --help'.\n";
+  return 2;
+}
 
 bool installSignalHandlers() {
   struct sigaction action {};
@@ -61,31 +65,26 @@ int main(int argc, char** argv) {
   halvern::SystemCalendar calendar;
   halvern::sim::SimulatedInstrument instrument(calendar, clock);
   bool verbose = false;
+  std::vector<std::string> faults;
 
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg == "--verbose" || arg == "-v") {
-      verbose = true;
-    } else if (arg == "--fault" && i + 1 < argc) {
-      std::string error = instrument.faults().parse(argv[++i]);
-      if (!error.empty()) {
-        std::cerr << "halvern-sim: --fault: " << error << "\n";
-        return 2;
-      }
-    } else if (arg.starts_with("--fault=")) {
-      std::string error = instrument.faults().parse(arg.substr(8));
-      if (!error.empty()) {
-        std::cerr << "halvern-sim: --fault: " << error << "\n";
-        return 2;
-      }
-    } else {
-      std::cerr << "halvern-sim: unknown option \"" << arg << "\"\n" << kUsage;
-      return 2;
-    }
+  CLI::App options(kDescription, "halvern-sim");
+  options
+      .add_option("--fault", faults, "spoil the replies to command CODE (see below); repeatable")
+      ->type_name("CODE:KIND[:COUNT][:TEXT]")
+      ->allow_extra_args(false);
+  options.add_flag("-v,--verbose", verbose, "log every command line received to standard error");
+  options.footer(kFaultKinds);
+  try {
+    options.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << options.help();
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    return usageError(e.what());
+  }
+  for (const std::string& fault : faults) {
+    const std::string error = instrument.faults().parse(fault);
+    if (!error.empty()) return usageError("--fault " + fault + ": " + error);
   }
 
   if (!installSignalHandlers()) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_support.h"
 
@@ -66,18 +67,140 @@ TEST(Cli, SimulatedInstrumentAnswersInProcess) {
   EXPECT_NE(run.out.find("text: \"  96\\r\""), std::string::npos) << run.out;
 }
 
-TEST(Cli, UsageErrorsExitWithTwo) {
-  for (const char* args : {"", "frobnicate", "line", "line CMD255 --read", "line CMD255 --read x",
-                           "--port", "--fault 255:silence line CMD255"}) {
+TEST(Cli, PortFromTheEnvironmentUnlessSimulated) {
+  const std::string env = "HALVERN_PORT=/dev/halvern-no-such-device";
+  CliRun run = runCli("line CMD255 --read 2", env);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("/dev/halvern-no-such-device"), std::string::npos) << run.err;
+  run = runCli("--simulate line CMD255 --read 2", env);
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// Help goes to standard output with status 0 and names what the command takes.
+TEST(Cli, HelpOfEveryLevel) {
+  struct Case {
+    const char* args;
+    std::vector<const char*> words;
+  };
+  const Case cases[] = {
+      {"--help",
+       {"Usage: halvern-cli [OPTIONS] COMMAND", "--port DEVICE", "HALVERN_PORT", "--simulate",
+        "--fault F", "-y,--yes", "--trace FILE", "get setup FILE.set [--instrument-time]",
+        "send program FILE.pgm", "line TEXT [--read N] [--wait MS]",
+        "screens render FILE.scr OUT.png [--screen N]", "ports", "demo", "Message-area lines",
+        "Exit status: 0 success, 1"}},
+      {"-h", {"Usage: halvern-cli [OPTIONS] COMMAND"}},
+      {"get --help",
+       {"Usage: halvern-cli get [OPTIONS] COMMAND", "get setup FILE.set [--instrument-time]",
+        "get screens FILE.scr", "get program FILE.pgm"}},
+      {"get setup --help",
+       {"Usage: halvern-cli get setup [OPTIONS] FILE.set", "the setup file to write",
+        "--instrument-time", "990 bytes"}},
+      {"line --help", {"Usage: halvern-cli line [OPTIONS] TEXT", "--read N", "--wait MS"}},
+      {"screens render --help", {"FILE.scr OUT.png", "--screen N", "480 x 96"}},
+      // Help comes before the checks of the arguments.
+      {"--fault 255:silence send setup --help", {"Usage: halvern-cli send setup"}},
+  };
+  for (const Case& c : cases) {
+    CliRun run = runCli(c.args);
+    EXPECT_EQ(run.status, 0) << c.args << "\n" << run.err;
+    EXPECT_EQ(run.err, "") << c.args;
+    for (const char* word : c.words)
+      EXPECT_NE(run.out.find(word), std::string::npos) << c.args << ": " << word;
+  }
+  EXPECT_EQ(runCli("get --help").out.find("send setup"), std::string::npos);
+}
+
+// A usage error is one line naming the command and the problem, a hint to its help, status 2,
+// and nothing on standard output.
+TEST(Cli, UsageErrors) {
+  struct Case {
+    const char* args;
+    const char* line;  // the first line of standard error
+    const char* help;  // the command whose help the hint names
+  };
+  const Case cases[] = {
+      {"", "no command given", ""},
+      {"frobnicate", "unknown command 'frobnicate'", ""},
+      {"get", "get: no command given", "get "},
+      {"get frobnicate", "get: unknown command 'frobnicate'", "get "},
+      {"--bogus ports", "unknown option '--bogus'", ""},
+      {"get setup --bogus a.set", "get setup: unknown option '--bogus'", "get setup "},
+      {"line CMD255 --simulate", "line: the option '--simulate' goes before the command", "line "},
+      {"get setup", "get setup: FILE.set is required", "get setup "},
+      {"screens render a.scr", "screens render: OUT.png is required", "screens render "},
+      {"line", "line: TEXT is required", "line "},
+      {"ports extra", "ports: unexpected argument 'extra'", "ports "},
+      {"send setup a.set b.set", "send setup: unexpected argument 'b.set'", "send setup "},
+      {"get setup -dash.set", "get setup: unknown option '-dash.set'", "get setup "},
+      {"--fault 255:silence line CMD255", "--fault requires --simulate", ""},
+      {"--fault=255:silence get setup a.set", "--fault requires --simulate", ""},
+  };
+  for (const Case& c : cases) {
+    CliRun run = runCli(c.args);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_EQ(run.err,
+              std::string("halvern-cli: ") + c.line + "\nTry 'halvern-cli " + c.help + "--help'.\n")
+        << c.args;
+    EXPECT_EQ(run.out, "") << c.args;
+  }
+  // Bad values: the exact wording is CLI11's, the option is named.
+  for (const char* args :
+       {"--port", "line CMD255 --read", "line CMD255 --read x", "line CMD255 --read 1048577",
+        "line CMD255 --wait -1", "screens render a.scr b.png --screen 9"}) {
     CliRun run = runCli(args);
     EXPECT_EQ(run.status, 2) << args;
-    EXPECT_NE(run.err.find("halvern-cli: "), std::string::npos) << args;
+    EXPECT_EQ(run.err.rfind("halvern-cli: ", 0), 0u) << args << ": " << run.err;
+    EXPECT_NE(run.err.find("--"), std::string::npos) << args << ": " << run.err;
   }
-  CliRun help = runCli("--help");
+}
+
+// "--" ends the options: a file name may then start with '-'. Notes go to standard error.
+TEST(Cli, DoubleDashBeforeAFileNameStartingWithADash) {
+  const std::string screens = "-e2e_" + std::to_string(getpid()) + ".scr";  // in the test folder
+  const std::string png = tempPath("dash.png");
+  CliRun run = runCli("--simulate get screens -- " + screens);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readFile(screens).size(), 1920u);
+
+  run = runCli("screens render --screen 2 -- " + screens + " " + png);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, png + " written (480 x 96)\n");
+  EXPECT_EQ(readFile(png).substr(1, 3), "PNG");
+
+  // Without it the name is an option nobody knows.
+  run = runCli("screens render " + screens + " " + png);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("unknown option '" + screens + "'"), std::string::npos) << run.err;
+  std::remove(screens.c_str());
+  std::remove(png.c_str());
+}
+
+TEST(Sim, HelpAndRefusedOptions) {
+  CliRun help = runSim("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* word : {"--port", "--simulate", "--yes", "--trace", "ports", "line", "--read",
-                           "--wait", "HALVERN_PORT"}) {
+  for (const char* word : {"--fault CODE:KIND[:COUNT][:TEXT]", "-v,--verbose", "silence", "nostar",
+                           "nakstorm", "dies", "e.g. --fault 115:corrupt:3:5"})
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
+
+  struct Case {
+    const char* args;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"--fault 255:nope", "halvern-sim: --fault 255:nope: bad fault kind \"nope\""},
+      {"--fault=255", "halvern-sim: --fault 255: "},
+      {"--fault 255:short --fault bad", "halvern-sim: --fault bad: "},
+      {"--fault", "halvern-sim: --fault: "},
+      {"--frobnicate", "halvern-sim: The following argument was not expected: --frobnicate"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = runSim(c.args);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_EQ(run.err.rfind(c.line, 0), 0u) << c.args << ": " << run.err;
+    EXPECT_NE(run.err.find("\nTry 'halvern-sim --help'.\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "") << c.args;
   }
 }
 

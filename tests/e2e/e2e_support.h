@@ -36,11 +36,13 @@ inline std::string tempPath(const std::string& name) {
   return ::testing::TempDir() + "e2e_" + std::to_string(getpid()) + "_" + name;
 }
 
-// Runs halvern-cli with `args` (shell words) without a display, capturing both streams.
-inline CliRun runCli(const std::string& args) {
+// Runs `program` with `args` (shell words) without a display, capturing both streams; `env`
+// ("NAME=VALUE ...") is added to the environment.
+inline CliRun runProgram(const std::string& program, const std::string& args,
+                         const std::string& env = {}) {
   const std::string errPath = tempPath("stderr");
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(HALVERN_CLI) +
-                              " " + args + " 2>" + errPath;
+  const std::string command =
+      "env -u DISPLAY -u WAYLAND_DISPLAY " + env + " " + program + " " + args + " 2>" + errPath;
   CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -53,6 +55,13 @@ inline CliRun runCli(const std::string& args) {
   std::remove(errPath.c_str());
   return run;
 }
+
+inline CliRun runCli(const std::string& args, const std::string& env = {}) {
+  return runProgram(HALVERN_CLI, args, env);
+}
+
+// halvern-sim for the options that end it at once (--help, a refused option).
+inline CliRun runSim(const std::string& args) { return runProgram(HALVERN_SIM, args); }
 
 // halvern-sim in the background for the life of the object; `device()` is the pseudo-terminal
 // it printed first.

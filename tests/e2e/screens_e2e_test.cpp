@@ -47,6 +47,7 @@ TEST(ScreensCliAgainstSimulator, GetSendGetAndRender) {
 
   run = runCli("screens render " + again + " " + png + " --screen 8");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "");  // the note goes to standard error
   const std::string picture = readFile(png);
   ASSERT_GT(picture.size(), 24u);
   EXPECT_EQ(picture.substr(1, 3), "PNG");
