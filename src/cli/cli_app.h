@@ -67,10 +67,8 @@ class CliApp {
   std::FILE* err() { return m_err; }
   const Options& options() const { return m_options; }
   ConsoleShell& shell() { return *m_shell; }
-  Clock& clock() { return m_clock; }
   const Calendar& calendar() const { return m_calendar; }
   // After a successful connect():
-  Link& link() { return *m_link; }
   CommandExchange& exchange() { return *m_exchange; }
   // With --simulate, after connect(): the instrument behind the link.
   sim::SimulatedInstrument* instrument() { return m_instrument.get(); }

@@ -91,11 +91,12 @@ int commandLine(CliApp& app, const LineArguments& args) {
   app.exchange().sendCommandLine(line);
   std::fprintf(app.out(), "sent: \"%s\"\n", escaped(line).c_str());
   std::fflush(app.out());
-  app.clock().sleepFor(std::chrono::milliseconds(args.waitMs));
+  app.exchange().pause(std::chrono::milliseconds(args.waitMs));
   if (args.readCount == 0) return kExitOk;
 
   std::string reply(static_cast<std::size_t>(args.readCount), '\0');
-  std::size_t got = app.link().read(reinterpret_cast<std::uint8_t*>(reply.data()), reply.size());
+  std::size_t got =
+      app.exchange().readBlock(reinterpret_cast<std::uint8_t*>(reply.data()), reply.size());
   reply.resize(got);
   std::fprintf(app.out(), "received %zu of %ld bytes%s\n", got, args.readCount,
                got == 0 ? " (no reply)" : "");
@@ -155,12 +156,11 @@ int commandDemo(CliApp& app) {
     std::fprintf(app.out(), "%-8s %-36s %s\n", shown.c_str(), q.name, value.c_str());
   }
   // The record formats come back as one block of 25 field descriptions.
-  app.link().purge();
-  app.clock().sleepFor(std::chrono::milliseconds(100));
-  app.exchange().sendCommandLine(cmd::kGetRecordFormatsLine);
   std::string formats(wire::kRecordFormatsSize, '\0');
-  std::size_t got =
-      app.link().read(reinterpret_cast<std::uint8_t*>(formats.data()), formats.size());
+  const std::size_t got =
+      app.exchange().queryBlock(cmd::kGetRecordFormatsLine,
+                                reinterpret_cast<std::uint8_t*>(formats.data()), formats.size(),
+                                {1, std::chrono::milliseconds(100)});
   if (got != formats.size()) {
     std::fprintf(app.out(), "CMD325   record formats                       %zu of %zu bytes\n", got,
                  formats.size());
