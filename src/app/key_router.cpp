@@ -1,21 +1,38 @@
 #include "app/key_router.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
+#include <QWindow>
 
 #include "app/windows1252.h"
 
 namespace halvern {
 
 KeyRouter::KeyRouter(std::function<bool()> screensPageShown, std::function<void()> beep,
-                     QObject* parent)
-    : QObject(parent), m_screensPageShown(std::move(screensPageShown)), m_beep(std::move(beep)) {}
+                     QWidget* window)
+    : QObject(window),
+      m_screensPageShown(std::move(screensPageShown)),
+      m_beep(std::move(beep)),
+      m_window(window) {}
 
 bool KeyRouter::active() const {
   return m_target && m_target->isEditing() && m_screensPageShown && m_screensPageShown();
 }
 
+bool KeyRouter::ownsKeyboard(QObject* watched) const {
+  // An open menu or drop-down list, or a modal dialog, has the keyboard, even where the key is
+  // first delivered to the window beneath it.
+  if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) return false;
+  if (!m_window) return true;
+  if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() == m_window;
+  if (auto* handle = qobject_cast<QWindow*>(watched)) return handle == m_window->windowHandle();
+  return false;
+}
+
 bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || !active()) return QObject::eventFilter(watched, event);
+  if (event->type() != QEvent::KeyPress || !active() || !ownsKeyboard(watched))
+    return QObject::eventFilter(watched, event);
   // A key press is seen first where it is delivered (the window, then the focused control); the
   // keys taken here are taken at the first sight and go no further, the others pass every time.
   auto* key = static_cast<QKeyEvent*>(event);

@@ -23,10 +23,13 @@ class ScreenKeyTarget {
 // shown, the cursor and erase keys go to the editor and typed characters are typed into the
 // screen (control characters beep). Tab, function keys and menu shortcuts pass on, as does
 // everything when not editing.
+// Only the keys of `window`, which owns the filter, are routed: while a menu or another popup
+// is open, a modal dialog runs, or the key goes to any other window, every key passes untouched.
+// Without a window, the keys of any window are routed, popups and modal dialogs still aside.
 class KeyRouter : public QObject {
  public:
   KeyRouter(std::function<bool()> screensPageShown, std::function<void()> beep,
-            QObject* parent = nullptr);
+            QWidget* window = nullptr);
 
   void setTarget(ScreenKeyTarget* target) { m_target = target; }
   bool active() const;
@@ -35,8 +38,12 @@ class KeyRouter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // True when `watched` is the routed window's own: not a popup's, a dialog's or another window's.
+  bool ownsKeyboard(QObject* watched) const;
+
   std::function<bool()> m_screensPageShown;
   std::function<void()> m_beep;
+  QWidget* m_window = nullptr;
   ScreenKeyTarget* m_target = nullptr;
 };
 

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "app/drop_down_list_style.h"
+
 namespace halvern {
 
 EditTypeDialog::EditTypeDialog(QWidget* parent) : QDialog(parent) {
@@ -16,9 +18,18 @@ EditTypeDialog::EditTypeDialog(QWidget* parent) : QDialog(parent) {
   m_list = new QComboBox(this);
   m_list->setObjectName(QStringLiteral("ComboBox1"));
   m_list->setEditable(false);
+  // A long value list drops down 16 rows at a time.
+  m_list->setStyle(new DropDownListStyle(0, this));
+  m_list->setMaxVisibleItems(kVisibleRows);
   m_list->setGeometry(24, 16, 173, 22);
   m_list->installEventFilter(this);
   m_list->view()->installEventFilter(this);
+  // The key that drops the list down moves the box's entry too; the list's highlight follows, so
+  // that Enter in the list picks what the box shows.
+  connect(m_list, &QComboBox::currentIndexChanged, this, [this](int row) {
+    if (m_list->view()->isVisible())
+      m_list->view()->setCurrentIndex(m_list->model()->index(row, m_list->modelColumn()));
+  });
 
   m_ok = new QPushButton(QStringLiteral("&Ok"), this);
   m_ok->setObjectName(QStringLiteral("Button1"));

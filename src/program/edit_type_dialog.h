@@ -15,6 +15,7 @@ class EditTypeDialog : public QDialog {
  public:
   static constexpr int kClientWidth = 221;
   static constexpr int kClientHeight = 104;
+  static constexpr int kVisibleRows = 16;
 
   explicit EditTypeDialog(QWidget* parent = nullptr);
 

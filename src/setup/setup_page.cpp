@@ -1,5 +1,6 @@
 #include "setup/setup_page.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 
+#include "app/drop_down_list_style.h"
 #include "app/windows1252.h"
 #include "platform/calendar.h"
 #include "setup/setup_model.h"
@@ -33,6 +35,7 @@ constexpr int kLabelX = 25;
 constexpr int kLabelWidth = 80;
 constexpr int kTypeX = 108;
 constexpr int kTypeWidth = 65;
+constexpr int kTypeArrowWidth = 12;
 constexpr int kWidthX = 176;
 constexpr int kPrecisionX = 208;
 constexpr int kSmallSpinWidth = 31;
@@ -44,20 +47,27 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   // The serial ports.
   auto* com1TypeBox = new QGroupBox(QStringLiteral("COM1 Type"), this);
   com1TypeBox->setGeometry(8, 6, 144, 46);
-  m_com1Type = makeRadioGroup(com1TypeBox, captions(SetupModel::kCom1TypeCaptions), 2,
-                              [this](int i) { m_model.setCom1Type(i); refresh(); });
+  m_com1Type =
+      makeRadioGroup(com1TypeBox, captions(SetupModel::kCom1TypeCaptions), 2, [this](int i) {
+        m_model.setCom1Type(i);
+        refresh();
+      });
   com1TypeBox->setObjectName(QStringLiteral("RadioGroupCom1Type"));
 
   auto* com1BaudBox = new QGroupBox(QStringLiteral("COM1 Baud"), this);
   com1BaudBox->setGeometry(8, 58, 144, 112);
-  m_com1Baud = makeRadioGroup(com1BaudBox, captions(SetupModel::kBaudCaptions), 2,
-                              [this](int i) { m_model.setCom1BaudIndex(i); refresh(); });
+  m_com1Baud = makeRadioGroup(com1BaudBox, captions(SetupModel::kBaudCaptions), 2, [this](int i) {
+    m_model.setCom1BaudIndex(i);
+    refresh();
+  });
   com1BaudBox->setObjectName(QStringLiteral("RadioGroupCom1Baud"));
 
   auto* com2BaudBox = new QGroupBox(QStringLiteral("COM2 Baud"), this);
   com2BaudBox->setGeometry(8, 176, 144, 112);
-  m_com2Baud = makeRadioGroup(com2BaudBox, captions(SetupModel::kBaudCaptions), 2,
-                              [this](int i) { m_model.setCom2BaudIndex(i); refresh(); });
+  m_com2Baud = makeRadioGroup(com2BaudBox, captions(SetupModel::kBaudCaptions), 2, [this](int i) {
+    m_model.setCom2BaudIndex(i);
+    refresh();
+  });
   com2BaudBox->setObjectName(QStringLiteral("RadioGroupCom2Baud"));
 
   // Check boxes.
@@ -69,32 +79,48 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   m_keypadLock = new QCheckBox(QStringLiteral("Keypad Lock"), this);
   m_keypadLock->setObjectName(QStringLiteral("CheckBoxKeyLock"));
   m_keypadLock->setGeometry(164, 32, 130, 20);
-  connect(m_keypadLock, &QCheckBox::clicked, this, [this](bool on) { m_model.setKeypadLock(on); refresh(); });
+  connect(m_keypadLock, &QCheckBox::clicked, this, [this](bool on) {
+    m_model.setKeypadLock(on);
+    refresh();
+  });
   m_autoScroll = new QCheckBox(QStringLiteral("Auto Screen Scroll"), this);
   m_autoScroll->setObjectName(QStringLiteral("CheckBoxAutoScroll"));
   m_autoScroll->setGeometry(164, 54, 130, 20);
-  connect(m_autoScroll, &QCheckBox::clicked, this, [this](bool on) { m_model.setAutoScroll(on); refresh(); });
+  connect(m_autoScroll, &QCheckBox::clicked, this, [this](bool on) {
+    m_model.setAutoScroll(on);
+    refresh();
+  });
 
   // Spin edits, each with its two-line caption.
   m_interval = makeSpin(QStringLiteral("Execution"), QStringLiteral("Interval"),
                         SetupModel::kIntervalRange.minimum, SetupModel::kIntervalRange.maximum, 164,
                         84, "CSpinEditInterval");
-  m_interval->setOnText([this](const QString& t) { m_model.setIntervalText(t.toStdString()); refresh(); });
+  m_interval->setOnText([this](const QString& t) {
+    m_model.setIntervalText(t.toStdString());
+    refresh();
+  });
   m_fieldsPerRecord =
       makeSpin(QStringLiteral("Fields Per"), QStringLiteral("Record"),
                SetupModel::kFieldsPerRecordRange.minimum, SetupModel::kFieldsPerRecordRange.maximum,
                164, 120, "CSpinEditNumOfFields");
-  m_fieldsPerRecord->setOnText(
-      [this](const QString& t) { m_model.setFieldsPerRecordText(t.toStdString()); refresh(); });
+  m_fieldsPerRecord->setOnText([this](const QString& t) {
+    m_model.setFieldsPerRecordText(t.toStdString());
+    refresh();
+  });
   m_scrollPause = makeSpin(QStringLiteral("Scroll"), QStringLiteral("Pause"),
                            SetupModel::kScrollPauseRange.minimum,
                            SetupModel::kScrollPauseRange.maximum, 164, 156, "CSpinEditScrollPause");
-  m_scrollPause->setOnText(
-      [this](const QString& t) { m_model.setScrollPauseText(t.toStdString()); refresh(); });
+  m_scrollPause->setOnText([this](const QString& t) {
+    m_model.setScrollPauseText(t.toStdString());
+    refresh();
+  });
   m_scrollEnd = makeSpin(QStringLiteral("Scroll"), QStringLiteral("End Screen"),
                          SetupModel::kScrollEndRange.minimum, SetupModel::kScrollEndRange.maximum,
                          164, 192, "CSpinEditScrollEnd");
-  m_scrollEnd->setOnText([this](const QString& t) { m_model.setScrollEndText(t.toStdString()); refresh(); });
+  m_scrollEnd->setOnText([this](const QString& t) {
+    m_model.setScrollEndText(t.toStdString());
+    refresh();
+  });
 
   // Time and date.
   auto* clockBox = new QGroupBox(QStringLiteral("Time && Date"), this);
@@ -114,10 +140,14 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   m_usePcTime = new QCheckBox(QStringLiteral("Use PC System Time"), clockBox);
   m_usePcTime->setObjectName(QStringLiteral("CheckBoxPCTime"));
   m_usePcTime->setGeometry(12, 70, 180, 20);
-  connect(m_time, &QLineEdit::textEdited, this,
-          [this](const QString& t) { m_model.setTimeText(t.toStdString()); refresh(); });
-  connect(m_date, &QLineEdit::textEdited, this,
-          [this](const QString& t) { m_model.setDateText(t.toStdString()); refresh(); });
+  connect(m_time, &QLineEdit::textEdited, this, [this](const QString& t) {
+    m_model.setTimeText(t.toStdString());
+    refresh();
+  });
+  connect(m_date, &QLineEdit::textEdited, this, [this](const QString& t) {
+    m_model.setDateText(t.toStdString());
+    refresh();
+  });
   connect(m_usePcTime, &QCheckBox::clicked, this, [this](bool on) {
     m_model.setUsePcTime(on);
     if (on && isVisible()) m_model.refreshFromPcClock(m_calendar);
@@ -172,6 +202,7 @@ SpinEditWidget* SetupPage::makeSpin(const QString& top, const QString& bottom, i
 void SetupPage::buildRecordGrid(QScrollArea* area) {
   auto* grid = new QWidget;
   grid->setFixedSize(240, kRowHeight * SetupModel::kFieldCount + 2);
+  auto* typeStyle = new DropDownListStyle(kTypeArrowWidth, grid);
   for (int n = 0; n < SetupModel::kFieldCount; ++n) {
     const int y = kRowHeight * n;
     FieldRow& r = m_rows[static_cast<std::size_t>(n)];
@@ -181,25 +212,46 @@ void SetupPage::buildRecordGrid(QScrollArea* area) {
     r.label = new QLineEdit(grid);
     r.label->setGeometry(kLabelX, y, kLabelWidth, 22);
     r.label->setMaxLength(static_cast<int>(SetupModel::kLabelMax));
-    connect(r.label, &QLineEdit::textEdited, this,
-            [this, n](const QString& t) { m_model.setLabel(n, Windows1252::fromUnicode(t)); refresh(); });
+    connect(r.label, &QLineEdit::textEdited, this, [this, n](const QString& t) {
+      m_model.setLabel(n, Windows1252::fromUnicode(t));
+      refresh();
+    });
+    // A label longer than its box shows its start whenever it is not being typed in.
+    connect(r.label, &QLineEdit::textChanged, r.label, [label = r.label] {
+      if (!label->hasFocus()) label->setCursorPosition(0);
+    });
     r.type = new QComboBox(grid);
     r.type->addItems(captions(SetupModel::kTypeCaptions));
     r.type->setGeometry(kTypeX, y, kTypeWidth, 22);
-    // A slim arrow, so "Number" fits the narrow column.
-    r.type->setStyleSheet(QStringLiteral(
-        "QComboBox { padding: 1px 2px 1px 3px; } QComboBox::drop-down { width: 13px; }"));
-    connect(r.type, &QComboBox::activated, this, [this, n](int i) { m_model.setType(n, i); refresh(); });
+    // A slim arrow, so "Number" fits the narrow column; the entries drop down as a plain list
+    // as wide as the box.
+    r.type->setStyle(typeStyle);
+    connect(r.type, &QComboBox::activated, this, [this, n](int i) {
+      m_model.setType(n, i);
+      refresh();
+    });
     r.width =
         new SpinEditWidget(SetupModel::kWidthRange.minimum, SetupModel::kWidthRange.maximum, grid);
     r.width->setGeometry(kWidthX, y, kSmallSpinWidth, 22);
-    r.width->setOnText([this, n](const QString& t) { m_model.setWidthText(n, t.toStdString()); refresh(); });
+    r.width->setOnText([this, n](const QString& t) {
+      m_model.setWidthText(n, t.toStdString());
+      refresh();
+    });
     r.precision = new SpinEditWidget(SetupModel::kPrecisionRange.minimum,
                                      SetupModel::kPrecisionRange.maximum, grid);
     r.precision->setGeometry(kPrecisionX, y, kSmallSpinWidth, 22);
-    r.precision->setOnText(
-        [this, n](const QString& t) { m_model.setPrecisionText(n, t.toStdString()); refresh(); });
+    r.precision->setOnText([this, n](const QString& t) {
+      m_model.setPrecisionText(n, t.toStdString());
+      refresh();
+    });
   }
+  // Left for another control (not for a menu, nor merely by the window losing the keyboard), a
+  // label shows its start.
+  connect(qApp, &QApplication::focusChanged, grid, [this](QWidget* old, QWidget* now) {
+    if (!now || QApplication::activePopupWidget()) return;
+    for (const FieldRow& r : m_rows)
+      if (old == r.label) r.label->setCursorPosition(0);
+  });
   area->setWidget(grid);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <algorithm>
 
 namespace halvern {
@@ -37,6 +38,19 @@ void SpinEditWidget::keyPressEvent(QKeyEvent* event) {
     }
   }
   QSpinBox::keyPressEvent(event);
+}
+
+void SpinEditWidget::focusInEvent(QFocusEvent* event) {
+  QSpinBox::focusInEvent(event);
+  const Qt::FocusReason reason = event->reason();
+  if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason &&
+      reason != Qt::MouseFocusReason)
+    return;
+  // Queued: the click that gave the focus places the cursor after this, and would undo a
+  // selection made now.
+  QTimer::singleShot(0, this, [this] {
+    if (hasFocus()) selectAll();
+  });
 }
 
 QValidator::State SpinEditWidget::validate(QString& text, int&) const {

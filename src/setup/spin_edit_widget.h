@@ -9,7 +9,8 @@ namespace halvern {
 // and swallows every other character; any digits may stand while the control has the focus, and a
 // value outside the range is brought to the nearer bound when it loses the focus (an empty text
 // to the minimum). `onText` hears every change of the text, typed or spun, so a value typed and
-// not yet left counts.
+// not yet left counts. Entered by Tab or by a click, the whole text is selected, so that typing
+// replaces the value instead of adding to it.
 class SpinEditWidget : public QSpinBox {
  public:
   SpinEditWidget(int minimum, int maximum, QWidget* parent = nullptr);
@@ -26,6 +27,7 @@ class SpinEditWidget : public QSpinBox {
   void fixup(QString& text) const override;
   int valueFromText(const QString& text) const override;
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   std::function<void(const QString&)> m_onText;

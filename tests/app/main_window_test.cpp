@@ -5,17 +5,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <utility>
 
 #include "app/key_router.h"
 #include "app/menu_table.h"
@@ -204,7 +209,8 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
     EXPECT_TRUE(window->hasHandler(handler));
   EXPECT_EQ(window->action(MenuHandler::OpenGroupClick)->statusTip(),
             "Open a collection of Setup, Screen, and Program Files.");
-  EXPECT_EQ(window->action(MenuHandler::RxSetupClick)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F10));
+  EXPECT_EQ(window->action(MenuHandler::RxSetupClick)->shortcut(),
+            QKeySequence(Qt::SHIFT | Qt::Key_F10));
   EXPECT_EQ(window->action(MenuHandler::GetCollection1Click)->shortcut(),
             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_G));
   // The menu bar: File, Commands, Help; the nested Individual Get/Send submenu.
@@ -274,6 +280,66 @@ TEST_F(MainWindowTest, MessageAreaLinesCaretTextAndClear) {
   window->findChild<QPushButton*>("ButtonClearMemo")->click();
   EXPECT_TRUE(window->messageArea()->toPlainText().isEmpty());
   EXPECT_EQ(window->messageArea()->focusPolicy(), Qt::ClickFocus);
+}
+
+// Runs `open`, which runs a modal dialog, and gives that dialog's caption; the dialog is closed
+// as soon as it shows.
+QString captionOfModal(const std::function<void()>& open) {
+  QString caption = QStringLiteral("(no dialog)");
+  QTimer poll;
+  poll.setInterval(1);
+  QObject::connect(&poll, &QTimer::timeout, [&caption] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      caption = dialog->windowTitle();
+      dialog->reject();
+    }
+  });
+  poll.start();
+  open();
+  return caption;
+}
+
+// Every file dialog asks under its own caption, not the dialog's "Save As" or "Open".
+TEST_F(MainWindowTest, FileDialogsAskUnderTheirOwnCaptions) {
+  auto window = makeWindow();
+  const std::pair<MenuHandler, const char*> cases[] = {
+      {MenuHandler::SaveSetupFileClick, "Save Setup File"},
+      {MenuHandler::OpenSetupFileClick, "Open Setup File"},
+      {MenuHandler::SaveScreenFileClick, "Save Screen File"},
+      {MenuHandler::OpenScreenFileClick, "Open Screen File"},
+      {MenuHandler::SavePgmFileClick, "Save User Pgm File"},
+      {MenuHandler::OpenPgmFileClick, "Open User Pgm File"},
+      {MenuHandler::SavePgmNotesFile1Click, "Save Pgm Notes File"},
+      {MenuHandler::OpenPgmNotesFile1Click, "Open Pgm Notes File"},
+  };
+  for (const auto& [handler, caption] : cases) {
+    QAction* item = window->action(handler);
+    ASSERT_TRUE(item && item->isEnabled()) << caption;
+    EXPECT_EQ(captionOfModal([item] { item->trigger(); }), caption);
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+// Message boxes are captioned by their kind alone, the About box by its name.
+TEST_F(MainWindowTest, BoxesAreCaptionedByTheirKind) {
+  auto window = makeWindow();
+  QPlainTextEdit area;
+  QProgressBar progress;
+  QLabel status;
+  WindowShell shell(window.get(), &area, &progress, &status);
+  const std::pair<MessageKind, const char*> cases[] = {
+      {MessageKind::Warning, "Warning"},
+      {MessageKind::Error, "Error"},
+      {MessageKind::Information, "Information"},
+      {MessageKind::Confirmation, "Confirm"},
+  };
+  for (const auto& [kind, caption] : cases) {
+    EXPECT_EQ(captionOfModal(
+                  [&shell, kind = kind] { (void)shell.message("Text", kind, MessageButtons::Ok); }),
+              caption);
+  }
+  EXPECT_EQ(captionOfModal([&window] { window->action(MenuHandler::About1Click)->trigger(); }),
+            "About Halvern");
 }
 
 class FakeScreenEditor : public ScreenKeyTarget {

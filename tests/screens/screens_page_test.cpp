@@ -7,13 +7,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "app/main_window.h"
 #include "app/window_shell.h"
@@ -73,7 +78,8 @@ TEST_F(ScreensPageTest, EditingTypesBothFontsWhileTheCommandsMenuRests) {
   page->startEdit()->click();
   EXPECT_FALSE(commands->isEnabled());
   EXPECT_FALSE(window->action(MenuHandler::GetCollection1Click)->isEnabled());
-  EXPECT_TRUE(window->action(MenuHandler::OpenScreenFileClick)->isEnabled());  // the File menu stays
+  EXPECT_TRUE(
+      window->action(MenuHandler::OpenScreenFileClick)->isEnabled());  // the File menu stays
   EXPECT_EQ(page->labelRowCol()->text(), "Row 1  Column 01 Small");
   // The cursor cell shows inverse: green at the top-left.
   EXPECT_EQ(page->imageScreen()->pixmap().toImage().pixel(0, 0), qRgb(0, 255, 0));
@@ -123,6 +129,65 @@ TEST_F(ScreensPageTest, KeysReachTheScreenOnlyOnTheScreensPage) {
   EXPECT_EQ(screens().cell(0, 0, 0), ' ');
   type("y");
   EXPECT_EQ(screens().cell(0, 0, 0), 'y');
+}
+
+// While editing, an open menu keeps its keys: Down moves in the menu and Escape closes it, the
+// screen's cursor staying where it is. The keys arrive at the main window before the menu.
+TEST_F(ScreensPageTest, AnOpenMenuKeepsItsKeysWhileEditing) {
+  page->startEdit()->click();
+  key(Qt::Key_Right);
+  const QString cursor = page->labelRowCol()->text();
+  QAction* fileItem = window->menuBar()->actions().at(0);
+  window->menuBar()->setActiveAction(fileItem);
+  QMenu* menu = fileItem->menu();
+  ASSERT_TRUE(menu->isVisible());
+  ASSERT_EQ(QApplication::activePopupWidget(), menu);
+
+  QAction* before = menu->activeAction();
+  QTest::keyClick(window->windowHandle(), Qt::Key_Down);
+  QTest::keyClick(menu, Qt::Key_Down);
+  EXPECT_NE(menu->activeAction(), before);
+  QTest::keyClick(menu, Qt::Key_A);
+  QTest::keyClick(menu, Qt::Key_Escape);
+  QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+  EXPECT_FALSE(menu->isVisible());
+  EXPECT_EQ(page->labelRowCol()->text(), cursor);
+  EXPECT_TRUE(screens() == ScreenBuffer());
+
+  // Closed, the keys go to the screen again.
+  type("Q");
+  EXPECT_EQ(screens().cell(0, 0, 1), 'Q');
+}
+
+// While editing, a dialog, modal or not, takes what is typed into it, and Return closes a modal
+// one; nothing reaches the screen behind.
+TEST_F(ScreensPageTest, DialogsKeepTheirKeysWhileEditing) {
+  page->startEdit()->click();
+  for (bool modal : {true, false}) {
+    QDialog dialog(modal ? window.get() : nullptr);
+    auto* name = new QLineEdit(&dialog);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    dialog.setModal(modal);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    name->setFocus();
+    for (const char* c = "ab.scr"; *c; ++c) QTest::keyClick(name, *c);
+    QTest::keyClick(name, Qt::Key_Left);
+    QTest::keyClick(name, Qt::Key_Backspace);
+    EXPECT_EQ(name->text(), "ab.sr") << modal;
+    EXPECT_EQ(page->labelRowCol()->text(), "Row 1  Column 01 Small") << modal;
+    if (modal) {
+      QTest::keyClick(name, Qt::Key_Return);
+      EXPECT_EQ(dialog.result(), QDialog::Accepted);
+      EXPECT_FALSE(dialog.isVisible());
+    }
+  }
+  EXPECT_TRUE(screens() == ScreenBuffer());
+  QApplication::setActiveWindow(window.get());
+  type("R");
+  EXPECT_EQ(screens().cell(0, 0, 0), 'R');
 }
 
 TEST_F(ScreensPageTest, ScreenNumberShowsItsScreen) {

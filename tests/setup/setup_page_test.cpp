@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -10,10 +11,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "app/main_window.h"
 #include "platform/calendar.h"
@@ -91,7 +96,9 @@ TEST_F(SetupPageTest, ControlsWriteTheModelAndShowItsChanges) {
   page->keypadLock()->click();
   page->row(0).type->setCurrentIndex(2);
   emit page->row(0).type->activated(2);
-  type(page->row(0).label, "X");
+  page->row(0).label->setFocus();
+  QTest::keyClick(page->row(0).label, Qt::Key_End);  // a label shows its start until then
+  QTest::keyClicks(page->row(0).label, "X");
   EXPECT_EQ(model().com1Type(), 1);
   EXPECT_EQ(model().com1BaudIndex(), 6);
   EXPECT_EQ(model().com2BaudIndex(), 0);
@@ -192,6 +199,104 @@ TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
   chosenFile.clear();
   window->action(MenuHandler::OpenSetupFileClick)->trigger();
   EXPECT_EQ(boxes.size(), 1u);
+}
+
+// Entered by Tab, Backtab or a click, a spin edit's text is selected, so a typed value replaces
+// it: "25" and a typed 6 give 6, not 256 brought back to 25.
+TEST_F(SetupPageTest, SpinEditsEnteredAnyWayTakeANewValueTyped) {
+  window->showPage(MainWindow::Page::Setup);
+  SpinEditWidget* spin = page->fieldsPerRecord();
+  QLineEdit* edit = spin->findChild<QLineEdit*>();
+  const QPoint middle = edit->rect().center();
+  const std::vector<std::pair<const char*, std::function<void()>>> ways{
+      {"Tab", [&] { spin->setFocus(Qt::TabFocusReason); }},
+      {"Backtab", [&] { spin->setFocus(Qt::BacktabFocusReason); }},
+      // The release comes after the queued selection, as it does from a hand on the mouse.
+      {"click",
+       [&] {
+         QTest::mousePress(edit, Qt::LeftButton, {}, middle);
+         QCoreApplication::processEvents();
+         QTest::mouseRelease(edit, Qt::LeftButton, {}, middle);
+       }},
+      {"quick click", [&] { QTest::mouseClick(edit, Qt::LeftButton, {}, middle); }},
+  };
+  for (const auto& [name, enter] : ways) {
+    model().setFieldsPerRecord(25);
+    page->refresh();
+    page->keypadLock()->setFocus();
+    enter();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(spin->hasFocus()) << name;
+    EXPECT_EQ(edit->selectedText(), "25") << name;
+    QTest::keyClicks(edit, "6");
+    EXPECT_EQ(edit->text(), "6") << name;
+    EXPECT_EQ(model().fieldsPerRecord(), 6) << name;
+  }
+
+  // A click in a box that has the focus already places the cursor, as ever.
+  QTest::mouseClick(edit, Qt::LeftButton, {}, middle);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(edit->hasSelectedText());
+}
+
+// Every entry of a row's Type box reads whole, in the box and in its dropped-down list.
+TEST_F(SetupPageTest, TypeBoxesShowTheirWholeEntries) {
+  window->showPage(MainWindow::Page::Setup);
+  model().setFieldsPerRecord(25);
+  page->refresh();
+  for (int row : {0, 24}) {
+    QComboBox* box = page->row(row).type;
+    for (int i = 0; i < box->count(); ++i) {
+      box->setCurrentIndex(i);
+      QStyleOptionComboBox option;
+      option.initFrom(box);
+      option.currentText = box->currentText();
+      option.editable = false;
+      option.frame = box->hasFrame();
+      option.subControls = QStyle::SC_All;
+      const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxEditField, box);
+      // The label is drawn a pixel in from each side of the field.
+      EXPECT_GE(field.width() - 2, box->fontMetrics().horizontalAdvance(box->itemText(i)))
+          << row << " " << box->itemText(i).toStdString();
+    }
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(list->isVisible());
+    for (int i = 0; i < box->count(); ++i) {
+      const QModelIndex index = list->model()->index(i, 0);
+      EXPECT_GE(list->viewport()->width(), list->sizeHintForIndex(index).width())
+          << row << " " << box->itemText(i).toStdString();
+      EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(index))) << row << " " << i;
+    }
+    box->hidePopup();
+  }
+}
+
+TEST_F(SetupPageTest, LongLabelsShowTheirStartOnceLeftOrSet) {
+  window->showPage(MainWindow::Page::Setup);
+  model().setFieldsPerRecord(2);
+  const std::string longLabel = "OUTSIDE AIR TEMPERATURE";
+  model().setLabel(0, longLabel);
+  page->refresh();
+  QLineEdit* label = page->row(0).label;
+  ASSERT_GT(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+  EXPECT_EQ(label->cursorPosition(), 0);
+
+  // Typed at the end, then left by Tab and by a click elsewhere.
+  for (bool byTab : {true, false}) {
+    label->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(label, Qt::Key_End);
+    QTest::keyClicks(label, "S");
+    EXPECT_EQ(label->cursorPosition(), label->text().size());
+    if (byTab)
+      QTest::keyClick(label, Qt::Key_Tab);
+    else
+      page->row(1).label->setFocus(Qt::MouseFocusReason);
+    EXPECT_FALSE(label->hasFocus());
+    EXPECT_EQ(label->cursorPosition(), 0) << byTab;
+  }
+  EXPECT_EQ(model().format(0).label, longLabel + "SS");
 }
 
 }  // namespace
