@@ -24,6 +24,14 @@ Module::Registration::Registration(Module module) {
 
 const std::vector<Module>& Module::all() { return registry(); }
 
+void PageHost::setFileHandler(MenuHandler handler, FileRequest request,
+                              std::function<std::string(const std::string& path)> use) {
+  setHandler(handler, [this, request = std::move(request), use = std::move(use)] {
+    const QString path = chooseFile(request);
+    if (!path.isEmpty()) warnIf(use(path.toStdString()));
+  });
+}
+
 bool PageHost::warnIf(const std::string& problem) {
   if (problem.empty()) return false;
   shell().message(problem, MessageKind::Warning, MessageButtons::Ok);

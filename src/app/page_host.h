@@ -78,6 +78,10 @@ class PageHost {
   virtual QString chooseFile(const FileRequest& request) = 0;
   // A warning box with OK, when `problem` is not empty; true when it was shown.
   bool warnIf(const std::string& problem);
+  // A file item of the File menu: the file dialog, then `use` with the path chosen; the warning
+  // it returns (empty when all went well) in a box.
+  void setFileHandler(MenuHandler handler, FileRequest request,
+                      std::function<std::string(const std::string& path)> use);
 
   virtual KeyRouter& keyRouter() = 0;
   virtual QMenu* programPopupMenu() const = 0;

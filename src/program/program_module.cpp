@@ -27,33 +27,22 @@ void installProgramModule(PageHost& host) {
   });
 
   using namespace program_file;
-  host.setHandler(MenuHandler::SavePgmFileClick, [&host, &document] {
-    const QString path = host.chooseFile({true,
-                                          std::string(kProgramFilter),
-                                          std::string(kProgramExtension),
-                                          std::string(kProgramSaveTitle),
-                                          {}});
-    if (!path.isEmpty()) host.warnIf(saveProgramFile(path.toStdString(), document));
-  });
-  host.setHandler(MenuHandler::OpenPgmFileClick, [&host, &document] {
-    const QString path = host.chooseFile({false,
-                                          std::string(kProgramFilter),
-                                          std::string(kProgramExtension),
-                                          std::string(kProgramOpenTitle),
-                                          {}});
-    if (!path.isEmpty()) host.warnIf(loadProgramFile(path.toStdString(), document));
-  });
+  const std::string filter(kProgramFilter), suffix(kProgramExtension);
+  auto& doc = document;
+  host.setFileHandler(MenuHandler::SavePgmFileClick,
+                      {true, filter, suffix, std::string(kProgramSaveTitle), {}},
+                      [&doc](const std::string& path) { return saveProgramFile(path, doc); });
+  host.setFileHandler(MenuHandler::OpenPgmFileClick,
+                      {false, filter, suffix, std::string(kProgramOpenTitle), {}},
+                      [&doc](const std::string& path) { return loadProgramFile(path, doc); });
   // The notes are saved under the name exactly as typed: no filter, no extension added.
-  host.setHandler(MenuHandler::SavePgmNotesFile1Click, [&host, &document] {
-    const QString path = host.chooseFile({true, {}, {}, std::string(kNotesSaveTitle), {}});
-    if (!path.isEmpty()) host.warnIf(saveNotesFile(path.toStdString(), document));
-  });
-  host.setHandler(MenuHandler::OpenPgmNotesFile1Click, [&host, &document] {
-    const QString path =
-        host.chooseFile({false, std::string(kNotesFilter), std::string(kNotesExtension),
-                         std::string(kNotesOpenTitle), std::string(kNotesInitialName)});
-    if (!path.isEmpty()) host.warnIf(loadNotesFile(path.toStdString(), document));
-  });
+  host.setFileHandler(MenuHandler::SavePgmNotesFile1Click,
+                      {true, {}, {}, std::string(kNotesSaveTitle), {}},
+                      [&doc](const std::string& path) { return saveNotesFile(path, doc); });
+  host.setFileHandler(MenuHandler::OpenPgmNotesFile1Click,
+                      {false, std::string(kNotesFilter), std::string(kNotesExtension),
+                       std::string(kNotesOpenTitle), std::string(kNotesInitialName)},
+                      [&doc](const std::string& path) { return loadNotesFile(path, doc); });
 }
 
 const Module::Registration kProgramModule{{"program", 30, &installProgramModule}};

@@ -32,20 +32,14 @@ void installScreensModule(PageHost& host) {
     (void)host.runCommand(Page::Screens, sendScreensCommand(screens));
   });
 
-  auto request = [](bool save) {
-    return FileRequest{save, std::string(screen_file::kDialogFilter),
-                       std::string(screen_file::kDefaultExtension),
-                       std::string(save ? screen_file::kSaveTitle : screen_file::kOpenTitle),
-                       std::string(screen_file::kInitialName)};
-  };
-  host.setHandler(MenuHandler::SaveScreenFileClick, [&host, &screens, request] {
-    const QString path = host.chooseFile(request(true));
-    if (!path.isEmpty()) host.warnIf(saveScreenFile(path.toStdString(), screens));
-  });
-  host.setHandler(MenuHandler::OpenScreenFileClick, [&host, &screens, request] {
-    const QString path = host.chooseFile(request(false));
-    if (!path.isEmpty()) host.warnIf(loadScreenFile(path.toStdString(), screens));
-  });
+  using namespace screen_file;
+  const std::string filter(kDialogFilter), suffix(kDefaultExtension), name(kInitialName);
+  host.setFileHandler(
+      MenuHandler::SaveScreenFileClick, {true, filter, suffix, std::string(kSaveTitle), name},
+      [&screens](const std::string& path) { return saveScreenFile(path, screens); });
+  host.setFileHandler(
+      MenuHandler::OpenScreenFileClick, {false, filter, suffix, std::string(kOpenTitle), name},
+      [&screens](const std::string& path) { return loadScreenFile(path, screens); });
 }
 
 const Module::Registration kScreensModule{{"screens", 20, &installScreensModule}};

@@ -23,21 +23,14 @@ void installSetupModule(PageHost& host) {
     (void)host.runCommand(Page::Setup, sendSetupCommand(setup, host.calendar()));
   });
 
-  auto request = [](bool save) {
-    return FileRequest{save,
-                       std::string(setup_file::kDialogFilter),
-                       std::string(setup_file::kDefaultExtension),
-                       std::string(save ? setup_file::kSaveTitle : setup_file::kOpenTitle),
-                       {}};
-  };
-  host.setHandler(MenuHandler::SaveSetupFileClick, [&host, &setup, request] {
-    const QString path = host.chooseFile(request(true));
-    if (!path.isEmpty()) host.warnIf(saveSetupFile(path.toStdString(), setup));
-  });
-  host.setHandler(MenuHandler::OpenSetupFileClick, [&host, &setup, request] {
-    const QString path = host.chooseFile(request(false));
-    if (!path.isEmpty()) host.warnIf(loadSetupFile(path.toStdString(), setup));
-  });
+  using namespace setup_file;
+  const std::string filter(kDialogFilter), suffix(kDefaultExtension);
+  host.setFileHandler(MenuHandler::SaveSetupFileClick,
+                      {true, filter, suffix, std::string(kSaveTitle), {}},
+                      [&setup](const std::string& path) { return saveSetupFile(path, setup); });
+  host.setFileHandler(MenuHandler::OpenSetupFileClick,
+                      {false, filter, suffix, std::string(kOpenTitle), {}},
+                      [&setup](const std::string& path) { return loadSetupFile(path, setup); });
 }
 
 const Module::Registration kSetupModule{{"setup", 10, &installSetupModule}};
