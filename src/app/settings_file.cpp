@@ -85,10 +85,13 @@ std::string SettingsFile::defaultPath() {
 WindowSettings SettingsFile::parse(const std::string& text) {
   WindowSettings s;
   bool inSection = false;
+  bool seen = false;
   for (const auto& line : lines(text)) {
     std::string name;
     if (isSection(line, &name)) {
-      inSection = sameText(name, kSection);
+      // Our section counts once: where it first stands, which is where a save writes it.
+      inSection = sameText(name, kSection) && !seen;
+      seen = seen || inSection;
       continue;
     }
     if (!inSection) continue;
@@ -125,11 +128,31 @@ std::string SettingsFile::format(const WindowSettings& settings, const std::stri
           << kShowRecords << '=' << (settings.showRecords ? 1 : 0) << '\n'
           << kNumOfRecords << '=' << settings.numOfRecords << '\n';
 
-  // Keep whatever else the file holds: other sections whole, our section's other keys.
+  auto ourKey = [](const std::string& key) {
+    return sameText(key, kTop) || sameText(key, kLeft) || sameText(key, kShowRecords) ||
+           sameText(key, kNumOfRecords);
+  };
+  // Our section's other keys, from every copy of it the file holds.
+  std::vector<std::string> extraKeys;
+  {
+    bool inSection = false;
+    for (const auto& line : lines(existing)) {
+      std::string name;
+      if (isSection(line, &name)) {
+        inSection = sameText(name, kSection);
+        continue;
+      }
+      const auto eq = line.find('=');
+      const std::string key = eq == std::string::npos ? std::string() : trimmed(line.substr(0, eq));
+      if (inSection && !key.empty() && !ourKey(key)) extraKeys.push_back(line);
+    }
+  }
+
+  // Keep whatever else the file holds: other sections whole, our section once, where it first
+  // stood, with its other keys; a second copy of it would be read in place of the first.
   std::ostringstream out;
   bool written = false;
   bool inSection = false;
-  std::vector<std::string> extraKeys;
   auto flushOurs = [&] {
     out << section.str();
     for (const auto& k : extraKeys) out << k << '\n';
@@ -138,22 +161,12 @@ std::string SettingsFile::format(const WindowSettings& settings, const std::stri
   for (const auto& line : lines(existing)) {
     std::string name;
     if (isSection(line, &name)) {
-      if (inSection) flushOurs();
-      inSection = sameText(name, kSection) && !written;
+      inSection = sameText(name, kSection);
+      if (inSection && !written) flushOurs();
       if (!inSection) out << line << '\n';
       continue;
     }
-    if (inSection) {
-      auto eq = line.find('=');
-      std::string key = eq == std::string::npos ? std::string() : trimmed(line.substr(0, eq));
-      if (key.empty()) continue;
-      if (sameText(key, kTop) || sameText(key, kLeft) || sameText(key, kShowRecords) ||
-          sameText(key, kNumOfRecords))
-        continue;
-      extraKeys.push_back(line);
-    } else {
-      out << line << '\n';
-    }
+    if (!inSection) out << line << '\n';
   }
   if (!written) flushOurs();
   return out.str();

@@ -78,6 +78,12 @@ int CliApp::fileError(const std::string& problem) {
   return kExitUsage;
 }
 
+int CliApp::savedFileError(std::string_view what, const std::string& problem) {
+  std::fprintf(m_err, "error: The %.*s came from the 40100 whole, but it could not be saved.\n%s\n",
+               static_cast<int>(what.size()), what.data(), problem.c_str());
+  return kExitUsage;
+}
+
 void CliApp::defineCommandLine() {
   m_parser = std::make_unique<CLI::App>(kDescription, "halvern-cli");
   CLI::App& top = *m_parser;
@@ -133,8 +139,8 @@ std::string CliApp::commandList(const std::string& prefix) const {
   std::string list = "Commands:";
   for (const Defined& d : m_commands) {
     if (d.command->name.rfind(prefix, 0) != 0) continue;
-    list +=
-        "\n  " + d.command->name + synopsis(*d.subcommand) + indented(d.command->summary, "\n      ");
+    list += "\n  " + d.command->name + synopsis(*d.subcommand) +
+            indented(d.command->summary, "\n      ");
   }
   return list;
 }

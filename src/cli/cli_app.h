@@ -62,6 +62,8 @@ class CliApp {
   int usageError(const std::string& text, const std::string& command = {});
   // Prints "error: PROBLEM" for a file that cannot be read or written; returns kExitUsage.
   int fileError(const std::string& problem);
+  // After a get whose transfer succeeded and whose file save failed: says both, in that order.
+  int savedFileError(std::string_view what, const std::string& problem);
 
   std::FILE* out() { return m_out; }
   std::FILE* err() { return m_err; }

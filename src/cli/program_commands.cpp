@@ -22,7 +22,7 @@ int commandGetProgram(CliApp& app, const std::string& path) {
       runInstrumentCommand(app.exchange(), app.shell(), getProgramCommand(document));
   if (result != CommandResult::Done) return exitStatus(result);
   if (const std::string problem = saveProgramFile(path, document); !problem.empty()) {
-    return app.fileError(problem);
+    return app.savedFileError("user program", problem);
   }
   std::fprintf(app.err(), "program of %zu instructions written to %s\n",
                document.instructionCount(), path.c_str());

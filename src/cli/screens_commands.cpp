@@ -29,7 +29,7 @@ int commandGetScreens(CliApp& app, const std::string& path) {
   const auto result = runInstrumentCommand(app.exchange(), app.shell(), getScreensCommand(screens));
   if (result != CommandResult::Done) return exitStatus(result);
   const std::string problem = saveScreenFile(path, screens);
-  if (!problem.empty()) return app.fileError(problem);
+  if (!problem.empty()) return app.savedFileError("screens", problem);
   std::fprintf(app.err(), "screens written to %s\n", path.c_str());
   return kExitOk;
 }

@@ -35,7 +35,7 @@ int commandGetSetup(CliApp& app, const GetSetupArguments& args) {
                  setup.timeText().c_str());
   }
   const std::string problem = saveSetupFile(args.path, setup);
-  if (!problem.empty()) return app.fileError(problem);
+  if (!problem.empty()) return app.savedFileError("setup", problem);
   std::fprintf(app.err(), "setup written to %s\n", args.path.c_str());
   return kExitOk;
 }

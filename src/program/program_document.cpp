@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "program/instruction_catalogue.h"
+#include "wire/text_format.h"
 
 namespace halvern {
 
@@ -227,19 +228,19 @@ std::optional<std::string> ProgramDocument::mismatch(const ProgramStore& store,
     const ProgramNode& node = tree[k];
     if (node.text != def.name) {
       return "Instruction " + number + " is " + std::string(def.name) + " but its line reads \"" +
-             node.text + "\".";
+             excerpt(node.text) + "\".";
     }
     if (node.children.size() != def.parameterCount) {
-      return "Instruction " + number + " (" + node.text + ") has " +
+      return "Instruction " + number + " (" + excerpt(node.text) + ") has " +
              std::to_string(def.parameterCount) + " parameters but " +
              std::to_string(node.children.size()) + " parameter lines.";
     }
     for (std::size_t j = 0; j < def.parameterCount; ++j) {
       const std::string label = std::string(def.parameters[j].label) + ' ';
       if (node.children[j].compare(0, label.size(), label) != 0) {
-        return "Instruction " + number + " (" + node.text + "): parameter line \"" +
-               node.children[j] + "\" does not start with " + std::string(def.parameters[j].label) +
-               ".";
+        return "Instruction " + number + " (" + excerpt(node.text) + "): parameter line \"" +
+               excerpt(node.children[j]) + "\" does not start with " +
+               std::string(def.parameters[j].label) + ".";
       }
     }
   }

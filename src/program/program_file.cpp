@@ -9,6 +9,7 @@
 #include "files/file_load.h"
 #include "files/file_save.h"
 #include "program/program_store.h"
+#include "wire/text_format.h"
 
 namespace halvern {
 
@@ -87,7 +88,7 @@ std::string readProgramBytes(std::string_view bytes, ProgramDocument& document) 
     const std::string text = indent == std::string::npos ? std::string() : line.substr(indent);
     if (level > previousLevel + 1) {
       return "The program tree cannot be read: level " + std::to_string(level) + " of line " +
-             std::to_string(lineNumber) + " \"" + text +
+             std::to_string(lineNumber) + " \"" + excerpt(text) +
              "\" is more than one below the line before.";
     }
     if (level == 0) {
@@ -96,7 +97,7 @@ std::string readProgramBytes(std::string_view bytes, ProgramDocument& document) 
       tree.back().children.push_back(text);
     } else {
       return "The program tree does not match the program: line " + std::to_string(lineNumber) +
-             " \"" + text + "\" lies below a parameter line.";
+             " \"" + excerpt(text) + "\" lies below a parameter line.";
     }
     previousLevel = level;
   }

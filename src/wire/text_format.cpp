@@ -25,4 +25,9 @@ std::string formatText(const char* format, ...) {
   return text;
 }
 
+std::string excerpt(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return std::string(text);
+  return std::string(text.substr(0, most)) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
 }  // namespace halvern

@@ -40,6 +40,22 @@ TEST(SettingsFile, WriteKeepsOtherSectionsAndKeys) {
   EXPECT_EQ(SettingsFile::format({10, 20, false, 30}, written), written);
 }
 
+TEST(SettingsFile, OurSectionTwiceIsReadAndWrittenOnce) {
+  // The same section again, its name in other case and blanks.
+  const std::string existing =
+      "[40100 Setup]\nTop=1\nLeft=2\nKeep=a\n[Other]\nA=1\n[ 40100 setup ]\nTop=7\nLeft=8\n"
+      "Show Records=1\nAlso=b\n";
+  EXPECT_EQ(SettingsFile::parse(existing).top, 1);
+  EXPECT_EQ(SettingsFile::parse(existing).left, 2);
+  const WindowSettings saved{10, 20, true, 30};
+  const std::string written = SettingsFile::format(saved, existing);
+  EXPECT_EQ(written,
+            "[40100 Setup]\nTop=10\nLeft=20\nShow Records=1\nNum of Records=30\nKeep=a\nAlso=b\n"
+            "[Other]\nA=1\n");
+  // What was saved is what the next start reads.
+  EXPECT_EQ(SettingsFile::parse(written), saved);
+}
+
 TEST(SettingsFile, WritesThroughATemporaryFileAndCreatesTheFolder) {
   const auto folder = std::filesystem::path(::testing::TempDir()) /
                       ("halvern_settings_" + std::to_string(getpid())) / "halvern";

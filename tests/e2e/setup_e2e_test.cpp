@@ -101,3 +101,28 @@ TEST(SetupCliAgainstSimulator, FailuresAndRefusals) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GetCommands, ASaveThatFailsSaysTheTransferFinishedAndTheSaveFailed) {
+  const struct {
+    const char* command;
+    const char* finished;
+    const char* what;
+  } gets[] = {
+      {"get setup", "FINISHED GETTING SETUP.", "setup"},
+      {"get screens", "FINISHED GETTING SCREENS.", "screens"},
+      {"get program", "FINISHED GETTING USER PROGRAM.", "user program"},
+  };
+  for (const auto& g : gets) {
+    const auto run = runCli(std::string("--simulate ") + g.command + " /nonexistent/f.x");
+    EXPECT_EQ(run.status, 2) << g.command;
+    EXPECT_NE(run.out.find(g.finished), std::string::npos) << g.command << ": " << run.out;
+    const std::string says = std::string("error: The ") + g.what +
+                             " came from the 40100 whole, but it could not be saved.\n"
+                             "Cannot save the ";
+    EXPECT_NE(run.err.find(says), std::string::npos) << g.command << ": " << run.err;
+  }
+}
+
+}  // namespace

@@ -114,9 +114,28 @@ TEST(ProgramFile, RefusedFilesChangeNothing) {
        }(),
        "no PGM END"},
   };
+  const std::string huge(3'000'000, 'X');
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* says;
+  } longLines[] = {
+      {"a huge first line", records + huge + "\r\nPGM END\r\n", "XXX... (3000000 characters)"},
+      {"a huge indented line", records + "\t\t" + huge + "\r\n", "... (3000000 characters)"},
+      {"a huge parameter line",
+       records + "FLAG SET\r\n\t" + huge + "\r\n\t" + huge + "\r\nPGM END\r\n",
+       "... (3000000 characters)"},
+  };
   ProgramDocument target = receivedProgram();
   const auto tree = target.tree();
   const auto store = target.store();
+  for (const auto& c : longLines) {
+    // The warning quotes a short excerpt of the line, never the line.
+    const std::string problem = readProgramBytes(c.bytes, target);
+    EXPECT_NE(problem.find(c.says), std::string::npos) << c.what << ": " << problem.substr(0, 200);
+    EXPECT_LT(problem.size(), 300u) << c.what;
+    EXPECT_EQ(target.tree(), tree) << c.what;
+  }
   for (const auto& c : cases) {
     const std::string problem = readProgramBytes(c.bytes, target);
     EXPECT_NE(problem.find(c.says), std::string::npos) << c.what << ": " << problem;
@@ -168,6 +187,10 @@ TEST_F(FilesOnDisk, SaveOpenAndAFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(readAll(path), writeProgramBytes(d));
 
   EXPECT_NE(loadProgramFile((dir / "missing.pgm").string(), back), "");
+  // Endless input is refused at its bound, not read whole.
+  const std::string endless = loadProgramFile("/dev/zero", back);
+  EXPECT_NE(endless.find("larger than any program file"), std::string::npos) << endless;
+  EXPECT_NE(loadNotesFile("/dev/zero", back).find("larger than any notes file"), std::string::npos);
   EXPECT_NE(loadNotesFile(dir.string(), back), "");
   EXPECT_EQ(back.notes(), d.notes());
 }
