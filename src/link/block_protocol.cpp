@@ -115,8 +115,19 @@ BlockProtocol::Outcome BlockProtocol::receive(std::string_view line, int startTr
       m_shell.addMessageLine(kCancelled);
       return Outcome::Cancelled;
     }
-    got = m_exchange.readBlock(reply.data(), kBlockSize);
+    got = readReply(reply);
   }
+}
+
+std::size_t BlockProtocol::readReply(std::vector<std::uint8_t>& reply) {
+  // The header first: it says how long the rest is, so an end block is taken as soon as its six
+  // bytes are there instead of when a whole block's read time-out has passed.
+  const std::size_t got = m_exchange.readBlock(reply.data(), 2);
+  if (got < 2) return got;
+  const std::size_t rest = hasHeader(reply.data(), wire::kProgramEndHeader)
+                               ? wire::kProgramEndBlockSize - 2
+                               : kBlockSize - 2;
+  return got + m_exchange.readBlock(reply.data() + 2, rest);
 }
 
 BlockProtocol::Outcome BlockProtocol::send(std::span<const std::uint8_t> image,
@@ -158,6 +169,7 @@ BlockProtocol::Outcome BlockProtocol::send(std::span<const std::uint8_t> image,
       silenceStart = clock.now();
       if (++number == count) {
         m_exchange.write(endBlock());
+        m_exchange.awaitSent();
         return Outcome::Done;
       }
       m_shell.setProgress(static_cast<int>(number));

@@ -63,6 +63,10 @@ class BlockProtocol {
   static bool crcMatches(std::span<const std::uint8_t> block);
 
  private:
+  // One reply of the receive: a block, an end block, or what came instead, in `reply`; the
+  // count of bytes.
+  std::size_t readReply(std::vector<std::uint8_t>& reply);
+
   CommandExchange& m_exchange;
   Shell& m_shell;
 };

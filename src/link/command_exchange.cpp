@@ -1,5 +1,6 @@
 #include "link/command_exchange.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/link.h"
@@ -18,16 +19,22 @@ void CommandExchange::sendCommandLine(std::string_view line) {
   m_link.purge();
   m_clock.sleepFor(kByteGap);
   for (char c : line) {
-    m_link.write(static_cast<std::uint8_t>(c));
+    write(static_cast<std::uint8_t>(c));
     m_clock.sleepFor(kByteGap);
   }
 }
 
 std::size_t CommandExchange::write(std::span<const std::uint8_t> bytes) {
-  return m_link.write(bytes.data(), bytes.size());
+  const std::size_t written = m_link.write(bytes.data(), bytes.size());
+  m_sentBy = std::max(m_sentBy, m_clock.now()) + wire::kByteTime * static_cast<long>(written);
+  return written;
 }
 
 void CommandExchange::purge() { m_link.purge(); }
+
+void CommandExchange::awaitSent() {
+  if (m_clock.now() < m_sentBy) m_clock.sleepUntil(m_sentBy);
+}
 
 void CommandExchange::pause(Clock::Duration duration) { m_clock.sleepFor(duration); }
 

@@ -53,8 +53,12 @@ class CommandExchange {
   // Bytes written as they are, without pacing: the count the link took (0 on a closed link).
   std::size_t write(std::span<const std::uint8_t> bytes);
   std::size_t write(std::uint8_t byte) { return write(std::span(&byte, 1)); }
+
   // Discards what was received and not yet read, and what was not yet sent.
   void purge();
+  // Waits until the bytes written have had their time on the wire, so that the next command's
+  // purge cannot discard the end of a transfer still queued in the bridge.
+  void awaitSent();
   // A fixed pause of a protocol step.
   void pause(Clock::Duration duration);
 
@@ -117,6 +121,8 @@ class CommandExchange {
   Clock& m_clock;
   Shell& m_shell;
   bool m_stopWaitFlag = false;
+  // When the last byte written will have left, at the wire's pace.
+  Clock::TimePoint m_sentBy{};
 };
 
 }  // namespace halvern

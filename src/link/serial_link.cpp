@@ -19,6 +19,7 @@
 
 #ifdef __linux__
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #endif
@@ -26,6 +27,17 @@
 namespace halvern {
 
 namespace {
+
+// Asks the driver to pass received bytes on at once (a USB bridge otherwise holds a partly
+// filled packet for its latency timer, 16 ms by default). Nothing when the device has no serial
+// driver to ask (a pseudo-terminal); false when the driver refused.
+std::optional<bool> requestLowLatency(int fd) {
+  serial_struct serial{};
+  if (fd < 0 || ::ioctl(fd, TIOCGSERIAL, &serial) != 0) return std::nullopt;
+  if ((serial.flags & ASYNC_LOW_LATENCY) != 0) return true;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+}
 
 using std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
@@ -151,6 +163,7 @@ bool SerialLink::open() {
   port->setParity(QSerialPort::NoParity);
   port->setFlowControl(QSerialPort::NoFlowControl);
   port->clearError();
+  m_lowLatency = requestLowLatency(static_cast<int>(port->handle()));
   m_port = std::move(port);
   purge();
   return isOpen();

@@ -38,6 +38,7 @@ class SerialLink final : public Link {
   void cyclePort() override;
   void close() override;
   std::string lastError() const override { return m_lastError; }
+  std::optional<bool> lowLatency() const override { return m_lowLatency; }
 
   // The device of the open port, or the one last tried.
   const std::string& devicePath() const { return m_openedPath; }
@@ -56,6 +57,7 @@ class SerialLink final : public Link {
   std::string m_devicePath;
   std::string m_openedPath;
   std::string m_lastError;
+  std::optional<bool> m_lowLatency;
   std::unique_ptr<QSerialPort> m_port;
   std::function<void()> m_onDeviceLost;
 };

@@ -48,6 +48,10 @@ void TracingLink::bytes(char direction, const std::uint8_t* data, std::size_t n,
 bool TracingLink::open() {
   bool opened = m_inner.open();
   note(opened ? "open" : "open failed");
+  if (opened) {
+    if (const auto low = m_inner.lowLatency())
+      note(*low ? "low latency granted" : "low latency refused by the driver");
+  }
   return opened;
 }
 

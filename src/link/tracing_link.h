@@ -36,6 +36,7 @@ class TracingLink final : public Link {
   void purge() override;
   void cyclePort() override;
   void close() override;
+  std::optional<bool> lowLatency() const override { return m_inner.lowLatency(); }
   std::string lastError() const override { return m_inner.lastError(); }
 
  private:

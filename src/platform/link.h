@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace halvern {
@@ -31,6 +32,10 @@ class Link {
   virtual void close() = 0;
   // Why the last open failed, or the device went away; empty when nothing went wrong.
   virtual std::string lastError() const { return {}; }
+  // Whether the driver took the request for low latency at the last open (a USB bridge then
+  // passes each byte on at once instead of holding a partly filled packet for its latency
+  // timer); nothing for a link without such a driver (a pseudo-terminal, the simulator).
+  virtual std::optional<bool> lowLatency() const { return std::nullopt; }
 
   std::size_t write(std::uint8_t byte) { return write(&byte, 1); }
 };

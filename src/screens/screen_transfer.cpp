@@ -1,5 +1,8 @@
 #include "screens/screen_transfer.h"
 
+#include <algorithm>
+#include <span>
+
 #include "link/command_exchange.h"
 #include "platform/shell.h"
 #include "screens/screen_buffer.h"
@@ -43,16 +46,22 @@ CommandResult sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buf
     return CommandResult::Failed;
   }
 
+  // The bytes go in pieces, which the bridge takes as fast as they come, so no byte waits on a
+  // write of its own; the progress bar counts them one by one.
+  const std::span<const std::uint8_t> bytes(buffer.bytes());
   int sent = 0;
-  for (std::uint8_t byte : buffer.bytes()) {
-    shell.setProgress(++sent);
-    if (exchange.write(byte) != 1) {
-      // The bridge took nothing: the instrument has not got the screens.
+  for (std::size_t at = 0; at < bytes.size(); at += kSendScreensPiece) {
+    const auto piece = bytes.subspan(at, std::min(kSendScreensPiece, bytes.size() - at));
+    for (std::size_t i = 0; i < piece.size(); ++i) shell.setProgress(++sent);
+    if (exchange.write(piece) != piece.size()) {
+      // The bridge did not take them all: the instrument has not got the screens.
       shell.setProgress(0);
       shell.addMessageLine(screen_text::kSendError);
       return CommandResult::Failed;
     }
   }
+  // Finished once the last byte is on the wire, not merely queued.
+  exchange.awaitSent();
   shell.setProgress(0);
   shell.addMessageLine(screen_text::kSendDone);
   return CommandResult::Done;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string_view>
 
 #include "link/instrument_command.h"
@@ -30,6 +31,8 @@ inline constexpr int kGetScreensAttempts = 10;
 inline constexpr std::chrono::milliseconds kGetScreensPause{100};
 // The instrument's "*" after "CMD210" must come within this.
 inline constexpr std::chrono::seconds kSendScreensGoAhead{2};
+// The send writes the block in pieces of this many bytes.
+inline constexpr std::size_t kSendScreensPiece = 64;
 
 // Up to 10 attempts: purge, 100 ms, "CMD215", one read of 1920 bytes (bounded by the 250 ms read
 // time-out). The first complete block replaces all eight screens and makes screen 1 current; the
@@ -39,9 +42,10 @@ CommandResult getUserScreens(CommandExchange& exchange, ScreenBuffer& buffer, Sh
 
 // "CMD210", then single bytes are read for 2 s (events processed between reads) until "*" comes;
 // other bytes are dropped. Without it: the warning "No response from 40100" and "SEND SCREENS
-// ERROR.", nothing else written. With it: the 1920 bytes, one write each without pauses, the
-// progress bar (maximum 1920) counting them. A write the link does not take (the bridge gone)
-// ends the send as a failure with "SEND SCREENS ERROR.".
+// ERROR.", nothing else written. With it: the 1920 bytes without pauses, the progress bar
+// (maximum 1920) counting them, and the send done once they have had their time on the wire. A
+// write the link does not take whole (the bridge gone) ends the send as a failure with "SEND
+// SCREENS ERROR.".
 CommandResult sendUserScreens(CommandExchange& exchange, const ScreenBuffer& buffer, Shell& shell);
 
 }  // namespace halvern

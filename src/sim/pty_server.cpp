@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "sim/simulated_instrument.h"
+#include "wire/wire.h"
 
 namespace halvern::sim {
 
@@ -150,8 +151,11 @@ bool PtyServer::readAvailable(std::ostream* log) {
     m_error = systemError("read");
     return false;
   }
-  const Clock::TimePoint at = m_clock.now();
-  for (ssize_t i = 0; i < n; ++i) m_instrument.receive(buffer[static_cast<std::size_t>(i)], at);
+  m_inputFree = std::max(m_inputFree, m_clock.now());
+  for (ssize_t i = 0; i < n; ++i) {
+    m_inputFree += wire::kByteTime;
+    m_instrument.receive(buffer[static_cast<std::size_t>(i)], m_inputFree);
+  }
   if (log != nullptr) {
     const auto& lines = m_instrument.linesReceived();
     for (; m_linesLogged < lines.size(); ++m_linesLogged) {

@@ -47,6 +47,9 @@ class PtyServer {
   // Reply bytes due but not yet taken by the master.
   std::string m_pending;
   std::size_t m_linesLogged = 0;
+  // When the last byte from the computer has crossed the wire: bytes written to the terminal
+  // in a burst arrive one byte time after another, as on the line.
+  Clock::TimePoint m_inputFree{};
 };
 
 }  // namespace halvern::sim

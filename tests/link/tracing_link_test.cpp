@@ -55,6 +55,41 @@ TEST(TracingLink, LogsEveryByteBothWaysWithTimeAndDirection) {
   std::remove(path.c_str());
 }
 
+// A bridge whose driver answers the request for low latency as asked.
+class BridgeLink : public test::ScriptedLink {
+ public:
+  using ScriptedLink::ScriptedLink;
+  std::optional<bool> lowLatency() const override { return granted; }
+  std::optional<bool> granted;
+};
+
+TEST(TracingLink, RecordsWhetherLowLatencyWasGranted) {
+  const struct {
+    std::optional<bool> granted;
+    const char* line;  // nullptr: nothing about it
+  } cases[] = {{true, "low latency granted"},
+               {false, "low latency refused by the driver"},
+               {std::nullopt, nullptr}};
+  for (const auto& c : cases) {
+    VirtualClock clock;
+    BridgeLink inner(clock);
+    inner.granted = c.granted;
+    const std::string path = ::testing::TempDir() + "trace_ll_" + std::to_string(getpid()) + ".txt";
+    {
+      TracingLink link(inner, clock, path);
+      ASSERT_TRUE(link.open());
+      EXPECT_EQ(link.lowLatency(), c.granted);
+    }
+    const std::string trace = readFile(path);
+    if (c.line) {
+      EXPECT_NE(trace.find(c.line), std::string::npos) << trace;
+    } else {
+      EXPECT_EQ(trace.find("low latency"), std::string::npos) << trace;
+    }
+    std::remove(path.c_str());
+  }
+}
+
 TEST(TracingLink, ReportsAFileItCannotWrite) {
   VirtualClock clock;
   test::ScriptedLink inner(clock);

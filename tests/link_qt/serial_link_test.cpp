@@ -94,6 +94,11 @@ class SerialLinkTest : public ::testing::Test {
   SerialLink m_link{m_clock, m_pty.slavePath()};
 };
 
+TEST_F(SerialLinkTest, APseudoTerminalHasNoLowLatencyToGrant) {
+  // No serial driver to ask: nothing to say about it.
+  EXPECT_EQ(m_link.lowLatency(), std::nullopt);
+}
+
 TEST_F(SerialLinkTest, ReadTakesExactlyTheCountAndLeavesTheRestForTheNextRead) {
   m_pty.send("ABCDEFGH");
   SteadyClock::duration elapsed{};

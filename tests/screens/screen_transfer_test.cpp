@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,14 +33,15 @@ Fault fault(FaultKind kind, int count = -1, std::string text = {}) {
 // A Link that stops taking bytes after a number of writes (the bridge pulled mid-transfer).
 class FailingWrites final : public Link {
  public:
-  FailingWrites(Link& inner, std::size_t writesTaken) : m_inner(inner), m_left(writesTaken) {}
+  FailingWrites(Link& inner, std::size_t bytesTaken) : m_inner(inner), m_left(bytesTaken) {}
   bool open() override { return m_inner.open(); }
   bool isOpen() const override { return m_inner.isOpen(); }
   std::size_t read(std::uint8_t* b, std::size_t n) override { return m_inner.read(b, n); }
   std::size_t write(const std::uint8_t* b, std::size_t n) override {
-    if (m_left == 0) return 0;
-    --m_left;
-    return m_inner.write(b, n);
+    // The bridge takes what it still can, then nothing more.
+    const std::size_t taken = std::min(n, m_left);
+    m_left -= taken;
+    return taken == 0 ? 0 : m_inner.write(b, taken);
   }
   using Link::write;
   void purge() override { m_inner.purge(); }
@@ -143,9 +145,11 @@ TEST_F(ScreenTransfer, GetRetriesIncompleteRepliesUpToTenTimes) {
 
 TEST_F(ScreenTransfer, SendWritesTheBlockAfterTheGoAhead) {
   const ScreenBuffer screens = editedScreens();
+  const auto start = clock.now();
   EXPECT_EQ(sendUserScreens(exchange, screens, shell), CommandResult::Done);
-  clock.advance(10ms);
-  link.purge();  // lets the last bytes reach the instrument
+  // Done once the last byte has had its time on the wire: the next command's purge loses none.
+  EXPECT_GE(clock.now() - start, 1920 * wire::kByteTime);
+  link.purge();
   EXPECT_EQ(instrument.screenMemory().uploadsStored(), 1);
   EXPECT_EQ(instrumentCells(), bytesOf(screens));
   EXPECT_EQ(shell.lines, (Lines{"SEND SCREENS...", "FINISHED SENDING SCREENS."}));
