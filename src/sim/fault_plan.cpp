@@ -13,7 +13,7 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 9> kKindNames{{
+constexpr std::array<KindName, 11> kKindNames{{
     {"silence", FaultKind::Silence},
     {"short", FaultKind::Short},
     {"wrong", FaultKind::WrongValue},
@@ -23,6 +23,8 @@ constexpr std::array<KindName, 9> kKindNames{{
     {"nakstorm", FaultKind::NakStorm},
     {"badend", FaultKind::BadEnd},
     {"dies", FaultKind::Dies},
+    {"cut", FaultKind::Cut},
+    {"hangup", FaultKind::HangUp},
 }};
 
 // Highest block number of a program transfer (the end block).
@@ -32,6 +34,8 @@ bool takesBlock(FaultKind kind) {
   return kind == FaultKind::Silence || kind == FaultKind::Corrupt || kind == FaultKind::NakStorm ||
          kind == FaultKind::Dies;
 }
+
+bool cutsTheLink(FaultKind kind) { return kind == FaultKind::Cut || kind == FaultKind::HangUp; }
 
 bool parseInt(std::string_view text, int& value) {
   if (text.empty()) return false;
@@ -135,14 +139,26 @@ std::string FaultPlan::parse(std::string_view option) {
   }
   if (!known) {
     return "bad fault kind \"" + std::string(parts[1]) +
-           "\" (silence, short, wrong, stray, nostar, corrupt, nakstorm, badend or dies)";
+           "\" (silence, short, wrong, stray, nostar, corrupt, nakstorm, badend, dies, cut or "
+           "hangup)";
   }
   if (partCount == 3 && !parts[2].empty()) {
     if (!parseInt(parts[2], fault.count) || (fault.count < 1 && fault.count != -1)) {
       return "bad count \"" + std::string(parts[2]) + "\" (1 or more, or -1 for always)";
     }
   }
-  if (hasText && takesBlock(fault.kind)) {
+  if (cutsTheLink(fault.kind)) {
+    // The link goes once: a count would mean nothing.
+    if (partCount == 3 && !parts[2].empty()) {
+      return "cut and hangup take no count; the byte count is the text (CODE:" +
+             std::string(parts[1]) + "::BYTES)";
+    }
+    int bytes = 0;
+    if (hasText && (!parseInt(text, bytes) || bytes < 0)) {
+      return "bad byte count \"" + std::string(text) + "\" (0 or more)";
+    }
+    fault.bytesBeforeCut = static_cast<std::size_t>(bytes);
+  } else if (hasText && takesBlock(fault.kind)) {
     if (!parseInt(text, fault.block) || fault.block < 0 || fault.block > kLastProgramBlock) {
       return "bad block \"" + std::string(text) + "\" (0 to 66)";
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +20,9 @@ enum class FaultKind {
   NakStorm,  // good blocks answered NAK
   BadEnd,    // the end block with a wrong CRC
   Dies,      // the instrument drops off the link
+  // Any command:
+  Cut,     // the replies stop after a number of bytes and the instrument goes dead on the link
+  HangUp,  // the same, and the computer's port closes as an unplugged bridge's does
 };
 
 struct Fault {
@@ -31,6 +35,9 @@ struct Fault {
   // Program transfers: the block the fault strikes (0..65, 66 the end block); -1: any block, or
   // for silence the reply to the command itself.
   int block = -1;
+  // Cut, HangUp: how many reply bytes still go out, from the first byte of the reply to the
+  // command on, before the link goes.
+  std::size_t bytesBeforeCut = 0;
 };
 
 // Faults by command code. Each command code carries at most one fault.
@@ -46,9 +53,10 @@ class FaultPlan {
   bool empty() const { return m_faults.empty(); }
 
   // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, nostar,
-  // corrupt, nakstorm, badend, dies (the halvern-sim --fault option). For silence, corrupt,
-  // nakstorm and dies TEXT is a block number of a program transfer. Returns an error text, or
-  // empty on success.
+  // corrupt, nakstorm, badend, dies, cut, hangup (the halvern-sim --fault option). For silence,
+  // corrupt, nakstorm and dies TEXT is a block number of a program transfer; for cut and hangup
+  // it is the count of reply bytes that go out before the link goes (default 0), and they take
+  // no COUNT. Returns an error text, or empty on success.
   std::string parse(std::string_view option);
 
  private:

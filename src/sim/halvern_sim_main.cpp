@@ -32,17 +32,25 @@ constexpr const char* kFaultKinds =
     "  wrong    an out-of-range value, or TEXT sized to the reply\n"
     "  stray    stray bytes (\"?#\", or TEXT) before the reply\n"
     "  nostar   the setting is taken but its \"*\" is never sent\n"
-    "COUNT replies are spoiled (default -1: every one). TEXT may use \\r, \\n, \\\\ and\n"
-    "\\xHH. Repeat the option for several commands.\n"
-    "The program transfers (CODE 115 get, 110 send) also take these, TEXT being a\n"
-    "block number BLOCK (0..65, 66 the end block):\n"
+    "  cut      the replies stop after byte TEXT (default 0) from the reply to CODE on,\n"
+    "           and the instrument is gone: halvern-sim hangs up and exits (in-process the\n"
+    "           link stays open but reads and writes transfer nothing)\n"
+    "  hangup   the same, the link closing in-process too\n"
+    "COUNT replies are spoiled (default -1: every one; cut and hangup take none). TEXT may\n"
+    "use \\r, \\n, \\\\ and \\xHH. Repeat the option for several commands.\n"
+    "The program transfers (CODE 115 get, 110 send) take these too; for silence, corrupt,\n"
+    "nakstorm and dies TEXT is a block number BLOCK (0..65, 66 the end block):\n"
     "  silence  with BLOCK: that block is not sent (115) or not answered (110)\n"
     "  corrupt  block BLOCK goes out with a bad CRC (115) or arrives spoiled (110)\n"
     "  nakstorm good blocks (BLOCK, or every one) are answered NAK (110)\n"
     "  badend   the end block carries a bad CRC (115)\n"
+    "  short    blocks go out one byte short (115)\n"
+    "  stray    TEXT (default \"?#\") before block 0 (115) or before the first NAK (110)\n"
+    "  wrong    TEXT (default \"?\") instead of block 0 (115) or of a block's ACK (110)\n"
     "  dies     the instrument drops off the link at BLOCK (default 0); halvern-sim\n"
     "           then hangs up and exits\n"
-    "e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30";
+    "e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30\n"
+    "     --fault 115:cut::1500  --fault 325:hangup::400";
 
 // Prints "halvern-sim: TEXT" and the hint to --help; returns the usage error's status.
 int usageError(const std::string& text) {

@@ -123,6 +123,15 @@ bool ProgramMemory::strikes(int code, FaultKind kind, std::size_t block) {
   return true;
 }
 
+std::optional<std::string> ProgramMemory::strikingText(int code, FaultKind kind) {
+  const Fault* fault = m_faults.peek(code);
+  if (fault == nullptr || fault->kind != kind) return std::nullopt;
+  std::string text = fault->text;
+  if (text.empty()) text = kind == FaultKind::Stray ? "?#" : "?";
+  m_faults.take(code);
+  return text;
+}
+
 std::string ProgramMemory::downloadBlock(std::size_t number) {
   if (strikes(cmd::kGetProgram, FaultKind::Dies, number)) return {};
   if (strikes(cmd::kGetProgram, FaultKind::Silence, number)) return {};
@@ -142,6 +151,7 @@ std::string ProgramMemory::downloadBlock(std::size_t number) {
   std::uint8_t tail[4];
   byte_order::putBig32(tail, crc);
   out.append(reinterpret_cast<const char*>(tail), sizeof tail);
+  if (strikes(cmd::kGetProgram, FaultKind::Short, number)) out.pop_back();
   return out;
 }
 
@@ -154,7 +164,9 @@ std::string ProgramMemory::beginDownload() {
   }
   m_mode = Mode::Downloading;
   m_block = 0;
-  return downloadBlock(0);
+  if (auto wrong = strikingText(cmd::kGetProgram, FaultKind::WrongValue)) return *wrong;
+  const std::string stray = strikingText(cmd::kGetProgram, FaultKind::Stray).value_or("");
+  return stray + downloadBlock(0);
 }
 
 std::string ProgramMemory::beginUpload(Clock::TimePoint at) {
@@ -169,7 +181,8 @@ std::string ProgramMemory::beginUpload(Clock::TimePoint at) {
   m_partial.clear();
   m_lastByteAt = at;
   m_incoming->fill(0);
-  return std::string(1, static_cast<char>(wire::kNak));
+  const std::string stray = strikingText(cmd::kSendProgram, FaultKind::Stray).value_or("");
+  return stray + std::string(1, static_cast<char>(wire::kNak));
 }
 
 ProgramMemory::Step ProgramMemory::receive(std::uint8_t byte, Clock::TimePoint at) {
@@ -245,6 +258,10 @@ ProgramMemory::Step ProgramMemory::receiveUpload(std::uint8_t byte, Clock::TimeP
     return step;
   }
   if (strikes(cmd::kSendProgram, FaultKind::Silence, m_block)) return step;
+  if (auto wrong = strikingText(cmd::kSendProgram, FaultKind::WrongValue)) {
+    step.reply = *wrong;
+    return step;
+  }
   std::copy_n(block.begin() + 2, kData,
               m_incoming->begin() + static_cast<std::ptrdiff_t>(m_block * kData));
   ++m_block;

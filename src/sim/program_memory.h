@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,12 @@ namespace halvern::sim {
 //   nakstorm (110): good blocks (BLOCK only, or every block) are answered NAK, COUNT times
 //   badend (115): the end block carries a wrong CRC, COUNT times
 //   dies: the instrument drops off the link at block BLOCK (0 when not given) and stays off
+//   short (115): blocks go out one byte short, COUNT times
+//   stray: stray bytes (TEXT, or "?#") before block 0 in reply to "CMD115", or before the NAK that
+//          asks for block 0 after "CMD110", COUNT times
+//   wrong: garbage (TEXT, or "?") in place of block 0 in reply to "CMD115" (a NAK still asks for
+//          the block), or in place of the ACK of a good block (110; the block is not taken),
+//          COUNT times
 class ProgramMemory {
  public:
   using Image = std::array<std::uint8_t, wire::kProgramImageSize>;
@@ -78,6 +85,9 @@ class ProgramMemory {
   std::string downloadBlock(std::size_t number);
   // Checks the fault `kind` of `code` for `block` and uses one of its count when it applies.
   bool strikes(int code, FaultKind kind, std::size_t block);
+  // The text of a stray or wrong fault of `code` ("?#" or "?" when it has none), using one of its
+  // count; nothing when `code` has no fault of that kind.
+  std::optional<std::string> strikingText(int code, FaultKind kind);
   Step receiveUpload(std::uint8_t byte, Clock::TimePoint at);
   void finishUpload();
 

@@ -129,8 +129,23 @@ SimulatedInstrument::SimulatedInstrument(const Calendar& calendar, const Clock& 
   m_settings.formats = defaultFormats();
 }
 
+bool SimulatedInstrument::linkDead() const {
+  return m_program.dead() || (cutDone() && m_output.empty());
+}
+
+void SimulatedInstrument::armCut(int code) {
+  const Fault* fault = m_faults.peek(code);
+  if (m_cut || fault == nullptr ||
+      (fault->kind != FaultKind::Cut && fault->kind != FaultKind::HangUp)) {
+    return;
+  }
+  m_cut = Cut{fault->bytesBeforeCut, fault->kind == FaultKind::HangUp};
+  m_faults.take(code);
+}
+
 void SimulatedInstrument::receive(std::uint8_t byte, Clock::TimePoint at) {
-  if (m_program.dead()) return;
+  // Gone from the link: nothing reaches the instrument any more.
+  if (m_program.dead() || cutDone()) return;
   if (m_mode == Mode::Program) {
     auto step = m_program.receive(byte, at);
     if (!step.reply.empty()) reply(step.reply, at);
@@ -183,6 +198,8 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
   auto command = parseCommandLine(line);
   if (!command) return;
   const int code = command->code;
+  armCut(code);
+  if (cutDone()) return;
 
   if ((code == cmd::kGetProgram || code == cmd::kSendProgram) && command->args.empty()) {
     m_mode = Mode::Program;
@@ -390,12 +407,20 @@ void SimulatedInstrument::replySpoiled(const std::optional<Fault>& fault, std::s
       case FaultKind::BadEnd:
       case FaultKind::Dies:
         break;  // faults of the program transfers only
+      case FaultKind::Cut:
+      case FaultKind::HangUp:
+        break;  // taken when the command line came
     }
   }
   reply(text, at);
 }
 
 void SimulatedInstrument::reply(std::string_view bytes, Clock::TimePoint at) {
+  if (m_cut) {
+    // The link goes after the bytes a cut lets through.
+    bytes = bytes.substr(0, m_cut->bytesLeft);
+    m_cut->bytesLeft -= bytes.size();
+  }
   Clock::TimePoint t = std::max(at + kProcessingDelay, m_outputFree);
   for (char c : bytes) {
     t += wire::kByteTime;

@@ -71,8 +71,11 @@ class SimulatedInstrument {
   // The eight user screens and their transfers ("CMD215", "CMD210").
   ScreenMemory& screenMemory() { return m_screens; }
   const ScreenMemory& screenMemory() const { return m_screens; }
-  // True once the instrument has dropped off the link (a "dies" fault).
-  bool linkDead() const { return m_program.dead(); }
+  // True once the instrument has dropped off the link: at once for a "dies" fault; for a "cut" or
+  // "hangup" fault once the reply bytes it lets through have all been taken or purged.
+  bool linkDead() const;
+  // True when the instrument went with a "hangup": the computer's port closes.
+  bool linkHungUp() const { return linkDead() && m_cut && m_cut->closes; }
   Settings& settings() { return m_settings; }
   const Settings& settings() const { return m_settings; }
   // The instrument's date and time at `at`.
@@ -97,7 +100,17 @@ class SimulatedInstrument {
   bool applySetting(int code, const std::vector<int>& args, Clock::TimePoint at, bool store);
   void beginRecordFormats(Clock::TimePoint at);
 
+  // A "cut" or "hangup" struck by a command: the reply bytes still to go before the link goes.
+  struct Cut {
+    std::size_t bytesLeft;
+    bool closes;
+  };
+  // Arms a "cut" or "hangup" fault of `code`, if it has one.
+  void armCut(int code);
+  bool cutDone() const { return m_cut && m_cut->bytesLeft == 0; }
+
   FaultPlan m_faults;
+  std::optional<Cut> m_cut;
   ProgramMemory m_program{m_faults};
   ScreenMemory m_screens{m_faults};
   Settings m_settings;

@@ -11,7 +11,8 @@ SimulatedLink::SimulatedLink(SimulatedInstrument& instrument, Clock& clock)
     : m_instrument(instrument), m_clock(clock) {}
 
 bool SimulatedLink::open() {
-  if (m_openFails) {
+  // A bridge that hung up is not there to be opened again.
+  if (m_openFails || m_instrument.linkHungUp()) {
     m_open = false;
     m_lastError = "The simulated instrument is not connected.";
     return false;
@@ -23,15 +24,27 @@ bool SimulatedLink::open() {
   return true;
 }
 
+void SimulatedLink::followInstrument() {
+  if (!m_instrument.linkDead()) return;
+  if (m_instrument.linkHungUp()) {
+    m_open = false;
+    m_lastError = "The simulated instrument hung up.";
+  } else if (!m_unplugged) {
+    unplug();
+  }
+}
+
 std::size_t SimulatedLink::read(std::uint8_t* buffer, std::size_t n) {
-  // An instrument that dropped off the link is gone as if unplugged.
-  if (m_instrument.linkDead() && !m_unplugged) unplug();
+  followInstrument();
   if (!m_open || m_unplugged) return 0;
   const Clock::TimePoint deadline = m_clock.now() + wire::kReadTimeout;
   std::size_t got = 0;
   while (true) {
     got += m_instrument.takeOutput(m_clock.now(), buffer + got, n - got);
     if (got == n) return n;
+    // Nothing more can come from an instrument that has gone.
+    followInstrument();
+    if (!m_open || m_unplugged) return got;
     const Clock::TimePoint now = m_clock.now();
     if (now >= deadline) return got;
     // Everything that has arrived is taken: sleep until the next byte lands or time runs out.
@@ -42,7 +55,7 @@ std::size_t SimulatedLink::read(std::uint8_t* buffer, std::size_t n) {
 }
 
 std::size_t SimulatedLink::write(const std::uint8_t* buffer, std::size_t n) {
-  if (m_instrument.linkDead() && !m_unplugged) unplug();
+  followInstrument();
   if (!m_open || m_unplugged) return 0;
   // Each byte occupies the wire for one byte time, after those written before it.
   Clock::TimePoint t = std::max(m_clock.now(), m_wireFree);

@@ -10,7 +10,10 @@ class SimulatedInstrument;
 // A Link to a SimulatedInstrument in the same process. Written bytes reach the instrument after
 // their time on the wire (8 microseconds each, one after another); reads wait on the clock for the
 // instrument's reply bytes up to the 250 ms read time-out. On a VirtualClock nothing waits for
-// real.
+// real. An instrument that drops off the link ("dies", "cut") unplugs it: a read returns what had
+// come until then at once, and later reads and writes transfer nothing while the link still
+// counts as open, as a vanished device whose handle is still held. A "hangup" closes it, and it
+// cannot be opened again.
 class SimulatedLink final : public Link {
  public:
   SimulatedLink(SimulatedInstrument& instrument, Clock& clock);
@@ -31,6 +34,9 @@ class SimulatedLink final : public Link {
   void unplug();
 
  private:
+  // Unplugs or closes the link as the instrument left it, once it has gone.
+  void followInstrument();
+
   SimulatedInstrument& m_instrument;
   Clock& m_clock;
   bool m_open = false;

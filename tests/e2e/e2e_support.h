@@ -101,6 +101,14 @@ class SimulatorProcess {
   SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
   const std::string& device() const { return m_device; }
+  // Sends `signal` (SIGKILL: the instrument vanishes at once) and waits for the process to end.
+  void signalAndWait(int signal) {
+    if (m_pid <= 0) return;
+    kill(m_pid, signal);
+    int status;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
+  }
 
  private:
   pid_t m_pid = -1;

@@ -78,6 +78,42 @@ TEST_F(ProgramMemoryTest, UploadIsStoredOnlyAfterAGoodEndBlock) {
   EXPECT_EQ(kept[65536] << 8 | kept[65537], 77);
 }
 
+TEST_F(ProgramMemoryTest, ShortStrayAndWrongRepliesOfTheTransfers) {
+  const auto& image = instrument.programMemory().image();
+  const std::string block0 = block(0, image);
+  const std::string block1 = block(1, image);
+  const std::string nak = "\x15", ack = "\x06";
+  const struct {
+    const char* fault;
+    std::vector<std::string> sent;     // the command line, then what the computer sends
+    std::vector<std::string> replies;  // the instrument's answer to each
+  } cases[] = {
+      {"115:short:2",
+       {"CMD115\r", nak, ack},
+       {block0.substr(0, 1029), block0.substr(0, 1029), block1}},
+      {"115:stray:1", {"CMD115\r", nak}, {"?#" + block0, block0}},
+      {"115:stray::\\x06", {"CMD115\r"}, {ack + block0}},
+      // Garbage in place of the first block; a NAK still asks for it.
+      {"115:wrong", {"CMD115\r", nak}, {"?", block0}},
+      {"110:stray", {"CMD110\r"}, {"?#" + nak}},
+      // Garbage in place of the ACK, and the block is not taken: block 0 is asked for again.
+      {"110:wrong:1:X", {"CMD110\r", block0, block0, block1}, {nak, "X", ack, ack}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    instrument.faults().clearAll();
+    ASSERT_EQ(instrument.faults().parse(c.fault), "");
+    for (std::size_t i = 0; i < c.sent.size(); ++i) {
+      send(c.sent[i]);
+      EXPECT_EQ(drain(), c.replies[i]) << i;
+    }
+    // A line ends the transfer before the next case.
+    clock.advance(2s);
+    send("CMD255\r");
+    EXPECT_EQ(drain(), " 1");
+  }
+}
+
 TEST_F(ProgramMemoryTest, ACommandLineEndsATransfer) {
   send("CMD115\r");
   EXPECT_EQ(drain().substr(0, 2), "\xAB\xCD");

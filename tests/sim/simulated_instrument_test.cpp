@@ -301,6 +301,11 @@ TEST(FaultPlanTest, ParsesOptions) {
       {"225:short:1:text", false, {}, 0, ""},
       {"225:wrong:1:\\q", false, {}, 0, ""},
       {"225:wrong:1:\\x1", false, {}, 0, ""},
+      {"225:cut", true, FaultKind::Cut, -1, ""},
+      {"325:hangup::400", true, FaultKind::HangUp, -1, ""},
+      {"225:cut:2", false, {}, 0, ""},
+      {"225:cut::x", false, {}, 0, ""},
+      {"225:hangup::-1", false, {}, 0, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);
@@ -315,6 +320,9 @@ TEST(FaultPlanTest, ParsesOptions) {
     EXPECT_EQ(fault->count, c.count);
     EXPECT_EQ(fault->text, c.text);
   }
+  FaultPlan plan;
+  ASSERT_EQ(plan.parse("115:cut::1500"), "");
+  EXPECT_EQ(plan.peek(115)->bytesBeforeCut, 1500u);
 }
 
 }  // namespace

@@ -90,6 +90,59 @@ TEST_F(SimulatedLinkTest, UnpluggedOrClosedLinkTransfersNothingAtOnce) {
   EXPECT_EQ(link.write(std::uint8_t{'C'}), 0u);
 }
 
+TEST(SimulatedLinkCut, TheFirstBytesComeAtOnceThenTheLinkIsDeadOrClosed) {
+  std::string formatBlock(wire::kRecordFormatBlockSize, '\0');
+  formatBlock.replace(0, 3, "NEW");
+  formatBlock[29] = 7;  // width
+  const struct {
+    const char* fault;
+    std::string written;
+    std::string got;
+    bool open;  // a cut leaves the port open, a hang-up closes it
+  } cases[] = {
+      {"225:cut::2", "CMD225\r", "  ", true},
+      {"225:hangup::2", "CMD225\r", "  ", false},
+      {"255:cut", "CMD255\r", "", true},
+      {"255:hangup", "CMD255\r", "", false},
+      // The bytes are counted over the replies that follow: the record-format upload's marks.
+      {"320:cut::3", "CMD320\r" + formatBlock + formatBlock + formatBlock, "!!!", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    VirtualClock clock;
+    FixedCalendar calendar{DateTime{2024, 6, 1, 12, 0, 0}};
+    SimulatedInstrument instrument{calendar, clock};
+    SimulatedLink link{instrument, clock};
+    ASSERT_TRUE(link.open());
+    ASSERT_EQ(instrument.faults().parse(c.fault), "");
+    auto read = [&](std::size_t n) {
+      std::string buffer(n, '\0');
+      buffer.resize(link.read(reinterpret_cast<std::uint8_t*>(buffer.data()), n));
+      return buffer;
+    };
+    // Only the command with the fault is struck.
+    link.write(reinterpret_cast<const std::uint8_t*>("CMD265\r"), 7);
+    EXPECT_EQ(read(2), " 0");
+
+    link.write(reinterpret_cast<const std::uint8_t*>(c.written.data()), c.written.size());
+    auto start = clock.now();
+    EXPECT_EQ(read(100), c.got);
+    // Nothing more can come, so the read does not wait out its time-out.
+    EXPECT_LT(clock.now() - start, wire::kReadTimeout);
+    EXPECT_TRUE(instrument.linkDead());
+    EXPECT_EQ(link.isOpen(), c.open);
+    EXPECT_FALSE(link.lastError().empty());
+
+    start = clock.now();
+    EXPECT_EQ(read(1), "");
+    EXPECT_EQ(link.write(reinterpret_cast<const std::uint8_t*>("CMD265\r"), 7), 0u);
+    EXPECT_EQ(clock.now(), start);
+    EXPECT_EQ(instrument.linesReceived().back(), c.written.substr(0, 6));
+    // A bridge that hung up cannot be opened again.
+    EXPECT_EQ(link.open(), c.open);
+  }
+}
+
 TEST_F(SimulatedLinkTest, OpenCanBeMadeToFail) {
   link.close();
   link.setOpenFails(true);
