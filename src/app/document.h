@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/program_document.h"
+#include "records/records_commands.h"
 #include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 
@@ -13,6 +14,7 @@ struct Document {
   SetupModel setup;
   ScreenBuffer screens;
   ProgramDocument program;
+  RecordsSettings records;
 };
 
 }  // namespace halvern

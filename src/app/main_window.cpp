@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/about_dialog.h"
 #include "app/key_router.h"
@@ -87,6 +88,10 @@ MainWindow::MainWindow(Context context, QWidget* parent)
 
   // Remembered settings, then the window where it was closed (on a screen).
   m_settings = SettingsFile::read(m_context.settingsPath);
+  // The Get Records page's two, as the control takes them.
+  m_document.records.numOfRecords = static_cast<std::uint32_t>(std::clamp<long long>(
+      m_settings.numOfRecords, RecordsSettings::kMinRecords, RecordsSettings::kMaxRecords));
+  m_document.records.showRecords = m_settings.showRecords;
   QList<QRect> screens;
   for (QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry());
   move(placeOnScreens(QRect(QPoint(m_settings.left, m_settings.top), size()), screens));
@@ -131,7 +136,18 @@ void MainWindow::buildClientArea() {
   m_progress->setValue(0);
   m_progress->setTextVisible(false);
   m_progress->setFixedHeight(14);
-  layout->addWidget(m_progress);
+  // Beside the progress bar: stops the instrument operation that runs, at its next wait.
+  m_cancelButton = new QPushButton(QStringLiteral("Cancel"), central);
+  m_cancelButton->setObjectName(QStringLiteral("ButtonCancel"));
+  m_cancelButton->setFixedHeight(20);
+  m_cancelButton->setEnabled(false);
+  m_cancelButton->setToolTip(QStringLiteral("Stop the running instrument operation."));
+  connect(m_cancelButton, &QPushButton::clicked, this, [this] { m_shell->requestCancel(); });
+  auto* progressRow = new QHBoxLayout;
+  progressRow->setSpacing(4);
+  progressRow->addWidget(m_progress, 1);
+  progressRow->addWidget(m_cancelButton);
+  layout->addLayout(progressRow);
 
   m_messageArea = new QPlainTextEdit(central);
   m_messageArea->setObjectName(QStringLiteral("Memo1"));
@@ -295,6 +311,7 @@ void MainWindow::updateCommandStates() {
   for (const InstrumentButton& b : m_instrumentButtons) {
     if (b.button) b.button->setEnabled(!busy && (!b.wanted || b.wanted()));
   }
+  m_cancelButton->setEnabled(busy);
 }
 
 CommandResult MainWindow::runCommand(Page shown, const InstrumentCommand& command) {
@@ -415,6 +432,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing is never refused.
   m_settings.left = pos().x();
   m_settings.top = pos().y();
+  m_settings.numOfRecords = static_cast<int>(m_document.records.numOfRecords);
+  m_settings.showRecords = m_document.records.showRecords;
   if (m_context.writeSettingsOnClose) SettingsFile::write(m_context.settingsPath, m_settings);
   if (m_context.link.isOpen()) m_context.link.close();
   m_timer->stop();

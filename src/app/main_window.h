@@ -101,6 +101,7 @@ class MainWindow : public QMainWindow, public PageHost {
   bool hasHandler(MenuHandler handler) const;
   QPlainTextEdit* messageArea() const { return m_messageArea; }
   QProgressBar* progressBar() const { return m_progress; }
+  QPushButton* cancelButton() const { return m_cancelButton; }
   QLabel* statusLabel() const { return m_status; }
 
   // Held while an instrument operation runs: the Commands menu, the File menu's instrument
@@ -158,6 +159,7 @@ class MainWindow : public QMainWindow, public PageHost {
   QProgressBar* m_progress = nullptr;
   QPlainTextEdit* m_messageArea = nullptr;
   QPushButton* m_clearButton = nullptr;
+  QPushButton* m_cancelButton = nullptr;
   QLabel* m_status = nullptr;
   QTimer* m_timer = nullptr;
   QMenu* m_popupMenu = nullptr;

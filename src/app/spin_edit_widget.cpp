@@ -1,4 +1,4 @@
-#include "setup/spin_edit_widget.h"
+#include "app/spin_edit_widget.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

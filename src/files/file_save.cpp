@@ -46,6 +46,17 @@ void syncFolderOf(const std::filesystem::path& path) {
 
 }  // namespace
 
+std::string canWriteBeside(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return "It is a folder.";
+  const std::string temp = path + ".saving";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  ::unlink(temp.c_str());
+  return {};
+}
+
 std::string saveFileBytes(const std::string& path, std::string_view bytes, std::string_view what) {
   namespace fs = std::filesystem;
   const std::string temp = path + ".saving";

@@ -11,4 +11,8 @@ namespace halvern {
 // warning to show: "Cannot save the WHAT PATH.\nREASON".
 std::string saveFileBytes(const std::string& path, std::string_view bytes, std::string_view what);
 
+// Whether a save to `path` could start: the file beside it can be made (it is made and removed
+// again) and `path` is not a folder. Empty when it can, else why not.
+std::string canWriteBeside(const std::string& path);
+
 }  // namespace halvern

@@ -63,20 +63,27 @@ std::size_t CommandExchange::queryBlock(std::string_view line, std::uint8_t* buf
 }
 
 bool CommandExchange::waitForMark(std::uint8_t mark, Clock::Duration timeout, OnTimeout onTimeout) {
+  const char marks[] = {static_cast<char>(mark)};
+  return waitForAnyMark(std::string_view(marks, 1), timeout, onTimeout).has_value();
+}
+
+std::optional<std::uint8_t> CommandExchange::waitForAnyMark(std::string_view marks,
+                                                            Clock::Duration timeout,
+                                                            OnTimeout onTimeout) {
   m_stopWaitFlag = false;
   const auto deadline = m_clock.now() + timeout;
   while (m_link.isOpen()) {
     std::uint8_t byte = 0;
-    if (readBlock(&byte, 1) == 1 && byte == mark) return true;
+    if (readBlock(&byte, 1) == 1 && marks.find(static_cast<char>(byte)) != marks.npos) return byte;
     m_shell.processEvents();
     if (m_shell.cancelled()) m_stopWaitFlag = true;
-    if (m_stopWaitFlag) return false;
+    if (m_stopWaitFlag) return std::nullopt;
     if (m_clock.now() >= deadline) {
       if (onTimeout == OnTimeout::Beep) m_shell.beep(BeepKind::Default);
-      return false;
+      return std::nullopt;
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 bool CommandExchange::sendUntilMark(std::string_view line, std::uint8_t mark, int seconds,

@@ -79,6 +79,9 @@ class CommandExchange {
   // noticed within one read time-out.
   bool waitForMark(std::uint8_t mark, Clock::Duration timeout,
                    OnTimeout onTimeout = OnTimeout::Beep);
+  // The same for any of `marks`: the one that came, or nothing.
+  std::optional<std::uint8_t> waitForAnyMark(std::string_view marks, Clock::Duration timeout,
+                                             OnTimeout onTimeout = OnTimeout::Beep);
   // The same in whole seconds, with the beep.
   bool waitForAck(std::uint8_t expected, int seconds) {
     return waitForMark(expected, std::chrono::seconds(seconds), OnTimeout::Beep);

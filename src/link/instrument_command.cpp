@@ -5,6 +5,10 @@
 
 namespace halvern {
 
+ClockTimerHold::ClockTimerHold(Shell& shell) : m_shell(shell) { m_shell.setClockTimer(false); }
+
+ClockTimerHold::~ClockTimerHold() { m_shell.setClockTimer(true); }
+
 InstrumentSession::InstrumentSession(Shell& shell, bool busyCursor) : m_shell(shell) {
   m_shell.setInstrumentBusy(true);
   if (busyCursor) showBusy();
@@ -29,9 +33,9 @@ CommandResult runInstrumentCommand(CommandExchange& exchange, Shell& shell,
     return CommandResult::Refused;
   }
   if (command.refuse && command.refuse(shell)) return CommandResult::Refused;
-  session.showBusy();
+  if (command.busyCursor) session.showBusy();
   const CommandResult result = command.run(exchange, shell);
-  if (result == CommandResult::Failed) commError(shell);
+  if (result == CommandResult::Failed && command.commErrorOnFailure) commError(shell);
   return result;
 }
 

@@ -28,13 +28,30 @@ struct InstrumentCommand {
   // True when the data cannot be sent; the check has told the user why.
   std::function<bool(Shell&)> refuse;
   std::function<CommandResult(CommandExchange&, Shell&)> run;
+  // The hourglass for the whole operation; off for one that shows it itself around its boxes.
+  bool busyCursor = true;
+  // The communication warning after a failure; off for one that reports its own.
+  bool commErrorOnFailure = true;
 };
 
 // Runs a command the one way every command runs: other commands locked out for its whole length;
 // a closed link refused with the command's own warning and nothing sent; the check; the operation
-// under the hourglass; the communication warning after a failure (not after a cancel).
+// under the hourglass; the communication warning after a failure (not after a cancel), each
+// unless the command says otherwise.
 CommandResult runInstrumentCommand(CommandExchange& exchange, Shell& shell,
                                    const InstrumentCommand& command);
+
+// Keeps the window's clock timer stopped for as long as it lives.
+class ClockTimerHold {
+ public:
+  explicit ClockTimerHold(Shell& shell);
+  ~ClockTimerHold();
+  ClockTimerHold(const ClockTimerHold&) = delete;
+  ClockTimerHold& operator=(const ClockTimerHold&) = delete;
+
+ private:
+  Shell& m_shell;
+};
 
 // Holds the instrument lock and the hourglass for as long as it lives.
 class InstrumentSession {

@@ -28,18 +28,6 @@ namespace {
 
 constexpr std::size_t kDataSize = wire::kProgramBlockDataSize;
 
-// Keeps the window's clock timer stopped for as long as it lives.
-class ClockTimerHold {
- public:
-  explicit ClockTimerHold(Shell& shell) : m_shell(shell) { m_shell.setClockTimer(false); }
-  ~ClockTimerHold() { m_shell.setClockTimer(true); }
-  ClockTimerHold(const ClockTimerHold&) = delete;
-  ClockTimerHold& operator=(const ClockTimerHold&) = delete;
-
- private:
-  Shell& m_shell;
-};
-
 }  // namespace
 
 CommandResult getUserProgram(CommandExchange& exchange, ProgramDocument& document, Shell& shell) {

@@ -16,7 +16,7 @@
 #include "app/windows1252.h"
 #include "platform/calendar.h"
 #include "setup/setup_model.h"
-#include "setup/spin_edit_widget.h"
+#include "app/spin_edit_widget.h"
 
 namespace halvern {
 

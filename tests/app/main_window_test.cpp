@@ -140,16 +140,17 @@ TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
   {
     auto window = makeWindow();
     window->move(140, 120);
-    window->settings().showRecords = true;
-    window->settings().numOfRecords = 2500;
+    // The Get Records page's two, as the page keeps them.
+    window->document().records.showRecords = true;
+    window->document().records.numOfRecords = 2500;
     window->close();
   }
   EXPECT_EQ(settingsText(),
             "[40100 Setup]\nTop=120\nLeft=140\nShow Records=1\nNum of Records=2500\n");
   auto reopened = makeWindow();
   EXPECT_EQ(reopened->pos(), QPoint(140, 120));
-  EXPECT_TRUE(reopened->settings().showRecords);
-  EXPECT_EQ(reopened->settings().numOfRecords, 2500);
+  EXPECT_TRUE(reopened->document().records.showRecords);
+  EXPECT_EQ(reopened->document().records.numOfRecords, 2500u);
 }
 
 TEST_F(MainWindowTest, PositionOffEveryScreenIsBroughtBack) {

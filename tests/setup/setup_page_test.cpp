@@ -24,7 +24,7 @@
 #include "platform/calendar.h"
 #include "setup/setup_file.h"
 #include "setup/setup_model.h"
-#include "setup/spin_edit_widget.h"
+#include "app/spin_edit_widget.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support_qt/window_fixture.h"

@@ -1,0 +1,121 @@
+#include "records/records_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <algorithm>
+
+#include "app/drop_down_list_style.h"
+#include "app/spin_edit_widget.h"
+#include "app/windows1252.h"
+#include "records/records_commands.h"
+
+namespace halvern {
+
+RecordsPage::RecordsPage(RecordsSettings& settings, QWidget* parent)
+    : QWidget(parent), m_settings(settings) {
+  auto* countCaption = new QLabel(QStringLiteral("Number of Records\nTo Retrieve"), this);
+  countCaption->setGeometry(12, 12, 110, 32);
+  m_count = new SpinEditWidget(static_cast<int>(RecordsSettings::kMinRecords),
+                               static_cast<int>(RecordsSettings::kMaxRecords), this);
+  m_count->setObjectName(QStringLiteral("CSpinEditNumOfRecs"));
+  m_count->setGeometry(126, 16, 96, 24);
+  m_count->setOnText([this](const QString& text) {
+    // Typed and not yet left counts; the control clamps it when left.
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (ok) {
+      m_settings.numOfRecords = static_cast<std::uint32_t>(
+          std::clamp<qlonglong>(value, RecordsSettings::kMinRecords, RecordsSettings::kMaxRecords));
+    }
+  });
+  // Enter starts the download instead of reaching the control.
+  m_count->installEventFilter(this);
+
+  m_show = new QCheckBox(QStringLiteral("Show Records"), this);
+  m_show->setObjectName(QStringLiteral("CheckBoxShowRecs"));
+  m_show->setGeometry(240, 18, 120, 20);
+  connect(m_show, &QCheckBox::toggled, this, [this](bool on) { m_settings.showRecords = on; });
+
+  auto* delimiterCaption = new QLabel(QStringLiteral("Field Delimiter"), this);
+  delimiterCaption->setGeometry(376, 4, 100, 16);
+  m_delimiter = new QComboBox(this);
+  m_delimiter->setObjectName(QStringLiteral("ComboBoxDelimiter"));
+  m_delimiter->addItems({QStringLiteral("Space"), QStringLiteral("Comma"), QStringLiteral("Tab")});
+  m_delimiter->setGeometry(376, 20, 90, 24);
+  m_delimiter->setStyle(new DropDownListStyle(0, m_delimiter));
+  connect(m_delimiter, &QComboBox::currentIndexChanged, this,
+          [this](int index) { m_settings.delimiter = index; });
+
+  m_get = new QPushButton(QStringLiteral("&Get Records"), this);
+  m_get->setObjectName(QStringLiteral("ButtonGetRecords"));
+  m_get->setGeometry(12, 56, 110, 26);
+  connect(m_get, &QPushButton::clicked, this, [this] {
+    if (m_onGetRecords) m_onGetRecords();
+  });
+  m_clear = new QPushButton(QStringLiteral("&Clear Text"), this);
+  m_clear->setObjectName(QStringLiteral("ButtonClearRecText"));
+  m_clear->setGeometry(134, 56, 110, 26);
+  connect(m_clear, &QPushButton::clicked, this, [this] { m_records->clear(); });
+
+  m_records = new QPlainTextEdit(this);
+  m_records->setObjectName(QStringLiteral("MemoRecs"));
+  m_records->setReadOnly(true);
+  m_records->setLineWrapMode(QPlainTextEdit::NoWrap);
+  m_records->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_records->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_records->setGeometry(12, 94, 536, 350);
+  // A narrow face: a record of many fields fits more of its line.
+  QFont narrow;
+  narrow.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow")});
+  narrow.setStretch(QFont::Condensed);
+  narrow.setPointSize(9);
+  m_records->setFont(narrow);
+
+  refresh();
+}
+
+void RecordsPage::refresh() {
+  if (!m_count->hasFocus()) m_count->showValue(static_cast<int>(m_settings.numOfRecords));
+  if (m_show->isChecked() != m_settings.showRecords) {
+    QSignalBlocker quiet(m_show);
+    m_show->setChecked(m_settings.showRecords);
+  }
+  if (m_delimiter->currentIndex() != m_settings.delimiter) {
+    QSignalBlocker quiet(m_delimiter);
+    m_delimiter->setCurrentIndex(m_settings.delimiter);
+  }
+}
+
+void RecordsPage::appendRecordsText(std::string_view text) {
+  QString shown = Windows1252::toUnicode(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QTextCursor end(m_records->document());
+  end.movePosition(QTextCursor::End);
+  end.insertText(shown);
+}
+
+void RecordsPage::setButtonsEnabled(bool enabled) {
+  m_get->setEnabled(enabled);
+  m_clear->setEnabled(enabled);
+}
+
+bool RecordsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_count && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (m_get->isEnabled()) m_get->click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace halvern
