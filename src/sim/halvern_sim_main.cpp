@@ -81,6 +81,11 @@ int main(int argc, char** argv) {
       ->type_name("CODE:KIND[:COUNT][:TEXT]")
       ->allow_extra_args(false);
   options.add_flag("-v,--verbose", verbose, "log every command line received to standard error");
+  std::size_t records = halvern::sim::RecordLog::kDefaultCount;
+  options.add_option("--records", records, "the records the instrument has logged")
+      ->type_name("N")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{0}, std::size_t{2162688}));
   options.footer(kFaultKinds);
   try {
     options.parse(argc, argv);
@@ -90,6 +95,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return usageError(e.what());
   }
+  instrument.recordLog().setCount(records);
   for (const std::string& fault : faults) {
     const std::string error = instrument.faults().parse(fault);
     if (!error.empty()) return usageError("--fault " + fault + ": " + error);

@@ -219,6 +219,14 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
     if (command->args.empty()) beginRecordFormats(at);
     return;
   }
+  if (code == cmd::kGetRecords) {
+    if (command->args.size() == 1 && command->args[0] >= 0) answerRecords(command->args[0], at);
+    return;
+  }
+  if (code == cmd::kEraseRecords) {
+    if (command->args.empty()) eraseRecords(at);
+    return;
+  }
   if (auto value = valueReply(code, at)) {
     if (!command->args.empty()) return;
     char pad = code == cmd::kGetRecordFormats ? '\0' : ' ';
@@ -243,6 +251,29 @@ void SimulatedInstrument::beginRecordFormats(Clock::TimePoint at) {
   m_closingMarkWithheld = fault && fault->kind == FaultKind::NoStar;
   if (m_closingMarkWithheld) fault.reset();
   replySpoiled(fault, "!", "?", ' ', at);
+}
+
+void SimulatedInstrument::answerRecords(int count, Clock::TimePoint at) {
+  std::vector<RecordLog::FieldType> types;
+  const auto fields = static_cast<std::size_t>(std::clamp(m_settings.fieldsPerRecord, 1, 25));
+  for (std::size_t i = 0; i < fields; ++i)
+    types.push_back(
+        static_cast<RecordLog::FieldType>(std::min<int>(m_settings.formats[i].type, 2)));
+  std::string bytes = m_records.bytes(static_cast<std::size_t>(count), types);
+  // A wrong reply: as many bytes, all of them 0xFF (not a number in every field).
+  std::string wrong(bytes.size(), '\xFF');
+  replySpoiled(m_faults.take(cmd::kGetRecords), std::move(bytes), std::move(wrong), '\xFF', at);
+}
+
+void SimulatedInstrument::eraseRecords(Clock::TimePoint at) {
+  auto fault = m_faults.take(cmd::kEraseRecords);
+  if (fault && fault->kind == FaultKind::Silence) return;
+  // The memory is cleared a part at a time, each part marked with "!".
+  const std::size_t parts = std::clamp<std::size_t>(m_records.count() / 500, 1, 12);
+  for (std::size_t k = 1; k <= parts; ++k) reply("!", at + kEraseStep * static_cast<long>(k));
+  m_records.erase();
+  if (fault && fault->kind == FaultKind::NoStar) return;
+  reply("*", at + kEraseStep * static_cast<long>(parts + 1));
 }
 
 void SimulatedInstrument::handleBinary(std::uint8_t byte, Clock::TimePoint at) {

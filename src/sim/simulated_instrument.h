@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "sim/fault_plan.h"
 #include "sim/program_memory.h"
+#include "sim/record_log.h"
 #include "sim/screen_memory.h"
 
 namespace halvern::sim {
@@ -49,6 +50,8 @@ class SimulatedInstrument {
   static constexpr Clock::Duration kProcessingDelay = std::chrono::microseconds(1500);
   // Binary reception is given up when no byte has come for this long.
   static constexpr Clock::Duration kBinaryGapLimit = std::chrono::seconds(1);
+  // Time the erase of the records takes for each part of the memory.
+  static constexpr Clock::Duration kEraseStep = std::chrono::milliseconds(300);
   // Longest command line taken, carriage return excluded; longer lines are dropped whole.
   static constexpr std::size_t kMaxLineLength = 64;
 
@@ -71,6 +74,10 @@ class SimulatedInstrument {
   // The eight user screens and their transfers ("CMD215", "CMD210").
   ScreenMemory& screenMemory() { return m_screens; }
   const ScreenMemory& screenMemory() const { return m_screens; }
+  // The logged records: "CMD340 n" streams the first n (all when it holds fewer, then silence);
+  // "CMD345" erases them with a "!" now and then and "*" when done.
+  RecordLog& recordLog() { return m_records; }
+  const RecordLog& recordLog() const { return m_records; }
   // True once the instrument has dropped off the link: at once for a "dies" fault; for a "cut" or
   // "hangup" fault once the reply bytes it lets through have all been taken or purged.
   bool linkDead() const;
@@ -99,6 +106,8 @@ class SimulatedInstrument {
   // Checks a setting's arguments and stores it; false (nothing stored) when they are not valid.
   bool applySetting(int code, const std::vector<int>& args, Clock::TimePoint at, bool store);
   void beginRecordFormats(Clock::TimePoint at);
+  void answerRecords(int count, Clock::TimePoint at);
+  void eraseRecords(Clock::TimePoint at);
 
   // A "cut" or "hangup" struck by a command: the reply bytes still to go before the link goes.
   struct Cut {
@@ -113,6 +122,7 @@ class SimulatedInstrument {
   std::optional<Cut> m_cut;
   ProgramMemory m_program{m_faults};
   ScreenMemory m_screens{m_faults};
+  RecordLog m_records;
   Settings m_settings;
   // The instrument's clock: its date and time at m_clockBase.
   DateTime m_clockValue;
