@@ -53,7 +53,8 @@ void appendRecordField(std::string& out, float value, const RecordFormat& format
     out += "-99999";
     return;
   }
-  switch (SetupModel::kTypeRange.clamp(format.type)) {
+  const int type = SetupModel::kTypeRange.clamp(format.type);
+  switch (type) {
     case RecordFormat::Date:
     case RecordFormat::Time: {
       // Truncated toward zero and taken as an unsigned 32-bit number (modulo 2^32); a value
@@ -65,7 +66,7 @@ void appendRecordField(std::string& out, float value, const RecordFormat& format
       const int high = static_cast<int>(whole / 10000);
       const int middle = static_cast<int>(whole % 10000 / 100);
       const int low = static_cast<int>(whole % 100);
-      if (format.type == RecordFormat::Date) {
+      if (type == RecordFormat::Date) {
         appendFormatted(out, "%02i/%02i/%04i", middle, low, 2000 + high);
       } else {
         appendFormatted(out, "%02i:%02i:%02i", high, middle, low);

@@ -1,5 +1,6 @@
 // The page host as a new subsystem meets it: a module of the tests' own, registered like every
-// other, with a page on the Get Records tab and the Erase Records item as its command.
+// other, with a page on the Tests tab and the Firmware Update item as its command. It installs
+// itself only in these tests' windows.
 #include "app/page_host.h"
 
 #include <gtest/gtest.h>
@@ -34,17 +35,19 @@ struct Probe : public QWidget, public PageView {
   PageHost* host = nullptr;
 };
 Probe* g_probe = nullptr;
+bool g_probeWanted = false;
 
 void installProbe(PageHost& host) {
+  if (!g_probeWanted) return;
   auto* page = new Probe;
   g_probe = page;
   page->host = &host;
   page->button = new QPushButton(QStringLiteral("Go"), page);
-  host.setPage(Page::Records, page, page);
+  host.setPage(Page::Tests, page, page);
   host.registerInstrumentButton(page->button);
-  host.setHandler(MenuHandler::EraseRecords1Click, [&host, page] {
+  host.setHandler(MenuHandler::FirmwareUpdate1Click, [&host, page] {
     (void)host.runCommand(
-        Page::Records,
+        Page::Tests,
         {"Cannot probe.\nUSB port is closed.", nullptr,
          [page](CommandExchange& exchange, Shell& shell) {
            auto* window = dynamic_cast<MainWindow*>(page->host);
@@ -65,19 +68,24 @@ const Module::Registration kProbeModule{{"probe", 99, &installProbe}};
 
 class PageHostTest : public test::WindowFixture {
  protected:
-  void erase() { window->action(MenuHandler::EraseRecords1Click)->trigger(); }
+  void SetUp() override {
+    g_probeWanted = true;
+    WindowFixture::SetUp();
+    g_probeWanted = false;
+  }
+  void erase() { window->action(MenuHandler::FirmwareUpdate1Click)->trigger(); }
 };
 
 TEST_F(PageHostTest, AModuleOfItsOwnGetsItsPageHandlerAndRefreshes) {
   ASSERT_NE(g_probe, nullptr);
-  EXPECT_EQ(window->page(Page::Records), g_probe);
-  EXPECT_TRUE(window->action(MenuHandler::EraseRecords1Click)->isEnabled());
+  EXPECT_EQ(window->page(Page::Tests), g_probe);
+  EXPECT_TRUE(window->action(MenuHandler::FirmwareUpdate1Click)->isEnabled());
   window->showPage(Page::Setup);
 
   const int before = g_probe->refreshes;
   erase();
   // Shown for the command, refreshed while it processed events and again when it ended.
-  EXPECT_EQ(window->currentPage(), Page::Records);
+  EXPECT_EQ(window->currentPage(), Page::Tests);
   EXPECT_EQ(g_probe->refreshesDuringRun, 1);
   EXPECT_EQ(g_probe->refreshes - before, 3);  // events, end of command, end of handler
   EXPECT_TRUE(boxes.empty());

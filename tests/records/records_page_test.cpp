@@ -1,0 +1,123 @@
+// The Get Records page in the window: its controls, their settings, the download and the erase
+// from the window against the simulated instrument.
+#include "records/records_page.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <sstream>
+
+#include "app/spin_edit_widget.h"
+#include "support_qt/window_fixture.h"
+
+namespace halvern {
+namespace {
+
+class RecordsPageTest : public test::WindowFixture {
+ protected:
+  void SetUp() override {
+    WindowFixture::SetUp();
+    page = dynamic_cast<RecordsPage*>(window->page(Page::Records));
+    ASSERT_NE(page, nullptr);
+    instrument.recordLog().setCount(20);
+  }
+  RecordsSettings& settings() { return window->document().records; }
+  std::string fileText(const std::string& name) {
+    std::ifstream in(folder / name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  RecordsPage* page = nullptr;
+};
+
+TEST_F(RecordsPageTest, ControlsStartFromTheSettingsAndWriteThemBack) {
+  EXPECT_EQ(page->numOfRecords()->value(), 100);
+  EXPECT_FALSE(page->showRecords()->isChecked());
+  EXPECT_EQ(page->delimiter()->currentText(), "Comma");
+  EXPECT_EQ(page->delimiter()->count(), 3);
+  EXPECT_TRUE(page->records()->isReadOnly());
+  EXPECT_EQ(page->getRecords()->text(), "&Get Records");
+  EXPECT_EQ(page->clearText()->text(), "&Clear Text");
+
+  window->showPage(Page::Records);
+  page->numOfRecords()->setFocus();
+  page->numOfRecords()->selectAll();
+  QTest::keyClicks(page->numOfRecords(), "25x7");  // letters are swallowed
+  EXPECT_EQ(settings().numOfRecords, 257u);
+  page->showRecords()->click();
+  EXPECT_TRUE(settings().showRecords);
+  page->delimiter()->setCurrentIndex(2);
+  EXPECT_EQ(settings().delimiter, 2);
+}
+
+TEST_F(RecordsPageTest, EnterInTheCountStartsTheDownloadAndShowsTheRecords) {
+  settings().numOfRecords = 12;
+  settings().showRecords = true;
+  page->refresh();
+  choose("r.txt");
+  window->showPage(Page::Setup);
+  page->numOfRecords()->setFocus();
+  QTest::keyClick(page->numOfRecords(), Qt::Key_Return);
+  EXPECT_EQ(window->currentPage(), Page::Records);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(requests[0].save);
+  EXPECT_EQ(requests[0].defaultSuffix, "txt");
+  EXPECT_EQ(requests[0].filter, "Text File (*.txt)|*.txt|All Files (*.*)|*.*");
+  const std::string file = fileText("r.txt");
+  EXPECT_EQ(file.substr(0, 12), "12 RECORDS\r\n");
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 15);
+  EXPECT_EQ(page->records()->document()->blockCount(), 13);  // 12 lines and the empty last
+  EXPECT_TRUE(page->records()->toPlainText().startsWith("0000001,"));
+  EXPECT_TRUE(window->messageArea()->toPlainText().endsWith("FINISHED"));
+  EXPECT_TRUE(page->getRecords()->isEnabled());
+  page->clearText()->click();
+  EXPECT_TRUE(page->records()->toPlainText().isEmpty());
+}
+
+TEST_F(RecordsPageTest, TheButtonsAndCancelWhileItRuns) {
+  settings().numOfRecords = 20;
+  choose("r.txt");
+  bool getEnabled = true;
+  bool cancelEnabled = false;
+  bool seen = false;
+  // Looked at from inside the download, once it runs; then Cancel pressed.
+  QTimer probe;
+  probe.setInterval(0);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (seen || !window->instrumentBusy() || !window->cancelButton()->isEnabled()) return;
+    seen = true;
+    getEnabled = page->getRecords()->isEnabled();
+    cancelEnabled = window->cancelButton()->isEnabled();
+    window->cancelButton()->click();
+  });
+  probe.start();
+  page->getRecords()->click();
+  probe.stop();
+  ASSERT_TRUE(seen);
+  EXPECT_FALSE(getEnabled);
+  EXPECT_TRUE(cancelEnabled);
+  EXPECT_TRUE(window->messageArea()->toPlainText().endsWith("RECORD DOWNLOAD CANCELLED."));
+  EXPECT_FALSE(std::filesystem::exists(folder / "r.txt"));
+  EXPECT_TRUE(page->getRecords()->isEnabled());
+  EXPECT_FALSE(window->cancelButton()->isEnabled());
+}
+
+TEST_F(RecordsPageTest, EraseRecordsFromTheMenu) {
+  window->action(MenuHandler::EraseRecords1Click)->trigger();
+  EXPECT_EQ(boxes.front(), "Erase ALL Recorded Data in 40100?");
+  EXPECT_TRUE(window->messageArea()->toPlainText().endsWith("ALL RECORDS ERASED."));
+  EXPECT_EQ(instrument.recordLog().count(), 0u);
+}
+
+}  // namespace
+}  // namespace halvern
