@@ -1,0 +1,266 @@
+// The records download and erase against the simulated instrument, on virtual time.
+#include "records/records_transfer.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "link/command_exchange.h"
+#include "platform/calendar.h"
+#include "records/records_commands.h"
+#include "records/records_file.h"
+#include "setup/setup_model.h"
+#include "sim/simulated_instrument.h"
+#include "sim/simulated_link.h"
+#include "support/recording_shell.h"
+
+namespace halvern {
+namespace {
+
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class RecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::path(::testing::TempDir()) /
+             ("halvern_records_" + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    path = (folder / "records.txt").string();
+    ASSERT_TRUE(link.open());
+    instrument.recordLog().setCount(50);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  CommandResult download() {
+    return runInstrumentCommand(exchange, shell,
+                                getRecordsCommand(setup, calendar, settings, view));
+  }
+  // The file the download should write: the instrument's own records, its formats.
+  std::string expectedFile(std::size_t records) const {
+    const auto& s = instrument.settings();
+    std::vector<RecordFormat> formats;
+    std::vector<sim::RecordLog::FieldType> types;
+    for (int i = 0; i < s.fieldsPerRecord; ++i) {
+      const auto& f = s.formats[static_cast<std::size_t>(i)];
+      formats.push_back({f.label, f.type, f.width, f.precision});
+      types.push_back(static_cast<sim::RecordLog::FieldType>(f.type));
+    }
+    const std::string bytes = instrument.recordLog().bytes(records, types);
+    std::string file = recordsFileHeader(records, formats, ',', calendar.now());
+    appendRecordLines(file, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                      formats.size(), formats, ',', 0, records, false);
+    return file;
+  }
+  std::size_t recordsRequests() const {
+    std::size_t n = 0;
+    for (const auto& l : instrument.linesReceived()) n += l.rfind("CMD340", 0) == 0;
+    return n;
+  }
+
+  VirtualClock clock;
+  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
+  sim::SimulatedInstrument instrument{calendar, clock};
+  sim::SimulatedLink link{instrument, clock};
+  test::RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
+  SetupModel setup;
+  RecordsSettings settings;
+  std::string shown;
+  std::string path;
+  fs::path folder;
+  RecordsView view{[this]() -> std::optional<std::string> { return path; },
+                   [this](std::string_view text) { shown += text; }, nullptr};
+};
+
+TEST_F(RecordsTest, DownloadWritesTheFileAndShowsTheRecords) {
+  settings.numOfRecords = 30;
+  settings.showRecords = true;
+  setup.setFieldsPerRecord(1);
+  ASSERT_EQ(download(), CommandResult::Done);
+  EXPECT_EQ(shell.lines, (Lines{"GET RECORDS", "DOWNLOADING RECORDS...", "TOTAL BYTES: 480",
+                                "WRITING RECORDS TO FILE...", "SHOWING RECORDS...", "FINISHED"}));
+  ASSERT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(shell.boxes[0].text, records_text::kRetrievalWarning);
+  // The instrument's fields per record and formats, taken into the setup.
+  EXPECT_EQ(setup.fieldsPerRecord(), 4);
+  EXPECT_EQ(setup.format(2).label, "WIND SPEED");
+  EXPECT_EQ(readFile(path), expectedFile(30));
+  EXPECT_EQ(instrument.linesReceived().back(), "CMD340 30");
+  // Shown: numbered, one line a record.
+  EXPECT_EQ(shown.substr(0, 8), "0000001,");
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 30);
+  // The clock timer off for the whole download, the hourglass given back.
+  EXPECT_EQ(shell.clockTimer, (std::vector<bool>{false, true}));
+  EXPECT_EQ(std::count(shell.busyChanges.begin(), shell.busyChanges.end(), true),
+            std::count(shell.busyChanges.begin(), shell.busyChanges.end(), false));
+  EXPECT_EQ(shell.progressMax, 30);
+  EXPECT_EQ(shell.progress.back(), 0);
+}
+
+TEST_F(RecordsTest, RefusalsSendNoRecordsRequest) {
+  // Asked for more than fields x records allows: the maximum, and nothing downloaded.
+  instrument.settings().fieldsPerRecord = 25;
+  settings.numOfRecords = 86508;
+  EXPECT_EQ(download(), CommandResult::Refused);
+  EXPECT_EQ(shell.boxes.back().text,
+            "With 25 Fields Per Record,\na maximum of 86507 records may\nbe retrieved.");
+  settings.numOfRecords = 999999999;
+  EXPECT_EQ(download(), CommandResult::Refused);
+  EXPECT_EQ(shell.boxes.back().text,
+            "With 25 Fields Per Record,\na maximum of 86507 records may\nbe retrieved.");
+
+  // A file that cannot be made beside its name.
+  settings.numOfRecords = 10;
+  path = (folder / "missing" / "r.txt").string();
+  EXPECT_EQ(download(), CommandResult::Refused);
+  EXPECT_EQ(shell.boxes.back().text, records_text::kCannotOpen);
+
+  // The save dialog cancelled.
+  view.chooseFile = [] { return std::optional<std::string>(); };
+  EXPECT_EQ(download(), CommandResult::Refused);
+
+  // A closed link.
+  link.close();
+  shell.boxes.clear();
+  EXPECT_EQ(download(), CommandResult::Refused);
+  ASSERT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(shell.boxes[0].text, "Cannot get records because ZELKA USB port is closed.");
+  EXPECT_EQ(recordsRequests(), 0u);
+  EXPECT_EQ(shell.clockTimer.back(), true);
+}
+
+TEST_F(RecordsTest, TheLargestRequestIsAccepted) {
+  // 25 x 86507 stays below the limit: asked for, though the instrument holds ten records.
+  instrument.settings().fieldsPerRecord = 25;
+  instrument.recordLog().setCount(10);
+  settings.numOfRecords = 86507;
+  EXPECT_EQ(download(), CommandResult::Failed);
+  EXPECT_EQ(instrument.linesReceived().back(), "CMD340 86507");
+  EXPECT_EQ(shell.lines.back(), "TOTAL BYTES: 1000");
+  EXPECT_EQ(shell.progressMax, 8650700);
+}
+
+TEST_F(RecordsTest, ManyShownRecordsAskFirstAndNoDownloadsWithoutShowing) {
+  instrument.recordLog().setCount(5000);
+  settings.numOfRecords = 5000;
+  settings.showRecords = true;
+  shell.answers = {MessageResult::No};
+  ASSERT_EQ(download(), CommandResult::Done);
+  EXPECT_EQ(shell.boxes[0].text,
+            "Showing 5000 records will be slow.\nAre you sure you want to do that?\n\n"
+            "Select Yes to continue or\nNo to download records to a file\nwithout showing them.");
+  EXPECT_FALSE(settings.showRecords);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(readFile(path), expectedFile(5000));
+}
+
+TEST_F(RecordsTest, FailuresAndCancelLeaveNoFileAndAnOldOneAsItWas) {
+  std::ofstream(path, std::ios::binary) << "old records";
+  const struct {
+    const char* what;
+    std::uint32_t count;  // records asked for; the instrument holds 50
+    const char* fault;    // on 340, or nothing
+    int cancelAtEvent;    // 0: no cancel
+    CommandResult result;
+    const char* lastLine;
+  } cases[] = {
+      {"fewer logged than asked", 60, nullptr, 0, CommandResult::Failed, "TOTAL BYTES: 800"},
+      {"a silent instrument", 10, "340:silence", 0, CommandResult::Failed, "TOTAL BYTES: 0"},
+      {"a reply one byte short", 10, "340:short", 0, CommandResult::Failed, "TOTAL BYTES: 159"},
+      {"cut after 100 bytes", 10, "340:cut::100", 0, CommandResult::Failed, "TOTAL BYTES: 100"},
+      {"hung up after 100 bytes", 10, "340:hangup::100", 0, CommandResult::Failed,
+       "TOTAL BYTES: 100"},
+      {"cancelled", 50, nullptr, 5, CommandResult::Cancelled, "RECORD DOWNLOAD CANCELLED."},
+  };
+  for (const auto& c : cases) {
+    sim::SimulatedInstrument fresh{calendar, clock};
+    fresh.recordLog().setCount(50);
+    if (c.fault) {
+      ASSERT_EQ(fresh.faults().parse(c.fault), "") << c.what;
+    }
+    sim::SimulatedLink freshLink{fresh, clock};
+    ASSERT_TRUE(freshLink.open());
+    test::RecordingShell freshShell;
+    CommandExchange freshExchange{freshLink, clock, freshShell};
+    if (c.cancelAtEvent) {
+      freshShell.onProcessEvents = [&freshShell, &c](int n) {
+        if (n >= c.cancelAtEvent) freshShell.cancel = true;
+      };
+    }
+    settings.numOfRecords = c.count;
+    const auto start = clock.now();
+    EXPECT_EQ(runInstrumentCommand(freshExchange, freshShell,
+                                   getRecordsCommand(setup, calendar, settings, view)),
+              c.result)
+        << c.what;
+    // Eleven empty reads of 250 ms at the most after the last byte, the queries before.
+    EXPECT_LE(clock.now() - start, 5s) << c.what;
+    EXPECT_EQ(freshShell.lines.back(), c.lastLine) << c.what;
+    EXPECT_EQ(readFile(path), "old records") << c.what;
+    EXPECT_FALSE(fs::exists(path + ".saving")) << c.what;
+    const bool warned = !freshShell.boxes.empty() && freshShell.boxes.back().text == kCommErrorText;
+    EXPECT_EQ(warned, c.result == CommandResult::Failed) << c.what;
+    EXPECT_EQ(freshShell.clockTimer.back(), true) << c.what;
+  }
+}
+
+TEST_F(RecordsTest, EraseEndsAtTheStarAfterItsMarks) {
+  instrument.recordLog().setCount(3000);
+  shell.answers = {MessageResult::Yes};
+  const auto start = clock.now();
+  ASSERT_EQ(runInstrumentCommand(exchange, shell, eraseRecordsCommand()), CommandResult::Done);
+  EXPECT_EQ(shell.boxes[0].text, "Erase ALL Recorded Data in 40100?");
+  EXPECT_EQ(shell.lines, (Lines{"ERASING ALL RECORDED DATA IN 40100...", "ALL RECORDS ERASED."}));
+  EXPECT_EQ(instrument.linesReceived().back(), "CMD345");
+  EXPECT_EQ(instrument.recordLog().count(), 0u);
+  // Six marks (3000 records), counted on the bar up to 1024.
+  EXPECT_EQ(shell.progressMax, 1024);
+  EXPECT_EQ(shell.progress, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 0}));
+  EXPECT_LT(clock.now() - start, 3s);
+}
+
+TEST_F(RecordsTest, EraseRefusalsAndTimeOuts) {
+  // No to the question, and a closed link: nothing sent.
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, eraseRecordsCommand()), CommandResult::Refused);
+  link.close();
+  shell.answers = {MessageResult::Yes};
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, eraseRecordsCommand()), CommandResult::Refused);
+  EXPECT_EQ(shell.boxes.back().text, "Cannot erase records because ZELKA USB port is closed.");
+  EXPECT_TRUE(instrument.linesReceived().empty());
+  ASSERT_TRUE(link.open());
+
+  for (const char* fault : {"345:silence", "345:nostar"}) {
+    ASSERT_EQ(instrument.faults().parse(fault), "");
+    shell.lines.clear();
+    shell.boxes.clear();
+    shell.answers = {MessageResult::Yes};
+    const auto start = clock.now();
+    EXPECT_EQ(runInstrumentCommand(exchange, shell, eraseRecordsCommand()), CommandResult::Failed)
+        << fault;
+    EXPECT_EQ(shell.lines.back(), "ERASE RECORDS FAILED. TIMEOUT ERROR. RECORDS MAY NOT BE ERASED.")
+        << fault;
+    // The time-out line alone: no communication warning after it.
+    EXPECT_EQ(shell.boxes.size(), 1u) << fault;
+    EXPECT_LE(clock.now() - start, 0.5s + 2 * 0.3s + 2.5s + 0.3s) << fault;
+    instrument.faults().clearAll();
+  }
+}
+
+}  // namespace
+}  // namespace halvern
