@@ -101,8 +101,9 @@ void CliApp::defineCommandLine() {
   top.add_option("--fault", m_options.faults,
                  "make the simulated instrument misbehave, F being\n"
                  "CODE:KIND[:COUNT][:TEXT], KIND one of silence, short,\n"
-                 "wrong, stray, nostar; for the program transfers (115,\n"
-                 "110) also corrupt, nakstorm, badend, dies (see\n"
+                 "wrong, stray, nostar, cut, hangup; for the program\n"
+                 "transfers (115, 110) also corrupt, nakstorm, badend,\n"
+                 "dies (see "
                  "halvern-sim --help); repeatable")
       ->type_name("F")
       ->allow_extra_args(false)

@@ -118,7 +118,7 @@ bool PtyServer::serve(const volatile std::sig_atomic_t& stop, std::ostream* log)
     }
     if ((descriptor.revents & POLLIN) != 0 && !readAvailable(log)) return false;
     if (m_instrument.linkDead()) {
-      m_error = "the instrument dropped off the link (dies fault)";
+      m_error = "the instrument dropped off the link (a dies, cut or hangup fault)";
       return false;
     }
     if ((descriptor.revents & (POLLERR | POLLNVAL)) != 0) {
