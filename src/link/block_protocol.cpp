@@ -80,6 +80,12 @@ BlockProtocol::Outcome BlockProtocol::receive(std::string_view line, int startTr
         m_exchange.write(wire::kAck);
       } else {
         m_shell.addMessageLine(kCrcError);
+        // A block that does not begin with a header came shifted by stray bytes: its last bytes
+        // are still arriving, and would shift the block asked for again. They go first.
+        if (!hasHeader(reply.data(), wire::kProgramFirstHeader) &&
+            !hasHeader(reply.data(), wire::kProgramNextHeader)) {
+          m_exchange.purgeTail();
+        }
         m_exchange.write(wire::kNak);
         m_shell.beep(BeepKind::Default);
         if (++errors >= kMaxErrors) {

@@ -1,6 +1,7 @@
 #include "link/serial_link.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QAbstractEventDispatcher>
@@ -21,7 +22,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <linux/usbdevice_fs.h>
-#include <sys/ioctl.h>
 #endif
 
 namespace halvern {
@@ -196,6 +196,16 @@ std::size_t SerialLink::read(std::uint8_t* buffer, std::size_t n) {
     // A plain time-out, or a read that failed for the moment: wait out the rest.
     m_port->clearError();
   }
+}
+
+std::size_t SerialLink::available() {
+  if (!isOpen()) return 0;
+  qint64 held = m_port->bytesAvailable();
+  int queued = 0;
+  if (::ioctl(static_cast<int>(m_port->handle()), FIONREAD, &queued) == 0 && queued > 0) {
+    held += queued;
+  }
+  return static_cast<std::size_t>(std::max<qint64>(held, 0));
 }
 
 std::size_t SerialLink::write(const std::uint8_t* buffer, std::size_t n) {

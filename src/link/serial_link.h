@@ -32,6 +32,8 @@ class SerialLink final : public Link {
   bool open() override;
   bool isOpen() const override;
   std::size_t read(std::uint8_t* buffer, std::size_t n) override;
+  // Qt's receive buffer and what the driver holds (FIONREAD); nothing is read or waited for.
+  std::size_t available() override;
   std::size_t write(const std::uint8_t* buffer, std::size_t n) override;
   using Link::write;
   void purge() override;

@@ -68,6 +68,17 @@ std::size_t TracingLink::read(std::uint8_t* buffer, std::size_t n) {
   return got;
 }
 
+std::size_t TracingLink::available() {
+  const std::size_t waiting = m_inner.available();
+  // Only bytes found waiting say something: that a reply was longer than its read.
+  if (waiting > 0 && m_file) {
+    char text[64];
+    std::snprintf(text, sizeof text, "< (%zu waiting)", waiting);
+    note(text);
+  }
+  return waiting;
+}
+
 std::size_t TracingLink::write(const std::uint8_t* buffer, std::size_t n) {
   auto at = m_clock.now();
   std::size_t written = m_inner.write(buffer, n);

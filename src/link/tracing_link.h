@@ -17,7 +17,8 @@ namespace halvern {
 //      62.700000 purge
 //
 // ">" is towards the instrument, "<" from it. A read that ends short adds a line with the counts
-// ("< (3 of 5, time-out)"), so time-outs show in the trace.
+// ("< (3 of 5, time-out)"), so time-outs show in the trace; a look at the bytes waiting that
+// finds some adds one too ("< (2 waiting)").
 class TracingLink final : public Link {
  public:
   // Writes to `path` (created or truncated). `ok()` tells whether the file could be opened.
@@ -31,6 +32,7 @@ class TracingLink final : public Link {
   bool open() override;
   bool isOpen() const override { return m_inner.isOpen(); }
   std::size_t read(std::uint8_t* buffer, std::size_t n) override;
+  std::size_t available() override;
   std::size_t write(const std::uint8_t* buffer, std::size_t n) override;
   using Link::write;
   void purge() override;

@@ -22,6 +22,10 @@ class Link {
   // with the count actually read (0..n). A closed or vanished link returns 0 without waiting for
   // the time-out.
   virtual std::size_t read(std::uint8_t* buffer, std::size_t n) = 0;
+  // How many received bytes are waiting to be read, at once and without taking them: those the
+  // link holds and those the operating system holds for it. 0 on a closed or vanished link, and
+  // from a link that cannot tell.
+  virtual std::size_t available() { return 0; }
   // Writes `n` bytes; returns the count written (0 on a closed link).
   virtual std::size_t write(const std::uint8_t* buffer, std::size_t n) = 0;
   // Discards what was received and not yet read, and what was not yet transmitted.

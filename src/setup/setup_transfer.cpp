@@ -16,6 +16,7 @@ namespace halvern {
 namespace {
 
 using Pause = CommandExchange::Pause;
+using ReplyShape = CommandExchange::ReplyShape;
 
 constexpr int kProgressMax = 100;
 constexpr int kGetSteps = 12;
@@ -40,36 +41,29 @@ int progressAt(int step, float q) {
   return static_cast<int>(static_cast<double>(step) * static_cast<double>(q));
 }
 
-// A value query whose reply must lie in [low, high]. Nothing after the item's failure line when
-// no complete reply came, or (without a line) when the value is out of range.
-std::optional<int> queryValue(CommandExchange& exchange, Shell& shell, std::string_view line,
-                              std::size_t size, std::string_view failureLine, int low, int high,
+// A 2-byte value query whose reply must lie in [low, high]. Nothing after the item's failure line
+// when no complete number came, or (without a line) when the value is out of range.
+std::optional<int> queryValue(CommandExchange& exchange, std::string_view line,
+                              std::string_view failureLine, int low, int high,
                               Pause pause = Pause::Before) {
-  auto reply = exchange.queryFixedReply(line, size, {}, pause);
-  if (!reply) {
-    shell.addMessageLine(failureLine);
-    return std::nullopt;
-  }
-  const int value = CommandExchange::parseNumber(*reply);
-  if (value < low || value > high) return std::nullopt;
+  auto value =
+      exchange.queryNumber(line, cmd::kFlagReplySize, ReplyShape::Number, failureLine, pause);
+  if (!value || *value < low || *value > high) return std::nullopt;
   return value;
 }
 
-// The three numbers of a date or time reply, at offsets 0, 3 and 6.
-std::optional<std::array<int, 3>> queryTriple(CommandExchange& exchange, Shell& shell,
-                                              std::string_view line, std::string_view failureLine) {
-  auto reply = exchange.queryFixedReply(line, cmd::kDateTimeReplySize, {});
-  if (!reply) {
-    shell.addMessageLine(failureLine);
-    return std::nullopt;
-  }
+// The three numbers of a date or time reply of `shape`, at offsets 0, 3 and 6.
+std::optional<std::array<int, 3>> queryTriple(CommandExchange& exchange, std::string_view line,
+                                              ReplyShape shape, std::string_view failureLine) {
+  auto reply = exchange.queryFixedReply(line, cmd::kDateTimeReplySize, shape, failureLine);
+  if (!reply) return std::nullopt;
   std::string_view text(*reply);
   return std::array<int, 3>{CommandExchange::parseNumber(text.substr(0)),
                             CommandExchange::parseNumber(text.substr(3)),
                             CommandExchange::parseNumber(text.substr(6))};
 }
 
-// A serial port's baud query: rounds of up to 10 sends until a complete reply arrives, until its
+// A serial port's baud query: rounds of up to 10 sends until a complete number arrives, until its
 // code is in the baud table or the sixth code that is not has come back. The sign of a signed
 // reply comes back separately.
 struct BaudReply {
@@ -80,12 +74,9 @@ std::optional<BaudReply> queryBaud(CommandExchange& exchange, Shell& shell, std:
                                    std::size_t size, std::string_view infoLine,
                                    std::string_view wrongIndexLine, bool signedCode) {
   for (int round = 0; round < kBaudCodeRounds; ++round) {
-    auto reply = exchange.queryFixedReply(line, size, {});
-    if (!reply) {
-      shell.addMessageLine(infoLine);
-      return std::nullopt;
-    }
-    long long code = CommandExchange::parseNumber(*reply);
+    auto number = exchange.queryNumber(line, size, ReplyShape::NumberLine, infoLine);
+    if (!number) return std::nullopt;
+    long long code = *number;
     const bool negative = signedCode && code < 0;
     if (negative) code = -code;
     if (code >= 0 && code <= INT_MAX) {
@@ -143,8 +134,8 @@ DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block) {
 // --- Gets
 // ---------------------------------------------------------------------------------------------
 
-bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto date = queryTriple(exchange, shell, cmd::kGetDateLine, setup_text::kDate);
+bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto date = queryTriple(exchange, cmd::kGetDateLine, ReplyShape::Date, setup_text::kDate);
   if (!date) return true;
   const auto [month, day, year] = *date;
   if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99) return true;
@@ -154,8 +145,8 @@ bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shel
   return false;
 }
 
-bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto time = queryTriple(exchange, shell, cmd::kGetTimeLine, setup_text::kTime);
+bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto time = queryTriple(exchange, cmd::kGetTimeLine, ReplyShape::Time, setup_text::kTime);
   if (!time) return true;
   const auto [hour, minute, second] = *time;
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return true;
@@ -183,34 +174,31 @@ bool getCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   return false;
 }
 
-bool getStopOnError(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto value = queryValue(exchange, shell, cmd::kGetStopOnErrorLine, cmd::kFlagReplySize,
-                          setup_text::kStopOnError, 0, 1);
+bool getStopOnError(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto value = queryValue(exchange, cmd::kGetStopOnErrorLine, setup_text::kStopOnError, 0, 1);
   if (!value) return true;
   setup.setStopOnError(*value == 1);
   return false;
 }
 
-bool getKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto value = queryValue(exchange, shell, cmd::kGetKeypadLockLine, cmd::kFlagReplySize,
-                          setup_text::kKeylock, 0, 1);
+bool getKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto value = queryValue(exchange, cmd::kGetKeypadLockLine, setup_text::kKeylock, 0, 1);
   if (!value) return true;
   setup.setKeypadLock(*value == 1);
   return false;
 }
 
-bool getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto value = queryValue(exchange, shell, cmd::kGetIntervalLine, cmd::kFlagReplySize,
-                          setup_text::kInterval, 0, 99);
+bool getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto value = queryValue(exchange, cmd::kGetIntervalLine, setup_text::kInterval, 0, 99);
   if (!value) return true;
   setup.setInterval(*value);
   return false;
 }
 
-bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
   // This query alone reads without the pause; the read still waits up to its time-out.
-  auto value = queryValue(exchange, shell, cmd::kGetFieldsPerRecordLine, cmd::kFlagReplySize,
-                          setup_text::kFieldsPerRecord, 1, SetupModel::kFieldCount, Pause::None);
+  auto value = queryValue(exchange, cmd::kGetFieldsPerRecordLine, setup_text::kFieldsPerRecord, 1,
+                          SetupModel::kFieldCount, Pause::None);
   if (!value) return true;
   setup.setFieldsPerRecord(*value);
   return false;
@@ -244,26 +232,23 @@ bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell
   return false;
 }
 
-bool getAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto value = queryValue(exchange, shell, cmd::kGetAutoScrollLine, cmd::kFlagReplySize,
-                          setup_text::kAutoScroll, 0, 1);
+bool getAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto value = queryValue(exchange, cmd::kGetAutoScrollLine, setup_text::kAutoScroll, 0, 1);
   if (!value) return true;
   setup.setAutoScroll(*value == 1);
   return false;
 }
 
-bool getScrollPause(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+bool getScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
   // 0 is accepted from the instrument and shows as the control's minimum, 1.
-  auto value = queryValue(exchange, shell, cmd::kGetScrollPauseLine, cmd::kFlagReplySize,
-                          setup_text::kScrollPause, 0, 99);
+  auto value = queryValue(exchange, cmd::kGetScrollPauseLine, setup_text::kScrollPause, 0, 99);
   if (!value) return true;
   setup.setScrollPause(*value);
   return false;
 }
 
-bool getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
-  auto value = queryValue(exchange, shell, cmd::kGetScrollEndLine, cmd::kFlagReplySize,
-                          setup_text::kScrollEnd, 0, 8);
+bool getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
+  auto value = queryValue(exchange, cmd::kGetScrollEndLine, setup_text::kScrollEnd, 0, 8);
   if (!value) return true;
   setup.setScrollEnd(*value);
   return false;

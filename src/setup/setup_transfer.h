@@ -108,7 +108,8 @@ bool getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell& shell)
 // Asked without the 50 ms pause before the read (the read still waits up to 250 ms). Also used
 // before a record download.
 bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-// Up to 5 attempts (purge, 100 ms, "CMD325", read 800 bytes). A bad block ends it silently,
+// Up to 5 attempts (purge, 100 ms, "CMD325", read 800 bytes); 800 bytes with more coming behind
+// them came shifted by stray bytes and count as a failed attempt. A bad block ends it silently,
 // keeping the rows before it (and the bad row's label when only its numbers are wrong). Events
 // are processed after each row. Also used before a record download.
 bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell);

@@ -30,15 +30,32 @@ void SimulatedLink::followInstrument() {
     m_open = false;
     m_lastError = "The simulated instrument hung up.";
   } else if (!m_unplugged) {
-    unplug();
+    // What had come before it went can still be read.
+    m_unplugged = true;
+    m_lastError = "The simulated instrument was unplugged.";
   }
+}
+
+void SimulatedLink::takeArrived() {
+  std::uint8_t byte = 0;
+  while (m_instrument.takeOutput(m_clock.now(), &byte, 1) == 1) m_received.push_back(byte);
+}
+
+std::size_t SimulatedLink::available() {
+  followInstrument();
+  if (!m_open) return 0;
+  if (!m_unplugged) takeArrived();
+  return m_received.size();
 }
 
 std::size_t SimulatedLink::read(std::uint8_t* buffer, std::size_t n) {
   followInstrument();
-  if (!m_open || m_unplugged) return 0;
+  if (!m_open) return 0;
+  std::size_t got = std::min(n, m_received.size());
+  std::copy_n(m_received.begin(), got, buffer);
+  m_received.erase(m_received.begin(), m_received.begin() + static_cast<std::ptrdiff_t>(got));
+  if (got == n || m_unplugged) return got;
   const Clock::TimePoint deadline = m_clock.now() + wire::kReadTimeout;
-  std::size_t got = 0;
   while (true) {
     got += m_instrument.takeOutput(m_clock.now(), buffer + got, n - got);
     if (got == n) return n;
@@ -70,11 +87,18 @@ std::size_t SimulatedLink::write(const std::uint8_t* buffer, std::size_t n) {
 void SimulatedLink::unplug() {
   m_unplugged = true;
   m_lastError = "The simulated instrument was unplugged.";
+  m_received.clear();
 }
 
 void SimulatedLink::purge() {
+  m_received.clear();
   if (!m_open || m_unplugged) return;
   m_instrument.discardOutput(m_clock.now());
+}
+
+void SimulatedLink::close() {
+  m_open = false;
+  m_received.clear();
 }
 
 }  // namespace halvern::sim

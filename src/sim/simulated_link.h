@@ -1,5 +1,7 @@
 #pragma once
 
+#include <deque>
+
 #include "platform/clock.h"
 #include "platform/link.h"
 
@@ -13,7 +15,8 @@ class SimulatedInstrument;
 // real. An instrument that drops off the link ("dies", "cut") unplugs it: a read returns what had
 // come until then at once, and later reads and writes transfer nothing while the link still
 // counts as open, as a vanished device whose handle is still held. A "hangup" closes it, and it
-// cannot be opened again.
+// cannot be opened again. `available()` counts the reply bytes that have reached the computer by
+// the clock's now, exactly.
 class SimulatedLink final : public Link {
  public:
   SimulatedLink(SimulatedInstrument& instrument, Clock& clock);
@@ -21,11 +24,12 @@ class SimulatedLink final : public Link {
   bool open() override;
   bool isOpen() const override { return m_open; }
   std::size_t read(std::uint8_t* buffer, std::size_t n) override;
+  std::size_t available() override;
   std::size_t write(const std::uint8_t* buffer, std::size_t n) override;
   using Link::write;
   void purge() override;
   void cyclePort() override {}
-  void close() override { m_open = false; }
+  void close() override;
   std::string lastError() const override { return m_lastError; }
 
   // Faults of the link itself: the next opens fail, or the cable is pulled (reads and writes fail
@@ -36,6 +40,8 @@ class SimulatedLink final : public Link {
  private:
   // Unplugs or closes the link as the instrument left it, once it has gone.
   void followInstrument();
+  // Moves the reply bytes that have reached the computer into m_received.
+  void takeArrived();
 
   SimulatedInstrument& m_instrument;
   Clock& m_clock;
@@ -45,6 +51,8 @@ class SimulatedLink final : public Link {
   std::string m_lastError;
   // When the wire towards the instrument is free again.
   Clock::TimePoint m_wireFree{};
+  // Reply bytes taken from the instrument to be counted, not yet read: read before anything else.
+  std::deque<std::uint8_t> m_received;
 };
 
 }  // namespace halvern::sim

@@ -2,6 +2,10 @@
 // on virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "link/block_protocol.h"
 #include "link/command_exchange.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
@@ -35,29 +39,62 @@ class ExchangeWithSimulator : public ::testing::Test {
 };
 
 TEST_F(ExchangeWithSimulator, QueriesRetryPastFaultsUpToTheirBudget) {
+  using Shape = CommandExchange::ReplyShape;
+  using Pause = CommandExchange::Pause;
   const struct {
     int code;
     std::string_view line;
     std::size_t size;
+    Shape shape;
     Fault fault;
     std::optional<int> value;
     std::size_t sends;
+    Pause pause = Pause::Before;
   } cases[] = {
-      {225, cmd::kGetCom1Line, 5, {FaultKind::Short, 3, ""}, 96, 4},
-      {225, cmd::kGetCom1Line, 5, {FaultKind::Short, -1, ""}, std::nullopt, 10},
-      {235, cmd::kGetCom2Line, 4, {FaultKind::Silence, 9, ""}, 96, 10},
-      {255, cmd::kGetIntervalLine, 2, {FaultKind::Silence, 10, ""}, std::nullopt, 10},
-      // Stray bytes in front make the reply read as its first bytes: it still arrives whole.
-      {265, cmd::kGetKeypadLockLine, 2, {FaultKind::Stray, 1, "9"}, 9, 1},
-      {315, cmd::kGetFieldsPerRecordLine, 2, {FaultKind::WrongValue, 1, ""}, 99, 1},
+      {225, cmd::kGetCom1Line, 5, Shape::NumberLine, {FaultKind::Short, 3, ""}, 96, 4},
+      {225, cmd::kGetCom1Line, 5, Shape::NumberLine, {FaultKind::Short, -1, ""}, std::nullopt, 10},
+      {235, cmd::kGetCom2Line, 4, Shape::NumberLine, {FaultKind::Silence, 9, ""}, 96, 10},
+      {255,
+       cmd::kGetIntervalLine,
+       2,
+       Shape::Number,
+       {FaultKind::Silence, 10, ""},
+       std::nullopt,
+       10},
+      // Stray bytes read in front of a reply do not look like one: it is asked for again.
+      {265, cmd::kGetKeypadLockLine, 2, Shape::Number, {FaultKind::Stray, 1, "9"}, 0, 2},
+      {255, cmd::kGetIntervalLine, 2, Shape::Number, {FaultKind::Stray, 9, ""}, 1, 10},
+      {255, cmd::kGetIntervalLine, 2, Shape::Number, {FaultKind::Stray, -1, ""}, std::nullopt, 10},
+      {225, cmd::kGetCom1Line, 5, Shape::NumberLine, {FaultKind::Stray, 2, ""}, 96, 3},
+      {235, cmd::kGetCom2Line, 4, Shape::NumberLine, {FaultKind::Stray, -1, " "}, std::nullopt, 10},
+      // Without the pause the rest of a shifted reply is still coming when it is read; the next
+      // send's purge must take it rather than read it as the reply to the new line.
+      {315,
+       cmd::kGetFieldsPerRecordLine,
+       2,
+       Shape::Number,
+       {FaultKind::Stray, 1, ""},
+       4,
+       2,
+       Pause::None},
+      {315,
+       cmd::kGetFieldsPerRecordLine,
+       2,
+       Shape::Number,
+       {FaultKind::Stray, -1, ""},
+       std::nullopt,
+       10,
+       Pause::None},
+      {315, cmd::kGetFieldsPerRecordLine, 2, Shape::Number, {FaultKind::WrongValue, 1, ""}, 99, 1},
   };
   for (const auto& c : cases) {
     instrument.faults().clearAll();
     instrument.faults().set(c.code, c.fault);
     shell.lines.clear();
     const std::string line(c.line.substr(0, c.line.size() - 1));
+    SCOPED_TRACE(line + " " + std::to_string(c.fault.count));
     const std::size_t before = sends(line);
-    auto value = exchange.queryNumber(c.line, c.size, "FAILED");
+    auto value = exchange.queryNumber(c.line, c.size, c.shape, "FAILED", c.pause);
     EXPECT_EQ(value, c.value) << line;
     EXPECT_EQ(sends(line) - before, c.sends) << line;
     EXPECT_EQ(shell.lines.size(), c.value ? 0u : 1u) << line;
@@ -74,7 +111,8 @@ TEST_F(ExchangeWithSimulator, SettingsGetTheirStarDespiteStrayBytesAndRetryWitho
   EXPECT_TRUE(exchange.sendSetting(cmd::setIntervalLine(42)));
   EXPECT_EQ(sends("CMD250 42"), 3u);
   EXPECT_EQ(shell.beeps.size(), 2u);
-  EXPECT_EQ(exchange.queryNumber(cmd::kGetIntervalLine, 2), 42);
+  EXPECT_EQ(exchange.queryNumber(cmd::kGetIntervalLine, 2, CommandExchange::ReplyShape::Number),
+            42);
 
   // A value the instrument refuses is never acknowledged: ten sends, ten beeps.
   shell.beeps.clear();
@@ -93,6 +131,57 @@ TEST_F(ExchangeWithSimulator, DateAndTimeSetAndReadBackOnTheRunningClock) {
   auto time = exchange.queryFixedReply(cmd::kGetTimeLine, 9);
   ASSERT_TRUE(time);
   EXPECT_EQ(time->substr(0, 6), "08:05:");
+}
+
+TEST_F(ExchangeWithSimulator, AvailableCountsTheReplyBytesThatHaveArrivedExactly) {
+  exchange.sendCommandLine(cmd::kGetCom1Line);
+  const auto first = instrument.nextOutputTime();
+  ASSERT_TRUE(first);
+  clock.sleepUntil(*first - 1ns);
+  EXPECT_EQ(link.available(), 0u);
+  for (std::size_t n = 1; n <= 5; ++n) {
+    clock.sleepUntil(*first + (n - 1) * wire::kByteTime);
+    EXPECT_EQ(link.available(), n);
+  }
+  // Counted bytes are still read, in order; a purge drops them.
+  std::uint8_t reply[5] = {};
+  EXPECT_EQ(link.read(reply, 3), 3u);
+  EXPECT_EQ(std::string(reply, reply + 3), "  9");
+  EXPECT_EQ(link.available(), 2u);
+  link.purge();
+  EXPECT_EQ(link.available(), 0u);
+
+  // Bytes counted before the instrument dropped off the link are still there to be read.
+  ASSERT_EQ(instrument.faults().parse("225:cut::3"), "");
+  exchange.sendCommandLine(cmd::kGetCom1Line);
+  clock.advance(10ms);
+  EXPECT_EQ(link.available(), 3u);
+  EXPECT_EQ(link.read(reply, 5), 3u);
+  EXPECT_EQ(std::string(reply, reply + 3), "  9");
+  EXPECT_EQ(link.available(), 0u);
+  EXPECT_EQ(link.read(reply, 5), 0u);
+}
+
+TEST_F(ExchangeWithSimulator, AProgramBlockShiftedByStrayBytesComesAgainWhole) {
+  for (const char* fault : {"115:stray:1", "115:stray:1:?", "115:stray:1:?#?#"}) {
+    SCOPED_TRACE(fault);
+    instrument.faults().clearAll();
+    ASSERT_EQ(instrument.faults().parse(fault), "");
+    shell.lines.clear();
+    shell.beeps.clear();
+    std::vector<std::uint8_t> image(wire::kProgramImageSize + wire::kProgramBlockDataSize);
+    std::size_t blocks = 0;
+    const auto outcome =
+        BlockProtocol(exchange, shell).receive(cmd::kGetProgramLine, 10, image, blocks, "FAILED");
+    EXPECT_EQ(outcome, BlockProtocol::Outcome::Done);
+    EXPECT_EQ(blocks, wire::kProgramBlockCount);
+    image.resize(wire::kProgramImageSize);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), instrument.programMemory().image().begin()));
+    // One CRC error for the shifted block; its tail went with a purge before the NAK.
+    EXPECT_EQ(std::count(shell.lines.begin(), shell.lines.end(), "CRC COMPARE ERR."), 1);
+    EXPECT_EQ(shell.beeps.size(), 1u);
+    clock.advance(1s);
+  }
 }
 
 TEST_F(ExchangeWithSimulator, UnpluggedInstrumentFailsEveryWaitInBoundedTime) {

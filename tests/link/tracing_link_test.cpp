@@ -90,6 +90,32 @@ TEST(TracingLink, RecordsWhetherLowLatencyWasGranted) {
   }
 }
 
+TEST(TracingLink, BytesFoundWaitingPassThroughWithALine) {
+  VirtualClock clock;
+  test::ScriptedLink inner(clock);
+  const std::string path = ::testing::TempDir() + "trace_av_" + std::to_string(getpid()) + ".txt";
+  {
+    TracingLink link(inner, clock, path);
+    ASSERT_TRUE(link.open());
+    EXPECT_EQ(link.available(), 0u);
+    inner.sendUnasked("?#");
+    clock.advance(1ms);
+    EXPECT_EQ(link.available(), 2u);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(link.read(&byte, 1), 1u);
+    EXPECT_EQ(link.available(), 1u);
+  }
+  std::istringstream trace(readFile(path));
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(trace, l);) lines.push_back(l);
+  // Nothing waiting says nothing.
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_NE(lines[1].find("< (2 waiting)"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("<  3F"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[3].find("< (1 waiting)"), std::string::npos) << lines[3];
+  std::remove(path.c_str());
+}
+
 TEST(TracingLink, ReportsAFileItCannotWrite) {
   VirtualClock clock;
   test::ScriptedLink inner(clock);

@@ -160,6 +160,27 @@ TEST_F(SerialLinkTest, PurgeDropsBytesHeldByTheDriverAndByTheLink) {
   EXPECT_EQ(readLink(1), bytes("Z"));
 }
 
+TEST_F(SerialLinkTest, AvailableCountsWhatIsWaitingWithoutTakingIt) {
+  EXPECT_EQ(m_link.available(), 0u);
+  // Part taken into the link's own buffer by a read, part left with the driver.
+  m_pty.send("abcdef");
+  EXPECT_EQ(readLink(2), bytes("ab"));
+  m_pty.send("gh");
+  std::this_thread::sleep_for(30ms);
+  const auto start = SteadyClock::now();
+  EXPECT_EQ(m_link.available(), 6u);
+  EXPECT_LT(SteadyClock::now() - start, 20ms) << "a look must not wait";
+  EXPECT_EQ(readLink(6), bytes("cdefgh"));
+  EXPECT_EQ(m_link.available(), 0u);
+
+  m_pty.send("ij");
+  std::this_thread::sleep_for(30ms);
+  m_link.purge();
+  EXPECT_EQ(m_link.available(), 0u);
+  m_link.close();
+  EXPECT_EQ(m_link.available(), 0u);
+}
+
 TEST_F(SerialLinkTest, EveryByteValueCrossesUnchangedBothWays) {
   // Carriage returns, line feeds, XON/XOFF, DEL and 8-bit values must pass untouched.
   Bytes all(256);

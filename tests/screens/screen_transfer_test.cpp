@@ -37,6 +37,7 @@ class FailingWrites final : public Link {
   bool open() override { return m_inner.open(); }
   bool isOpen() const override { return m_inner.isOpen(); }
   std::size_t read(std::uint8_t* b, std::size_t n) override { return m_inner.read(b, n); }
+  std::size_t available() override { return m_inner.available(); }
   std::size_t write(const std::uint8_t* b, std::size_t n) override {
     // The bridge takes what it still can, then nothing more.
     const std::size_t taken = std::min(n, m_left);
@@ -114,6 +115,10 @@ TEST_F(ScreenTransfer, GetRetriesIncompleteRepliesUpToTenTimes) {
       {"short always", fault(FaultKind::Short), 10, true},
       {"silent always", fault(FaultKind::Silence), 10, true},
       {"garbage always", fault(FaultKind::WrongValue, -1, "ERR"), 10, true},
+      // Stray bytes before the cells leave the last cells still coming after a whole read.
+      {"shifted once", fault(FaultKind::Stray, 1), 2, false},
+      {"shifted by one byte nine times", fault(FaultKind::Stray, 9, "?"), 10, false},
+      {"shifted always", fault(FaultKind::Stray), 10, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -156,6 +156,21 @@ TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
       {"scroll pause", 333, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL PAUSE", 10, 10},
       {"scroll end", 335, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL END", 10, 11},
       {"scroll end 99", 335, fault(FaultKind::WrongValue), nullptr, 1, 11},
+      // Stray bytes before every reply: read in its place they do not look like one.
+      {"date behind stray bytes", 275, fault(FaultKind::Stray), "CANNOT GET DATE", 10, 0},
+      {"time behind stray bytes", 285, fault(FaultKind::Stray), "CANNOT GET TIME", 10, 1},
+      {"COM1 behind stray bytes", 225, fault(FaultKind::Stray), "CANNOT GET COM1 INFO", 10, 2},
+      {"COM2 behind a blank", 235, fault(FaultKind::Stray, -1, " "), "CANNOT GET COM2 INFO", 10, 3},
+      {"interval behind stray bytes", 255, fault(FaultKind::Stray), "CANNOT GET INTERVAL", 10, 6},
+      {"fields behind stray bytes", 315, fault(FaultKind::Stray), "CANNOT GET FIELDS PER RECORD",
+       10, 7},
+      {"scroll end behind a digit", 335, fault(FaultKind::Stray, -1, "1"),
+       "CANNOT GET AUTO SCROLL END", 10, 11},
+      // The formats cannot be told by their look: their last bytes still coming give them away.
+      {"formats shifted", 325, fault(FaultKind::Stray),
+       "CANNOT GET RECORD FORMATS. BYTES READ: 802", 5, 8},
+      {"formats shifted by one", 325, fault(FaultKind::Stray, -1, "?"),
+       "CANNOT GET RECORD FORMATS. BYTES READ: 801", 5, 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,6 +188,28 @@ TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
     // Nothing after the failing item was asked.
     EXPECT_EQ(bench.instrument.linesReceived().back(), line);
     EXPECT_EQ(bench.shell.progress, getProgress(0, c.progressSteps));
+  }
+}
+
+TEST_F(SetupTransfer, AReplyShiftedOnceIsAskedForAgainAndReadRight) {
+  SetupModel clean;
+  clean.setUsePcTime(false);
+  ASSERT_EQ(getUserSettings(exchange, clean, shell), CommandResult::Done);
+  const struct {
+    int code;
+    const char* stray;
+  } cases[] = {{275, ""}, {285, ""},   {225, ""},  {235, " "}, {245, ""},  {265, "9"}, {255, "?"},
+               {315, ""}, {325, "?#"}, {325, "?"}, {331, ""},  {333, "-"}, {335, ""}};
+  for (const auto& c : cases) {
+    const std::string line = "CMD" + std::to_string(c.code);
+    SCOPED_TRACE(line + " \"" + c.stray + "\"");
+    FaultedBench bench(calendar, c.code, fault(FaultKind::Stray, 1, c.stray));
+    SetupModel model;
+    model.setUsePcTime(false);
+    EXPECT_EQ(getUserSettings(bench.exchange, model, bench.shell), CommandResult::Done);
+    EXPECT_EQ(sends(bench.instrument.linesReceived(), line), 2u);
+    model.setTimeText(clean.timeText());
+    EXPECT_EQ(model, clean);
   }
 }
 

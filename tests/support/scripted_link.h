@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -65,6 +66,12 @@ class ScriptedLink : public Link {
     }
     events.push_back({Event::Read, m_clock.now(), 0, n, got});
     return got;
+  }
+  std::size_t available() override {
+    if (dead || !m_open) return 0;
+    return static_cast<std::size_t>(
+        std::count_if(m_pending.begin(), m_pending.end(),
+                      [&](const auto& p) { return p.first <= m_clock.now(); }));
   }
   std::size_t write(const std::uint8_t* buffer, std::size_t n) override {
     for (std::size_t i = 0; i < n; ++i) {
