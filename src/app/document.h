@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "program/program_document.h"
 #include "records/records_commands.h"
 #include "screens/screen_buffer.h"
@@ -15,6 +17,8 @@ struct Document {
   ScreenBuffer screens;
   ProgramDocument program;
   RecordsSettings records;
+  // The base name of the group file last opened or saved; empty until then.
+  std::string currentGroupName;
 };
 
 }  // namespace halvern

@@ -1,0 +1,68 @@
+// The collections in the window: Get and Send Setup/Screens/Pgm, and the group file items of the
+// File menu.
+#include "app/document.h"
+#include "app/module.h"
+#include "app/page_host.h"
+#include "collection/collection_commands.h"
+#include "collection/group_file.h"
+#include "platform/shell.h"
+
+namespace halvern {
+
+namespace {
+
+Page pageOf(CollectionPart part) {
+  switch (part) {
+    case CollectionPart::Setup:
+      return Page::Setup;
+    case CollectionPart::Screens:
+      return Page::Screens;
+    case CollectionPart::Program:
+      break;
+  }
+  return Page::UserProgram;
+}
+
+void installCollectionModule(PageHost& host) {
+  Document& document = host.document();
+  const CollectionParts parts{document.setup, document.screens, document.program, host.calendar()};
+  auto collection = [&host, parts](bool get) {
+    const Page remembered = host.currentPage();
+    const CollectionView view{[&host](CollectionPart part) { host.showPage(pageOf(part)); },
+                              [&host, remembered] { host.showPage(remembered); }};
+    (void)host.runCommand(
+        remembered, get ? getCollectionCommand(parts, view) : sendCollectionCommand(parts, view));
+  };
+  host.setHandler(MenuHandler::GetCollection1Click, [collection] { collection(true); });
+  host.setHandler(MenuHandler::SendCollection1Click, [collection] { collection(false); });
+
+  using namespace group_file;
+  const GroupParts group{document.setup, document.screens, document.program,
+                         document.currentGroupName};
+  host.setHandler(MenuHandler::OpenGroupClick, [&host, group] {
+    // The question comes before the file dialog.
+    if (host.shell().message(kOpenQuestion, MessageKind::Confirmation, MessageButtons::YesNo) !=
+        MessageResult::Yes)
+      return;
+    const QString path = host.chooseFile(
+        {false, std::string(kOpenFilter), std::string(kExtension), std::string(kOpenTitle), {}});
+    if (path.isEmpty()) return;
+    host.shell().setBusy(true);
+    openGroup(path.toStdString(), group, host.shell());
+    host.shell().setBusy(false);
+  });
+  host.setHandler(MenuHandler::SaveGroupClick, [&host, group] {
+    const QString path = host.chooseFile(
+        {true, std::string(kSaveFilter), std::string(kExtension), std::string(kSaveTitle), {}});
+    if (path.isEmpty()) return;
+    host.shell().setBusy(true);
+    saveGroup(path.toStdString(), group, host.shell());
+    host.shell().setBusy(false);
+  });
+}
+
+const Module::Registration kCollectionModule{{"collection", 50, &installCollectionModule}};
+
+}  // namespace
+
+}  // namespace halvern

@@ -1,0 +1,94 @@
+#include "collection/group_file.h"
+
+#include <filesystem>
+
+#include "files/file_load.h"
+#include "files/file_save.h"
+#include "platform/shell.h"
+#include "program/program_document.h"
+#include "program/program_file.h"
+#include "program/program_store.h"
+#include "screens/bitmap.h"
+#include "screens/bitmap_file.h"
+#include "screens/glyph_painting.h"
+#include "screens/screen_buffer.h"
+#include "screens/screen_file.h"
+#include "setup/setup_file.h"
+#include "setup/setup_model.h"
+#include "wire/text_format.h"
+
+namespace halvern {
+
+namespace {
+
+void warn(Shell& shell, std::string_view text) {
+  shell.message(text, MessageKind::Warning, MessageButtons::Ok);
+}
+
+std::string_view asText(const ScreenBuffer& screens) {
+  return {reinterpret_cast<const char*>(screens.bytes().data()), screens.bytes().size()};
+}
+
+}  // namespace
+
+std::string groupBase(const std::string& path) {
+  std::filesystem::path p(path);
+  return p.replace_extension().string();
+}
+
+std::string groupName(const std::string& path) {
+  return std::filesystem::path(path).stem().string();
+}
+
+bool openGroup(const std::string& path, GroupParts parts, Shell& shell) {
+  using namespace group_file;
+  const LoadedFile group = loadFileBytes(path, kMagic.size(), "group file");
+  if (!group.problem.empty() || group.bytes != kMagic) {
+    warn(shell, kWrongType);
+    return false;
+  }
+  parts.currentGroupName = groupName(path);
+  const std::string base = groupBase(path);
+  // Each member on its own: one that is missing or not what it should be is skipped.
+  if (!loadSetupFile(base + ".set", parts.setup).empty()) warn(shell, kSetupMissing);
+  if (!loadScreenFile(base + ".scr", parts.screens).empty()) warn(shell, kScreenMissing);
+  if (!loadProgramFile(base + ".pgm", parts.program).empty()) warn(shell, kProgramMissing);
+  if (!loadNotesFile(base + ".nts", parts.program).empty()) warn(shell, kNotesMissing);
+  return true;
+}
+
+bool saveGroup(const std::string& path, GroupParts parts, Shell& shell) {
+  using namespace group_file;
+  // One warning for a folder that cannot take the files, rather than one for each of them.
+  if (const std::string why = canWriteBeside(path); !why.empty()) {
+    warn(shell, "The group cannot be saved as " + path + ".\n" + why);
+    return false;
+  }
+  if (const std::string problem = saveFileBytes(path, kMagic, "group file"); !problem.empty()) {
+    warn(shell, problem);
+    return false;
+  }
+  parts.currentGroupName = groupName(path);
+  const std::string base = groupBase(path);
+
+  if (!saveSetupFile(base + ".set", parts.setup).empty()) warn(shell, kSetupNotSaved);
+  if (!saveFileBytes(base + ".scr", asText(parts.screens), "screen file").empty())
+    warn(shell, kScreenNotSaved);
+  const std::string program = writeProgramBytes(parts.program);
+  if (!saveFileBytes(base + ".pgm", program, "program file").empty()) warn(shell, kProgramNotSaved);
+  // The tree text and the notes are saved when they can be; their failure is not reported.
+  (void)saveFileBytes(base + ".txt", std::string_view(program).substr(ProgramStore::kSize),
+                      "program text");
+  (void)saveNotesFile(base + ".nts", parts.program);
+
+  Bitmap picture(screen_image::kWidth, screen_image::kCellsHeight, Bitmap::kWhite);
+  for (int s = 0; s < ScreenBuffer::kScreens; ++s) {
+    inkScreen(picture, parts.screens, s);
+    const std::string name = base + formatText(" Screen %d.bmp", s + 1);
+    // The first picture that cannot be saved ends the pictures.
+    if (!saveFileBytes(name, windowsBitmap(picture), "screen picture").empty()) break;
+  }
+  return true;
+}
+
+}  // namespace halvern
