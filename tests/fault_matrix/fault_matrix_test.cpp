@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "collection/collection_commands.h"
 #include "link/command_exchange.h"
 #include "link/instrument_command.h"
 #include "platform/calendar.h"
@@ -31,10 +32,24 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 using std::chrono::milliseconds;
 
-enum class Transfer { GetSetup, SendSetup, GetScreens, SendScreens, GetProgram, SendProgram };
+enum class Transfer {
+  GetSetup,
+  SendSetup,
+  GetScreens,
+  SendScreens,
+  GetProgram,
+  SendProgram,
+  GetCollection,
+  SendCollection
+};
 
 bool isGet(Transfer t) {
-  return t == Transfer::GetSetup || t == Transfer::GetScreens || t == Transfer::GetProgram;
+  return t == Transfer::GetSetup || t == Transfer::GetScreens || t == Transfer::GetProgram ||
+         t == Transfer::GetCollection;
+}
+
+bool isCollection(Transfer t) {
+  return t == Transfer::GetCollection || t == Transfer::SendCollection;
 }
 
 // Everything a get may change.
@@ -77,11 +92,16 @@ struct Bench {
 
   CommandResult run(Transfer transfer) {
     CommandExchange exchange{link, clock, shell};
+    const CollectionParts parts{documents.setup, documents.screens, documents.program, calendar};
+    const CollectionView view{};
     const InstrumentCommand commands[] = {
         getSetupCommand(documents.setup),     sendSetupCommand(documents.setup, calendar),
         getScreensCommand(documents.screens), sendScreensCommand(documents.screens),
         getProgramCommand(documents.program), sendProgramCommand(documents.program),
+        getCollectionCommand(parts, view),    sendCollectionCommand(parts, view),
     };
+    // A collection asks first.
+    if (isCollection(transfer)) shell.answers = {MessageResult::Yes};
     const auto start = clock.now();
     const CommandResult result =
         runInstrumentCommand(exchange, shell, commands[static_cast<int>(transfer)]);
@@ -157,6 +177,49 @@ const Lines kProgramSendCut = {"WRITEFILE RESULT: 0", "SEND USER PROGRAM FAILED.
 //   program send: 10 errors of a second's silence each = 10 s
 // A dead link answers nothing at once, but a read still lasts its time-out; a closed one ends
 // every wait at once.
+const std::string kGetQuestion(collection_text::kGetQuestion);
+const std::string kSendQuestion(collection_text::kSendQuestion);
+// The collections: each part's failure ends them after its own lines (what came before stays),
+// with a second's pause between the parts of a send.
+const std::vector<Row> kCollections = {
+    {Transfer::GetCollection,
+     {
+         {"235:silence",
+          3500ms,
+          kFailed,
+          {"GET SETUP FAILED.", "GET SETUP/SCREENS/PROGRAM FAILED."},
+          {kGetQuestion}},
+         {"225:hangup::2",
+          1000ms,
+          kFailed,
+          {"GET SETUP FAILED.", "GET SETUP/SCREENS/PROGRAM FAILED."},
+          {kGetQuestion}},
+     }},
+    {Transfer::SendCollection,
+     {
+         {"260:silence",
+          21000ms,
+          kFailed,
+          {"SEND SETTINGS FAILED.", "SEND SETUP/SCREENS/PROGRAM FAILED."},
+          {kSendQuestion}},
+         {"210:silence",
+          4000ms,
+          kFailed,
+          {"SEND SCREENS ERROR.", "SEND SETUP/SCREENS/PROGRAM FAILED."},
+          {kSendQuestion, "No response from 40100"}},
+         {"110:silence",
+          13000ms,
+          kFailed,
+          {"SEND USER PROGRAM FAILED.", "SEND SETUP/SCREENS/PROGRAM FAILED."},
+          {kSendQuestion}},
+         {"110:hangup::3",
+          2500ms,
+          kFailed,
+          {"SEND USER PROGRAM FAILED.", "SEND SETUP/SCREENS/PROGRAM FAILED."},
+          {kSendQuestion}},
+     }},
+};
+
 const std::vector<Row> kMatrix = {
     {Transfer::GetSetup,
      {
@@ -256,7 +319,9 @@ Lines lastLines(const Lines& lines, std::size_t n) {
 }
 
 TEST(FaultMatrix, EveryTransferEndsBoundedAgainstEveryFault) {
-  for (const Row& row : kMatrix) {
+  std::vector<Row> rows = kMatrix;
+  rows.insert(rows.end(), kCollections.begin(), kCollections.end());
+  for (const Row& row : rows) {
     // What a get brings from an instrument without faults.
     Bench clean;
     const bool get = isGet(row.transfer);
