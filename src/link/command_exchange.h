@@ -117,6 +117,10 @@ class CommandExchange {
   // shell's cancel) while it runs.
   void requestStop() { m_stopWaitFlag = true; }
   bool stopRequested() const { return m_stopWaitFlag; }
+  // Clears the stop flag, for a wait of an operation's own (a report read up to its mark).
+  void clearStop() { m_stopWaitFlag = false; }
+  // The injected clock's now, for an operation's own deadline.
+  Clock::TimePoint now() const { return m_clock.now(); }
 
   // One attempt of a fixed-length query: sends the line, pauses 50 ms (unless `pause` is None),
   // reads `n` bytes. Returns the reply when exactly `n` bytes arrived.

@@ -195,6 +195,11 @@ void SimulatedInstrument::receiveLineByte(std::uint8_t byte, Clock::TimePoint at
 }
 
 void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint at) {
+  // Calibration lines first: a full-scale step carries a decimal fraction.
+  if (auto pieces = m_calibration.answer(line, m_faults)) {
+    for (const auto& piece : *pieces) reply(piece.bytes, at + piece.after);
+    return;
+  }
   auto command = parseCommandLine(line);
   if (!command) return;
   const int code = command->code;

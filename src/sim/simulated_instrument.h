@@ -12,6 +12,7 @@
 
 #include "platform/calendar.h"
 #include "platform/clock.h"
+#include "sim/calibration_replies.h"
 #include "sim/fault_plan.h"
 #include "sim/program_memory.h"
 #include "sim/record_log.h"
@@ -77,6 +78,8 @@ class SimulatedInstrument {
   // The logged records: "CMD340 n" streams the first n (all when it holds fewer, then silence);
   // "CMD345" erases them with a "!" now and then and "*" when done.
   RecordLog& recordLog() { return m_records; }
+  // The calibration table, its steps and the checks' reports ("CMD805" to "CMD956").
+  CalibrationReplies& calibration() { return m_calibration; }
   const RecordLog& recordLog() const { return m_records; }
   // True once the instrument has dropped off the link: at once for a "dies" fault; for a "cut" or
   // "hangup" fault once the reply bytes it lets through have all been taken or purged.
@@ -123,6 +126,7 @@ class SimulatedInstrument {
   ProgramMemory m_program{m_faults};
   ScreenMemory m_screens{m_faults};
   RecordLog m_records;
+  CalibrationReplies m_calibration;
   Settings m_settings;
   // The instrument's clock: its date and time at m_clockBase.
   DateTime m_clockValue;

@@ -1,0 +1,213 @@
+#include "service/calibration.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "link/command_exchange.h"
+#include "platform/shell.h"
+#include "service/hardware_tests.h"
+#include "wire/commands.h"
+#include "wire/wire.h"
+
+namespace halvern {
+
+namespace {
+
+constexpr std::array<CalibrationStepDef, 8> kSteps{{
+    {"Replace all SE Zero calibration settings?", cmd::kCalSingleZeroLine,
+     "SE ZERO CAL FINISHED.", "NO RESPONSE FROM 40100 FOR SE ZERO CAL."},
+    {"Replace all SE Full Scale calibration settings?", {}, "SE FULL SCALE CAL FINISHED.",
+     "NO RESPONSE FROM 40100 FOR SE FULL SCALE CAL."},
+    {"Replace all DIFF Zero calibration settings?", cmd::kCalDiffZeroLine,
+     "DIFF ZERO CAL FINISHED.", "NO RESPONSE FROM 40100 FOR DIFF ZERO CAL."},
+    {"Replace all DIFF Full Scale calibration settings?", {}, "DIFF FULL SCALE CAL FINISHED.",
+     "NO RESPONSE FROM 40100 FOR DIFF FULL SCALE CAL."},
+    {"Replace all WD Zero calibration settings?", cmd::kCalWindZeroLine, "WD ZERO CAL FINISHED.",
+     "NO RESPONSE FROM 40100 FOR WD ZERO CAL."},
+    {"Replace all WD Full Scale calibration settings?", cmd::kCalWindExcitationLine,
+     "WD FULL SCALE CAL FINISHED.", "NO RESPONSE FROM 40100 FOR WD FULL SCALE CAL."},
+    {{}, cmd::kCalVoltageOutLine, "VOUT CAL FINISHED.", "NO RESPONSE FROM 40100 FOR VOUT CAL."},
+    {{}, cmd::kCalCurrentOutLine, "IOUT CAL FINISHED.", "NO RESPONSE FROM 40100 FOR IOUT CAL."},
+}};
+
+constexpr int kOutputChannels = 4;
+
+struct CheckLevel {
+  bool current;
+  int level;  // millivolts or milliamps
+};
+
+CheckLevel checkLevel(CalibrationCheck check) {
+  switch (check) {
+    case CalibrationCheck::VoutZero:
+      return {false, 0};
+    case CalibrationCheck::VoutFs:
+      return {false, 5000};
+    case CalibrationCheck::IoutZero:
+      return {true, 0};
+    default:
+      return {true, 20};
+  }
+}
+
+std::string_view inputCheckLine(CalibrationCheck check) {
+  switch (check) {
+    case CalibrationCheck::Se:
+      return cmd::kCheckSingleLine;
+    case CalibrationCheck::Diff:
+      return cmd::kCheckDiffLine;
+    default:
+      return cmd::kCheckWindLine;
+  }
+}
+
+bool isInputCheck(CalibrationCheck check) {
+  return check == CalibrationCheck::Se || check == CalibrationCheck::Diff ||
+         check == CalibrationCheck::Wd;
+}
+
+// The instrument's bytes as message-area text: a line feed after each carriage return.
+std::string asLines(const std::uint8_t* bytes, std::size_t n) {
+  std::string text;
+  text.reserve(n + n / 8);
+  for (std::size_t i = 0; i < n; ++i) {
+    text += static_cast<char>(bytes[i]);
+    if (bytes[i] == wire::kCarriageReturn) text += '\n';
+  }
+  return text;
+}
+
+}  // namespace
+
+const CalibrationStepDef& calibrationStepDef(CalibrationStep step) {
+  return kSteps[static_cast<std::size_t>(step)];
+}
+
+bool calibrationPasswordMatches(std::string_view typed) {
+  return typed == calibration_text::kPassword;
+}
+
+float calibrationReference(std::string_view text) {
+  // strtod wants a terminated string; what follows the number is ignored, as it ignores it.
+  const std::string terminated(text);
+  return static_cast<float>(std::strtod(terminated.c_str(), nullptr));
+}
+
+std::string calibrationStepLine(CalibrationStep step, std::string_view reference) {
+  switch (step) {
+    case CalibrationStep::SeFullScale:
+      return cmd::calSingleFullLine(calibrationReference(reference));
+    case CalibrationStep::DiffFullScale:
+      return cmd::calDiffFullLine(calibrationReference(reference));
+    default:
+      return std::string(calibrationStepDef(step).line);
+  }
+}
+
+bool calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
+               std::string_view reference) {
+  const CalibrationStepDef& def = calibrationStepDef(step);
+  // The input steps let the window catch up once before they send.
+  if (!def.question.empty()) shell.processEvents();
+  exchange.sendCommandLine(calibrationStepLine(step, reference));
+  const bool acknowledged = exchange.waitForMark(wire::kCompletionMark, kCalibrationAckLimit);
+  shell.addMessageLine(acknowledged ? def.successLine : def.failureLine);
+  exchange.pause(kStepEndPause);
+  return !acknowledged;
+}
+
+CommandResult copyReport(CommandExchange& exchange, Shell& shell) {
+  exchange.clearStop();
+  const auto deadline = exchange.now() + kCalibrationAckLimit;
+  std::vector<std::uint8_t> buffer(kReportReadSize);
+  while (exchange.linkOpen()) {
+    const std::size_t got = exchange.readBlock(buffer.data(), buffer.size());
+    std::size_t end = 0;
+    while (end < got && buffer[end] != wire::kCompletionMark) ++end;
+    if (end > 0) shell.insertText(asLines(buffer.data(), end));
+    if (end < got) return CommandResult::Done;
+    // Stop Calibration and the cancel are noticed between reads.
+    shell.processEvents();
+    if (shell.cancelled() || exchange.stopRequested()) return CommandResult::Cancelled;
+    if (exchange.now() >= deadline) {
+      shell.beep(BeepKind::Default);
+      return CommandResult::Failed;
+    }
+  }
+  return CommandResult::Failed;
+}
+
+CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell,
+                                  CalibrationCheck check) {
+  if (isInputCheck(check)) {
+    exchange.sendCommandLine(inputCheckLine(check));
+    return copyReport(exchange, shell);
+  }
+  const CheckLevel level = checkLevel(check);
+  for (int channel = 1; channel <= kOutputChannels; ++channel) {
+    if (level.current)
+      testMAout(exchange, channel, level.level);
+    else
+      testMVout(exchange, channel, level.level);
+    exchange.pause(kOutputSettlePause);
+  }
+  exchange.pause(kOutputReportPause);
+  exchange.sendCommandLine(cmd::kCheckOutputsLine);
+  const CommandResult result = copyReport(exchange, shell);
+  shell.addMessageLine(" ");
+  return result;
+}
+
+CommandResult getCalData(CommandExchange& exchange, Shell& shell) {
+  exchange.sendCommandLine(cmd::kReadCalibrationLine);
+  exchange.pause(kCalDataPause);
+  std::vector<std::uint8_t> buffer(kReportReadSize);
+  const std::size_t got = exchange.readBlock(buffer.data(), buffer.size());
+  // No reply: nothing shown at all.
+  if (got == 0) return CommandResult::Failed;
+  shell.addMessageLine(calibration_text::kCalDataHeader);
+  shell.insertText(asLines(buffer.data(), got));
+  return CommandResult::Done;
+}
+
+InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm,
+                                         std::string reference) {
+  const CalibrationStepDef& def = calibrationStepDef(step);
+  InstrumentCommand command{
+      calibration_text::kCalibrateClosed,
+      [&def, confirm](Shell& shell) {
+        return confirm && !def.question.empty() &&
+               shell.message(def.question, MessageKind::Confirmation, MessageButtons::YesNo) !=
+                   MessageResult::Yes;
+      },
+      [step, reference = std::move(reference)](CommandExchange& exchange, Shell& shell) {
+        if (!calibrate(exchange, shell, step, reference)) return CommandResult::Done;
+        return exchange.stopRequested() ? CommandResult::Cancelled : CommandResult::Failed;
+      }};
+  // The failure line is the step's report.
+  command.commErrorOnFailure = false;
+  return command;
+}
+
+InstrumentCommand calibrationCheckCommand(CalibrationCheck check) {
+  InstrumentCommand command{calibration_text::kCheckClosed, nullptr,
+                            [check](CommandExchange& exchange, Shell& shell) {
+                              return runCalibrationCheck(exchange, shell, check);
+                            }};
+  // The input checks run without the hourglass.
+  command.busyCursor = !isInputCheck(check);
+  return command;
+}
+
+InstrumentCommand getCalDataCommand() {
+  InstrumentCommand command{calibration_text::kCalDataClosed, nullptr,
+                            [](CommandExchange& exchange, Shell& shell) {
+                              return getCalData(exchange, shell);
+                            }};
+  // Silent without a reply.
+  command.commErrorOnFailure = false;
+  return command;
+}
+
+}  // namespace halvern
