@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the screenshots need.
+# Installs every Debian package the build, the tests, the fuzzing harnesses and the screenshots
+# need.
 # Does nothing when they are all present already.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
+  clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-serialport-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth fonts-dejavu-core

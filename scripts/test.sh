@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: everything under the debug
-# build, then the core and simulator tests again under AddressSanitizer and UBSan.
+# build, then the core and simulator tests again under AddressSanitizer and UBSan, then each
+# fuzzing harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,3 +14,6 @@ QT_QPA_PLATFORM=offscreen ctest --preset default -j2
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2
+
+# Every fuzzing harness for a few seconds over its seeds (clang, libFuzzer, ASan and UBSan).
+scripts/fuzz.sh 3

@@ -55,7 +55,8 @@ std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
+    // Every CR before the LF: a line that kept one would be written back one CR shorter each time.
+    while (!l.empty() && l.back() == '\r') l.pop_back();
     out.push_back(l);
   }
   return out;

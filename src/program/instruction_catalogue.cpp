@@ -232,6 +232,18 @@ std::string decimalText(int width, float value) {
 
 std::string hexText(std::int32_t value) { return formatText("%04X", static_cast<unsigned>(value)); }
 
+namespace {
+
+// Record bytes shown in a tree line. A CR or LF would end the line in a program file and split
+// it, so that the file could not be opened again: each shows as a blank instead.
+std::string oneLine(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return text;
+}
+
+}  // namespace
+
 std::string storedParameterLine(const ParamDef& param, const ProgramRecord& record, std::size_t j) {
   switch (param.paramKind()) {
     case ParamKind::Integer:
@@ -240,7 +252,7 @@ std::string storedParameterLine(const ParamDef& param, const ProgramRecord& reco
     case ParamKind::Decimal:
       return label(param) + decimalText(param.width, record.floatValue(j));
     case ParamKind::Text:
-      return label(param) + record.text();
+      return label(param) + oneLine(record.text());
     case ParamKind::Hex:
       return label(param) + hexText(record.intValue(j));
     case ParamKind::List:
@@ -256,9 +268,9 @@ std::string receivedParameterLine(const ParamDef& param, const ProgramRecord& re
   switch (param.paramKind()) {
     case ParamKind::Integer:
     case ParamKind::Decimal:
-      return label(param) + record.valueText(j);
+      return label(param) + oneLine(record.valueText(j));
     case ParamKind::Text:
-      return label(param) + degreesShown(record.text());
+      return label(param) + oneLine(degreesShown(record.text()));
     case ParamKind::Hex:
       return label(param) + hexText(record.intValue(j));
     case ParamKind::List:

@@ -89,6 +89,8 @@ std::string degreesStored(std::string_view shown);
 //
 // From a stored value (insert with defaults, paste, a record's own values): integer "%0*i",
 // decimal "%0.*f" with width - 2 decimals, text as stored, hexadecimal "%04X", list entry.
+// Here and in a received line, a CR or LF of the record's bytes shows as a blank: a line holds no
+// line end.
 std::string storedParameterLine(const ParamDef& param, const ProgramRecord& record, std::size_t j);
 // From a program received from the instrument, once its record is filled: integer and decimal
 // the value text as received, text with every "~" shown as the degree sign, hexadecimal "%04X",

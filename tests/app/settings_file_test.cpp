@@ -56,6 +56,16 @@ TEST(SettingsFile, OurSectionTwiceIsReadAndWrittenOnce) {
   EXPECT_EQ(SettingsFile::parse(written), saved);
 }
 
+TEST(SettingsFile, ExtraCarriageReturnsAreDroppedSoASecondSaveChangesNothing) {
+  const std::string existing = "[Other]\r\r\nA=1\r\r\r\n[40100 Setup]\r\nTop=5\r\r\n";
+  EXPECT_EQ(SettingsFile::parse(existing).top, 5);
+  const WindowSettings saved{10, 20, false, 30};
+  const std::string written = SettingsFile::format(saved, existing);
+  EXPECT_EQ(written,
+            "[Other]\nA=1\n[40100 Setup]\nTop=10\nLeft=20\nShow Records=0\nNum of Records=30\n");
+  EXPECT_EQ(SettingsFile::format(saved, written), written);
+}
+
 TEST(SettingsFile, WritesThroughATemporaryFileAndCreatesTheFolder) {
   const auto folder = std::filesystem::path(::testing::TempDir()) /
                       ("halvern_settings_" + std::to_string(getpid())) / "halvern";

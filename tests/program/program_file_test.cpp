@@ -144,6 +144,22 @@ TEST(ProgramFile, RefusedFilesChangeNothing) {
   }
 }
 
+TEST(ProgramFile, APastedTextHoldingALineEndStillSavesAFileThatOpens) {
+  // A record's text as a file's store may hold it; the line of a paste is made from it.
+  ProgramDocument d;
+  d.insertInstruction(0, 48);  // SERIAL BUFFER TEXT
+  ProgramRecord text = d.store()[0];
+  text.setText("a\r\nb");
+  d.setParameter(0, 0, text, "text= a");
+  ASSERT_EQ(d.copyInstruction(0), ProgramDocument::Edit::Done);
+  ASSERT_EQ(d.pasteInstruction(0), ProgramDocument::Edit::Done);
+  EXPECT_EQ(d.tree()[0].children, std::vector<std::string>{"text= a  b"});
+  ProgramDocument back;
+  ASSERT_EQ(readProgramBytes(writeProgramBytes(d), back), "");
+  EXPECT_EQ(back.tree(), d.tree());
+  EXPECT_EQ(back.store(), d.store());
+}
+
 TEST(NotesFile, LinesWithCrLf) {
   EXPECT_EQ(writeNotesBytes(ProgramDocument().notes()), "Add User Program Notes here...\r\n");
   EXPECT_EQ(readNotesBytes("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));

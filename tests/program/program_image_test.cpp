@@ -7,6 +7,7 @@
 #include <string>
 
 #include "program/instruction_catalogue.h"
+#include "program/program_file.h"
 #include "wire/crc32_mpeg2.h"
 
 namespace halvern {
@@ -165,6 +166,30 @@ TEST_F(ImageTest, ConversionReadsThroughTheOrderTable) {
   EXPECT_EQ(got.store[0].bytes()[100], 0);
   EXPECT_EQ(got.store[7], ProgramRecord{});
   EXPECT_EQ(ProgramDocument::mismatch(got.store, got.tree), std::nullopt);
+}
+
+TEST_F(ImageTest, LineEndsInReceivedTextShowAsBlanksSoTheSavedFileOpens) {
+  image->fill(0xFF);
+  std::string beep = slot(3);
+  beep.replace(6, 3, "12\n");
+  std::string text = slot(48);
+  text.replace(86, 6, "a\r\nb~\r");
+  putInstruction(*image, 0, 0, beep);
+  putInstruction(*image, 1, 1, text);
+  putInstruction(*image, 2, 2, slot(0));
+  const auto got = ProgramImage::convert(*image);
+  ASSERT_EQ(got.error, "");
+  EXPECT_EQ(got.tree[0].children, std::vector<std::string>{"num= 12 "});
+  EXPECT_EQ(got.tree[1].children, std::vector<std::string>{"text= a  b\xB0 "});
+  // The record keeps the bytes as they came.
+  EXPECT_EQ(got.store[1].text(), "a\r\nb~\r");
+
+  ProgramDocument received;
+  ASSERT_TRUE(received.replaceProgram(got.store, got.tree));
+  ProgramDocument opened;
+  ASSERT_EQ(readProgramBytes(writeProgramBytes(received), opened), "");
+  EXPECT_EQ(opened.tree(), got.tree);
+  EXPECT_EQ(opened.store(), got.store);
 }
 
 TEST_F(ImageTest, ConversionRefusesWhatItCannotRead) {
