@@ -9,7 +9,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-serialport-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()

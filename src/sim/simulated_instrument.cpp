@@ -206,6 +206,11 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
   armCut(code);
   if (cutDone()) return;
 
+  if (auto text = m_tests.answer(code, command->args, m_program.image())) {
+    replySpoiled(m_faults.take(code), std::move(*text), "?", ' ', at);
+    return;
+  }
+
   if ((code == cmd::kGetProgram || code == cmd::kSendProgram) && command->args.empty()) {
     m_mode = Mode::Program;
     reply(code == cmd::kGetProgram ? m_program.beginDownload() : m_program.beginUpload(at), at);

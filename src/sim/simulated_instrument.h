@@ -17,6 +17,7 @@
 #include "sim/program_memory.h"
 #include "sim/record_log.h"
 #include "sim/screen_memory.h"
+#include "sim/test_replies.h"
 
 namespace halvern::sim {
 
@@ -81,6 +82,8 @@ class SimulatedInstrument {
   // The calibration table, its steps and the checks' reports ("CMD805" to "CMD956").
   CalibrationReplies& calibration() { return m_calibration; }
   const RecordLog& recordLog() const { return m_records; }
+  // The hardware tests: readings, counts, signatures, the RAM test; drives, switches, pull-downs.
+  TestReplies& tests() { return m_tests; }
   // True once the instrument has dropped off the link: at once for a "dies" fault; for a "cut" or
   // "hangup" fault once the reply bytes it lets through have all been taken or purged.
   bool linkDead() const;
@@ -126,6 +129,7 @@ class SimulatedInstrument {
   ProgramMemory m_program{m_faults};
   ScreenMemory m_screens{m_faults};
   RecordLog m_records;
+  TestReplies m_tests;
   CalibrationReplies m_calibration;
   Settings m_settings;
   // The instrument's clock: its date and time at m_clockBase.

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "link/command_exchange.h"
+#include "platform/calendar.h"
 #include "platform/clock.h"
+#include "sim/simulated_instrument.h"
+#include "sim/simulated_link.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 
@@ -259,6 +262,90 @@ TEST(InputChannelRange, ByKind) {
     EXPECT_EQ(range->value, row.range->value);
     EXPECT_EQ(range->step, row.range->step);
   }
+}
+
+// Against the simulated instrument: its readings, counts and signatures, and its faults.
+TEST(HardwareTestsSimulated, TheInstrumentAnswersEveryTestAndItsFaultsShowAsTheFieldWould) {
+  struct Row {
+    std::string fault;
+    InputKind kind;
+    int channel;
+    CommandResult outcome;
+    std::string shown;
+  };
+  const std::vector<Row> rows = {
+      {"", InputKind::SeVoltage, 16, CommandResult::Done, "4012.5 mV"},
+      {"", InputKind::DiffVoltage, 1, CommandResult::Done, "-3.6 mV"},
+      {"", InputKind::WdVoltage, 4, CommandResult::Done, "4362.5 mV"},
+      {"", InputKind::LowLevelFreq, 1, CommandResult::Done, "Count: 107"},
+      {"", InputKind::SwitchTtlFreq, 9, CommandResult::Done, "Count: 9013"},
+      {"922:silence", InputKind::SeVoltage, 1, CommandResult::Failed, "No Response"},
+      {"926:stray", InputKind::DiffVoltage, 3, CommandResult::Done, "?#10.2 mV"},
+      {"935:short", InputKind::LowLevelFreq, 2, CommandResult::Done, "Count: 20"},
+      // A channel the kind does not have is not answered.
+      {"", InputKind::WdVoltage, 5, CommandResult::Failed, "No Response"},
+      {"", InputKind::DiffVoltage, 2, CommandResult::Failed, "No Response"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.shown);
+    VirtualClock clock;
+    FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
+    sim::SimulatedInstrument instrument{calendar, clock};
+    sim::SimulatedLink link{instrument, clock};
+    ASSERT_TRUE(link.open());
+    if (!row.fault.empty()) {
+      ASSERT_EQ(instrument.faults().parse(row.fault), "");
+    }
+    RecordingShell shell;
+    CommandExchange exchange{link, clock, shell};
+    std::string result;
+    EXPECT_EQ(runInstrumentCommand(exchange, shell, testInputCommand(row.kind, row.channel, result)),
+              row.outcome);
+    EXPECT_EQ(result, row.shown);
+    EXPECT_TRUE(shell.boxes.empty());
+  }
+}
+
+TEST(HardwareTestsSimulated, SignaturesRamAndTheSettingsKept) {
+  VirtualClock clock;
+  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
+  sim::SimulatedInstrument instrument{calendar, clock};
+  sim::SimulatedLink link{instrument, clock};
+  ASSERT_TRUE(link.open());
+  RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
+  std::string result;
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, programChecksumCommand(result)),
+            CommandResult::Done);
+  // Eight hexadecimal digits, changing with the program memory.
+  ASSERT_EQ(result.size(), std::string("PGM Signature: 0x").size() + 8);
+  const std::string before = result;
+  auto image = instrument.programMemory().image();
+  image[5] ^= 0x40;
+  instrument.programMemory().setImage(image);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, programChecksumCommand(result)),
+            CommandResult::Done);
+  EXPECT_NE(result, before);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, romChecksumCommand(result)),
+            CommandResult::Done);
+  EXPECT_EQ(result, "ROM Signature: 0x5EC0A417");
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, testRamCommand(result)), CommandResult::Done);
+  EXPECT_EQ(result, "RAM OK");
+  instrument.tests().setRamFault(true);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, testRamCommand(result)), CommandResult::Failed);
+  EXPECT_EQ(result, "RAM ERROR");
+
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, testSwitchCommand(2, true)), CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, pullDownCommand(4, true)), CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, testOutputCommand(3, kOutputLevels[7])),
+            CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, testOutputCommand(3, kOutputLevels[3])),
+            CommandResult::Done);
+  EXPECT_TRUE(instrument.tests().switches()[1]);
+  EXPECT_TRUE(instrument.tests().pullDowns()[3]);
+  EXPECT_EQ(instrument.tests().outputs()[2].milliamps, 20);
+  EXPECT_EQ(instrument.tests().outputs()[2].millivolts, 5000);
+  EXPECT_TRUE(shell.boxes.empty());
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// The hardware tests in the window: the Tests page, its tests through the one command path.
+#include <QPushButton>
+
+#include "app/module.h"
+#include "app/page_host.h"
+#include "service/tests_page.h"
+
+namespace halvern {
+
+namespace {
+
+void installTestsModule(PageHost& host) {
+  auto* page = new TestsPage(
+      [&host](const InstrumentCommand& command) { return host.runCommand(Page::Tests, command); });
+  host.setPage(Page::Tests, page, page);
+  for (QPushButton* button : page->instrumentButtons()) host.registerInstrumentButton(button);
+}
+
+const Module::Registration kTestsModule{{"tests", 60, &installTestsModule}};
+
+}  // namespace
+
+}  // namespace halvern
