@@ -19,8 +19,7 @@ namespace {
 int runTest(CliApp& app, const InstrumentCommand& command, const std::string* result) {
   if (!app.connect()) return kExitFailed;
   const auto outcome = runInstrumentCommand(app.exchange(), app.shell(), command);
-  if (result && outcome != CommandResult::Refused)
-    std::fprintf(app.out(), "%s\n", result->c_str());
+  if (result && outcome != CommandResult::Refused) std::fprintf(app.out(), "%s\n", result->c_str());
   return exitStatus(outcome);
 }
 
@@ -50,9 +49,9 @@ CliCommand::Action defineInput(CLI::App& command, CliApp& app) {
     // The channels the window's field offers for the kind.
     const auto range = inputChannelRange(args->kind).value_or(kInitialInputRange);
     if (args->channel > range.maximum || (args->channel - kMinTestChannel) % range.step != 0) {
-      return app.usageError("CHANNEL " + std::to_string(args->channel) +
-                                " is not an input of that kind",
-                            "test input");
+      return app.usageError(
+          "CHANNEL " + std::to_string(args->channel) + " is not an input of that kind",
+          "test input");
     }
     return runTest(app, testInputCommand(args->kind, args->channel, args->result), &args->result);
   };
@@ -68,18 +67,16 @@ CliCommand::Action defineOutput(CLI::App& command, CliApp& app) {
   command.add_option("CHANNEL", args->channel, "the analog output, 1 to 4")
       ->required()
       ->check(CLI::Range(kMinTestChannel, kTestOutputChannels));
-  const std::map<std::string, int> levels{{"0mV", 0},  {"1000mV", 1}, {"2500mV", 2},
-                                          {"5000mV", 3}, {"0mA", 4},    {"4mA", 5},
-                                          {"12mA", 6},   {"20mA", 7}};
+  const std::map<std::string, int> levels{{"0mV", 0}, {"1000mV", 1}, {"2500mV", 2}, {"5000mV", 3},
+                                          {"0mA", 4}, {"4mA", 5},    {"12mA", 6},   {"20mA", 7}};
   command.add_option("LEVEL", args->level, "0mV, 1000mV, 2500mV, 5000mV, 0mA, 4mA, 12mA or 20mA")
       ->required()
       ->transform(CLI::CheckedTransformer(levels, CLI::ignore_case))
       ->type_name("");
   return [&app, args] {
-    return runTest(app,
-                   testOutputCommand(args->channel,
-                                     kOutputLevels[static_cast<std::size_t>(args->level)]),
-                   nullptr);
+    return runTest(
+        app, testOutputCommand(args->channel, kOutputLevels[static_cast<std::size_t>(args->level)]),
+        nullptr);
   };
 }
 
@@ -132,18 +129,18 @@ const CliCommand::Registration kTestInput{
      &defineInput}};
 const CliCommand::Registration kTestOutput{
     {"test output", "drive an analog output to a test level", &defineOutput}};
-const CliCommand::Registration kTestResetOutputs{
-    {"test reset-outputs", "drive the four voltage outputs to 0 mV",
-     noArguments(&commandResetOutputs)}};
+const CliCommand::Registration kTestResetOutputs{{"test reset-outputs",
+                                                  "drive the four voltage outputs to 0 mV",
+                                                  noArguments(&commandResetOutputs)}};
 const CliCommand::Registration kTestDisplay{
     {"test display", "run the instrument's display test", noArguments(&commandDisplay)}};
 const CliCommand::Registration kTestSwitch{
     {"test switch", "turn a solid-state switch on or off", &defineSwitch}};
 const CliCommand::Registration kTestRam{
     {"test ram", "run the instrument's RAM test", noArguments(&commandRam)}};
-const CliCommand::Registration kTestProgramChecksum{
-    {"test program-checksum", "the signature of the user program",
-     noArguments(&commandProgramChecksum)}};
+const CliCommand::Registration kTestProgramChecksum{{"test program-checksum",
+                                                     "the signature of the user program",
+                                                     noArguments(&commandProgramChecksum)}};
 const CliCommand::Registration kTestRomChecksum{
     {"test rom-checksum", "the signature of the firmware", noArguments(&commandRomChecksum)}};
 const CliCommand::Registration kTestPullDown{

@@ -29,13 +29,15 @@ inline constexpr std::string_view kClearedResult = " ";
 inline constexpr std::string_view kInputClosed = "Cannot test input because USB port is closed.";
 inline constexpr std::string_view kOutputClosed =
     "Cannot test analog output because USB port is closed.";
-inline constexpr std::string_view kDisplayClosed = "Cannot test display because USB port is closed.";
+inline constexpr std::string_view kDisplayClosed =
+    "Cannot test display because USB port is closed.";
 inline constexpr std::string_view kSwitchClosed =
     "Cannot test solid-state switch because USB port is closed.";
 inline constexpr std::string_view kRamClosed = "Cannot test RAM because USB port is closed.";
 inline constexpr std::string_view kPgmClosed =
     "Cannot get program checksum because USB port is closed.";
-inline constexpr std::string_view kRomClosed = "Cannot get ROM checksum because USB port is closed.";
+inline constexpr std::string_view kRomClosed =
+    "Cannot get ROM checksum because USB port is closed.";
 // Reset All and the pull-downs: a closed link sends nothing, so they say so too.
 inline constexpr std::string_view kResetClosed =
     "Cannot reset analog outputs because USB port is closed.";

@@ -20,7 +20,9 @@ namespace halvern {
 
 namespace {
 
-QString text(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); }
+QString text(std::string_view s) {
+  return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
+}
 
 QPushButton* button(const char* caption, const char* name, QWidget* parent) {
   auto* b = new QPushButton(QString::fromLatin1(caption), parent);
@@ -81,7 +83,8 @@ TestsPage::TestsPage(Runner run, QWidget* parent) : QWidget(parent), m_run(std::
   outGrid->addWidget(m_outChan, 1, 0);
   auto* levels = new QButtonGroup(outputs);
   for (int i = 0; i < kOutputLevelCount; ++i) {
-    auto* radio = new QRadioButton(text(kOutputLevels[static_cast<std::size_t>(i)].caption), outputs);
+    auto* radio =
+        new QRadioButton(text(kOutputLevels[static_cast<std::size_t>(i)].caption), outputs);
     radio->setObjectName(QString::fromLatin1(kLevelNames[static_cast<std::size_t>(i)]));
     levels->addButton(radio, i);
     m_levels[static_cast<std::size_t>(i)] = radio;
@@ -181,12 +184,12 @@ void TestsPage::buttonTestInputClick() {
 }
 
 void TestsPage::buttonTestOutputClick() {
-  const int selected = std::max(0, static_cast<int>(std::find_if(m_levels.begin(), m_levels.end(),
-                                                                 [](auto* r) {
-                                                                   return r->isChecked();
-                                                                 }) -
-                                                    m_levels.begin()));
-  const auto& level = kOutputLevels[static_cast<std::size_t>(std::min(selected, kOutputLevelCount - 1))];
+  const int selected =
+      std::max(0, static_cast<int>(std::find_if(m_levels.begin(), m_levels.end(),
+                                                [](auto* r) { return r->isChecked(); }) -
+                                   m_levels.begin()));
+  const auto& level =
+      kOutputLevels[static_cast<std::size_t>(std::min(selected, kOutputLevelCount - 1))];
   (void)m_run(testOutputCommand(channelOf(m_outChan), level));
 }
 

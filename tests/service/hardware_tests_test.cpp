@@ -47,7 +47,8 @@ class HardwareTestsTest : public ::testing::Test {
     Clock::TimePoint end{};
     for (const auto& e : link.events) {
       if (e.kind == ScriptedLink::Event::Write && e.byte == '\r') end = e.at;
-      if (e.kind == ScriptedLink::Event::Read) return e.at - end - CommandExchange::kByteGap - wire::kReadTimeout;
+      if (e.kind == ScriptedLink::Event::Read)
+        return e.at - end - CommandExchange::kByteGap - wire::kReadTimeout;
     }
     return {};
   }
@@ -120,7 +121,10 @@ TEST_F(HardwareTestsTest, ReplyTextDropsTheLastByteEndsAtZeroAndTakes25Bytes) {
       {"", "No Response"},
       {"7", "Count: "},
       {"42\r", "Count: 42"},
-      {std::string("12\0" "34\r", 6), "Count: 12"},
+      {std::string("12\0"
+                   "34\r",
+                   6),
+       "Count: 12"},
       {std::string(40, 'x'), "Count: " + std::string(24, 'x')},
   };
   for (const auto& row : rows) {
@@ -141,8 +145,8 @@ TEST_F(HardwareTestsTest, RamTestLooksAtTheFirstByteOnly) {
     std::string shown;
   };
   const std::vector<Row> rows = {
-      {"0\r", "RAM OK"}, {"0 FAILED 3\r", "RAM OK"}, {"1\r", "RAM ERROR"},
-      {" 0\r", "RAM ERROR"}, {"0", "RAM OK"}, {"", "No Response"},
+      {"0\r", "RAM OK"}, {"0 FAILED 3\r", "RAM OK"}, {"1\r", "RAM ERROR"}, {" 0\r", "RAM ERROR"},
+      {"0", "RAM OK"},   {"", "No Response"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.reply);
@@ -202,8 +206,7 @@ TEST_F(HardwareTestsTest, CommandsThatReadNothing) {
 
 TEST_F(HardwareTestsTest, ResetAllDrivesTheFourVoltageOutputsTo0MvAbout300MsApart) {
   EXPECT_EQ(run(resetOutputsCommand()), CommandResult::Done);
-  EXPECT_EQ(link.lines,
-            (Lines{"CMD945 1 0\r", "CMD945 2 0\r", "CMD945 3 0\r", "CMD945 4 0\r"}));
+  EXPECT_EQ(link.lines, (Lines{"CMD945 1 0\r", "CMD945 2 0\r", "CMD945 3 0\r", "CMD945 4 0\r"}));
   const auto ends = lineEnds();
   ASSERT_EQ(ends.size(), 4u);
   for (std::size_t i = 1; i < ends.size(); ++i) {
@@ -299,8 +302,9 @@ TEST(HardwareTestsSimulated, TheInstrumentAnswersEveryTestAndItsFaultsShowAsTheF
     RecordingShell shell;
     CommandExchange exchange{link, clock, shell};
     std::string result;
-    EXPECT_EQ(runInstrumentCommand(exchange, shell, testInputCommand(row.kind, row.channel, result)),
-              row.outcome);
+    EXPECT_EQ(
+        runInstrumentCommand(exchange, shell, testInputCommand(row.kind, row.channel, result)),
+        row.outcome);
     EXPECT_EQ(result, row.shown);
     EXPECT_TRUE(shell.boxes.empty());
   }
@@ -326,8 +330,7 @@ TEST(HardwareTestsSimulated, SignaturesRamAndTheSettingsKept) {
   EXPECT_EQ(runInstrumentCommand(exchange, shell, programChecksumCommand(result)),
             CommandResult::Done);
   EXPECT_NE(result, before);
-  EXPECT_EQ(runInstrumentCommand(exchange, shell, romChecksumCommand(result)),
-            CommandResult::Done);
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, romChecksumCommand(result)), CommandResult::Done);
   EXPECT_EQ(result, "ROM Signature: 0x5EC0A417");
   EXPECT_EQ(runInstrumentCommand(exchange, shell, testRamCommand(result)), CommandResult::Done);
   EXPECT_EQ(result, "RAM OK");

@@ -80,8 +80,8 @@ TEST_F(TestsPageTest, ControlsStartAsTheInstrumentsTestsPageDoes) {
     EXPECT_EQ(page->pullDown(c)->text(), QStringLiteral("Chan %1").arg(c));
     EXPECT_FALSE(page->pullDown(c)->isChecked());
   }
-  const QStringList captions{"Test", "Test", "Reset All", "Display", "Switch", "RAM",
-                             "Pgm Chksum", "ROM Chksum"};
+  const QStringList captions{"Test",   "Test", "Reset All",  "Display",
+                             "Switch", "RAM",  "Pgm Chksum", "ROM Chksum"};
   const auto buttons = page->instrumentButtons();
   ASSERT_EQ(buttons.size(), 8u);
   for (std::size_t i = 0; i < buttons.size(); ++i) EXPECT_EQ(buttons[i]->text(), captions[i]);
@@ -117,10 +117,8 @@ TEST_F(TestsPageTest, InputTestsShowTheInstrumentsReading) {
     QString shown;
   };
   const std::vector<Row> rows = {
-      {0, 7, "CMD922 07", "1762.5 mV"},
-      {2, 3, "CMD924 03", "3262.5 mV"},
-      {1, 11, "CMD926 11", "36.1 mV"},
-      {3, 2, "CMD935 02", "Count: 207"},
+      {0, 7, "CMD922 07", "1762.5 mV"},   {2, 3, "CMD924 03", "3262.5 mV"},
+      {1, 11, "CMD926 11", "36.1 mV"},    {3, 2, "CMD935 02", "Count: 207"},
       {4, 2, "CMD940 02", "Count: 2026"},
   };
   for (const auto& row : rows) {
