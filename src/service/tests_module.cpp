@@ -1,5 +1,5 @@
 // The hardware tests in the window: the Tests page, its tests through the one command path.
-#include <QPushButton>
+#include <QAbstractButton>
 
 #include "app/module.h"
 #include "app/page_host.h"
@@ -13,7 +13,7 @@ void installTestsModule(PageHost& host) {
   auto* page = new TestsPage(
       [&host](const InstrumentCommand& command) { return host.runCommand(Page::Tests, command); });
   host.setPage(Page::Tests, page, page);
-  for (QPushButton* button : page->instrumentButtons()) host.registerInstrumentButton(button);
+  for (QAbstractButton* button : page->instrumentButtons()) host.registerInstrumentButton(button);
 }
 
 const Module::Registration kTestsModule{{"tests", 60, &installTestsModule}};

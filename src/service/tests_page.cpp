@@ -148,8 +148,11 @@ TestsPage::TestsPage(Runner run, QWidget* parent) : QWidget(parent), m_run(std::
   }
 }
 
-std::vector<QPushButton*> TestsPage::instrumentButtons() const {
-  return {m_testInput, m_testOutput, m_reset, m_display, m_switch, m_ram, m_pgm, m_rom};
+std::vector<QAbstractButton*> TestsPage::instrumentButtons() const {
+  std::vector<QAbstractButton*> buttons{m_testInput, m_testOutput, m_reset, m_display,
+                                        m_switch,    m_ram,        m_pgm,   m_rom};
+  buttons.insert(buttons.end(), m_pullDowns.begin(), m_pullDowns.end());
+  return buttons;
 }
 
 void TestsPage::showResult(QLineEdit* field, const std::string& result) {

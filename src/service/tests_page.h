@@ -7,6 +7,7 @@
 #include "app/page_host.h"
 #include "service/hardware_tests.h"
 
+class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -61,8 +62,8 @@ class TestsPage : public QWidget, public PageView {
   QCheckBox* pullDown(int channel) const {
     return m_pullDowns[static_cast<std::size_t>(channel - 1)];
   }
-  // The buttons that start instrument operations.
-  std::vector<QPushButton*> instrumentButtons() const;
+  // The buttons and boxes that start instrument operations.
+  std::vector<QAbstractButton*> instrumentButtons() const;
 
  private:
   void showResult(QLineEdit* field, const std::string& text);

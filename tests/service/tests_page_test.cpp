@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -80,11 +81,16 @@ TEST_F(TestsPageTest, ControlsStartAsTheInstrumentsTestsPageDoes) {
     EXPECT_EQ(page->pullDown(c)->text(), QStringLiteral("Chan %1").arg(c));
     EXPECT_FALSE(page->pullDown(c)->isChecked());
   }
-  const QStringList captions{"Test",   "Test", "Reset All",  "Display",
-                             "Switch", "RAM",  "Pgm Chksum", "ROM Chksum"};
+  // Every control that starts an instrument operation is locked out while one runs.
+  const QStringList captions{"Test",   "Test",   "Reset All",  "Display",
+                             "Switch", "RAM",    "Pgm Chksum", "ROM Chksum",
+                             "Chan 1", "Chan 2", "Chan 3",     "Chan 4"};
   const auto buttons = page->instrumentButtons();
-  ASSERT_EQ(buttons.size(), 8u);
-  for (std::size_t i = 0; i < buttons.size(); ++i) EXPECT_EQ(buttons[i]->text(), captions[i]);
+  ASSERT_EQ(buttons.size(), 12u);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    EXPECT_EQ(buttons[i]->text(), captions[static_cast<int>(i)]);
+    EXPECT_TRUE(buttons[i]->isEnabled());
+  }
 }
 
 TEST_F(TestsPageTest, TheChannelFieldFollowsTheInputKindAndEveryChangeClearsTheResult) {
