@@ -56,7 +56,11 @@ void ConsoleShell::addMessageLine(std::string_view line) {
 void ConsoleShell::insertText(std::string_view text) {
   if (text.empty()) return;
   // The instrument ends its lines with a carriage return; a terminal wants a line feed.
-  for (char c : text) std::fputc(c == '\r' ? '\n' : c, m_out);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    // A carriage return with its line feed is one line end.
+    if (text[i] == '\n' && i > 0 && text[i - 1] == '\r') continue;
+    std::fputc(text[i] == '\r' ? '\n' : text[i], m_out);
+  }
   m_midLine = text.back() != '\r' && text.back() != '\n';
   std::fflush(m_out);
 }

@@ -51,8 +51,7 @@ CalibrateDialog::CalibrateDialog(Shell& shell, std::function<void()> accepted, Q
 
 void CalibrateDialog::buttonOkClick() {
   if (!calibrationPasswordMatches(m_password->text().toStdString())) {
-    m_shell.message(calibration_text::kIncorrectPassword, MessageKind::Warning,
-                    MessageButtons::Ok);
+    m_shell.message(calibration_text::kIncorrectPassword, MessageKind::Warning, MessageButtons::Ok);
     return;
   }
   if (m_accepted) m_accepted();

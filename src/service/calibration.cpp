@@ -15,13 +15,17 @@ namespace halvern {
 namespace {
 
 constexpr std::array<CalibrationStepDef, 8> kSteps{{
-    {"Replace all SE Zero calibration settings?", cmd::kCalSingleZeroLine,
-     "SE ZERO CAL FINISHED.", "NO RESPONSE FROM 40100 FOR SE ZERO CAL."},
-    {"Replace all SE Full Scale calibration settings?", {}, "SE FULL SCALE CAL FINISHED.",
+    {"Replace all SE Zero calibration settings?", cmd::kCalSingleZeroLine, "SE ZERO CAL FINISHED.",
+     "NO RESPONSE FROM 40100 FOR SE ZERO CAL."},
+    {"Replace all SE Full Scale calibration settings?",
+     {},
+     "SE FULL SCALE CAL FINISHED.",
      "NO RESPONSE FROM 40100 FOR SE FULL SCALE CAL."},
     {"Replace all DIFF Zero calibration settings?", cmd::kCalDiffZeroLine,
      "DIFF ZERO CAL FINISHED.", "NO RESPONSE FROM 40100 FOR DIFF ZERO CAL."},
-    {"Replace all DIFF Full Scale calibration settings?", {}, "DIFF FULL SCALE CAL FINISHED.",
+    {"Replace all DIFF Full Scale calibration settings?",
+     {},
+     "DIFF FULL SCALE CAL FINISHED.",
      "NO RESPONSE FROM 40100 FOR DIFF FULL SCALE CAL."},
     {"Replace all WD Zero calibration settings?", cmd::kCalWindZeroLine, "WD ZERO CAL FINISHED.",
      "NO RESPONSE FROM 40100 FOR WD ZERO CAL."},
@@ -138,8 +142,7 @@ CommandResult copyReport(CommandExchange& exchange, Shell& shell) {
   return CommandResult::Failed;
 }
 
-CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell,
-                                  CalibrationCheck check) {
+CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell, CalibrationCheck check) {
   if (isInputCheck(check)) {
     exchange.sendCommandLine(inputCheckLine(check));
     return copyReport(exchange, shell);
@@ -201,10 +204,9 @@ InstrumentCommand calibrationCheckCommand(CalibrationCheck check) {
 }
 
 InstrumentCommand getCalDataCommand() {
-  InstrumentCommand command{calibration_text::kCalDataClosed, nullptr,
-                            [](CommandExchange& exchange, Shell& shell) {
-                              return getCalData(exchange, shell);
-                            }};
+  InstrumentCommand command{
+      calibration_text::kCalDataClosed, nullptr,
+      [](CommandExchange& exchange, Shell& shell) { return getCalData(exchange, shell); }};
   // Silent without a reply.
   command.commErrorOnFailure = false;
   return command;

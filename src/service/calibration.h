@@ -19,8 +19,7 @@ inline constexpr std::string_view kDefaultReference = "5000.00";
 inline constexpr std::string_view kCalDataHeader =
     "Ch\tSe0\tDiff0\tWd0\tSeMult\tDiffMult\tWdMult\tVMult\tVOffset\tIMult\tIOffset";
 // A closed link is refused before anything is sent.
-inline constexpr std::string_view kCalibrateClosed =
-    "Cannot calibrate because USB port is closed.";
+inline constexpr std::string_view kCalibrateClosed = "Cannot calibrate because USB port is closed.";
 inline constexpr std::string_view kCheckClosed =
     "Cannot check calibration because USB port is closed.";
 inline constexpr std::string_view kCalDataClosed =
@@ -94,8 +93,7 @@ CommandResult getCalData(CommandExchange& exchange, Shell& shell);
 
 // The page's buttons as commands of the one command path. A step asks its question first when
 // `confirm` is set (No: Refused, nothing sent); its failure line is its report.
-InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm,
-                                         std::string reference);
+InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm, std::string reference);
 InstrumentCommand calibrationCheckCommand(CalibrationCheck check);
 InstrumentCommand getCalDataCommand();
 

@@ -13,14 +13,14 @@ namespace halvern {
 
 namespace {
 
-constexpr CalibrationStep kSteps[] = {
-    CalibrationStep::SeZero,       CalibrationStep::SeFullScale, CalibrationStep::DiffZero,
-    CalibrationStep::DiffFullScale, CalibrationStep::WdZero,     CalibrationStep::WdExcitation,
-    CalibrationStep::Vout,         CalibrationStep::Iout};
-constexpr CalibrationCheck kChecks[] = {
-    CalibrationCheck::Se,       CalibrationCheck::Diff,     CalibrationCheck::Wd,
-    CalibrationCheck::VoutZero, CalibrationCheck::VoutFs,   CalibrationCheck::IoutZero,
-    CalibrationCheck::IoutFs};
+constexpr CalibrationStep kSteps[] = {CalibrationStep::SeZero,   CalibrationStep::SeFullScale,
+                                      CalibrationStep::DiffZero, CalibrationStep::DiffFullScale,
+                                      CalibrationStep::WdZero,   CalibrationStep::WdExcitation,
+                                      CalibrationStep::Vout,     CalibrationStep::Iout};
+constexpr CalibrationCheck kChecks[] = {CalibrationCheck::Se,     CalibrationCheck::Diff,
+                                        CalibrationCheck::Wd,     CalibrationCheck::VoutZero,
+                                        CalibrationCheck::VoutFs, CalibrationCheck::IoutZero,
+                                        CalibrationCheck::IoutFs};
 
 void installCalibrationModule(PageHost& host) {
   auto* page = new CalibrationPage;
@@ -41,9 +41,8 @@ void installCalibrationModule(PageHost& host) {
       (void)host.runCommand(Page::Calibration, calibrationCheckCommand(check));
     });
   }
-  QObject::connect(page->getCalData(), &QPushButton::clicked, page, [&host] {
-    (void)host.runCommand(Page::Calibration, getCalDataCommand());
-  });
+  QObject::connect(page->getCalData(), &QPushButton::clicked, page,
+                   [&host] { (void)host.runCommand(Page::Calibration, getCalDataCommand()); });
   // Live while a step waits: it ends the wait, which then reports its failure line.
   QObject::connect(page->stopCal(), &QPushButton::clicked, page,
                    [&host] { host.exchange().requestStop(); });

@@ -12,9 +12,9 @@ namespace halvern {
 namespace {
 
 // The note beside the reference, as its lines.
-constexpr const char* kNoteLines[] = {"Set FS mV ", "Ref to actual ", "reference ", "voltage ",
-                                      "value.",     "",               "ERASE User ", "Program ",
-                                      "before ",    "starting ",      "Calibration."};
+constexpr const char* kNoteLines[] = {
+    "Set FS mV ",  "Ref to actual ", "reference ", "voltage ",  "value.",      "",
+    "ERASE User ", "Program ",       "before ",    "starting ", "Calibration."};
 
 QPushButton* button(const char* caption, const char* name, QWidget* parent) {
   auto* b = new QPushButton(QString::fromLatin1(caption), parent);
@@ -60,8 +60,9 @@ CalibrationPage::CalibrationPage(QWidget* parent) : QWidget(parent) {
   m_vRef->setObjectName(QStringLiteral("MaskEditVRef"));
   // Four integer digits and two decimals, each one required; the point is part of the text.
   m_vRef->setInputMask(QStringLiteral("9999.99;_"));
-  m_vRef->setText(QString::fromLatin1(calibration_text::kDefaultReference.data(),
-                                      static_cast<int>(calibration_text::kDefaultReference.size())));
+  m_vRef->setText(
+      QString::fromLatin1(calibration_text::kDefaultReference.data(),
+                          static_cast<int>(calibration_text::kDefaultReference.size())));
   m_vRef->setGeometry(24, 62, 80, 22);
   refLabel->setBuddy(m_vRef);
 
@@ -97,8 +98,8 @@ CalibrationPage::CalibrationPage(QWidget* parent) : QWidget(parent) {
       {{"20mA Calibrate", "ButtonSetIout"},
        {"Iout Zero Check", "ButtonIoutZeroChk"},
        {"Iout FS Check", "ButtonIoutFsChk"}});
-  box("Calibration Data", "GroupBoxCalData", QRect(368, 284, kBoxWidth, 64), this,
-      {&m_getCalData}, {{"Get Cal Data", "ButtonGetCalData"}});
+  box("Calibration Data", "GroupBoxCalData", QRect(368, 284, kBoxWidth, 64), this, {&m_getCalData},
+      {{"Get Cal Data", "ButtonGetCalData"}});
   m_getCalData->setEnabled(true);
 
   m_stopCal = new QPushButton(QStringLiteral("Stop Calibration"), this);
@@ -113,11 +114,11 @@ std::string CalibrationPage::reference() const { return m_vRef->text().toStdStri
 std::vector<QPushButton*> CalibrationPage::calibrationButtons() const {
   using S = CalibrationStep;
   using C = CalibrationCheck;
-  return {stepButton(S::SeZero),       stepButton(S::SeFullScale), checkButton(C::Se),
-          stepButton(S::DiffZero),     stepButton(S::DiffFullScale), checkButton(C::Diff),
-          stepButton(S::WdZero),       stepButton(S::WdExcitation), checkButton(C::Wd),
-          stepButton(S::Vout),         checkButton(C::VoutZero),   checkButton(C::VoutFs),
-          stepButton(S::Iout),         checkButton(C::IoutZero),   checkButton(C::IoutFs)};
+  return {stepButton(S::SeZero),   stepButton(S::SeFullScale),   checkButton(C::Se),
+          stepButton(S::DiffZero), stepButton(S::DiffFullScale), checkButton(C::Diff),
+          stepButton(S::WdZero),   stepButton(S::WdExcitation),  checkButton(C::Wd),
+          stepButton(S::Vout),     checkButton(C::VoutZero),     checkButton(C::VoutFs),
+          stepButton(S::Iout),     checkButton(C::IoutZero),     checkButton(C::IoutFs)};
 }
 
 }  // namespace halvern

@@ -204,9 +204,9 @@ std::string CalibrationReplies::tableText() const {
   std::string text;
   for (int ch = 0; ch < kChannels; ++ch) {
     const Row& r = m_table[static_cast<std::size_t>(ch)];
-    text += formatText("%d\t%d\t%d\t%d\t%.4f\t%.4f\t%.4f\t%.4f\t%d\t%.4f\t%d\r", ch + 1, r.se0,
-                       r.diff0, r.wd0, r.seMult, r.diffMult, r.wdMult, r.vMult, r.vOffset, r.iMult,
-                       r.iOffset);
+    text +=
+        formatText("%d\t%d\t%d\t%d\t%.4f\t%.4f\t%.4f\t%.4f\t%d\t%.4f\t%d\r", ch + 1, r.se0, r.diff0,
+                   r.wd0, r.seMult, r.diffMult, r.wdMult, r.vMult, r.vOffset, r.iMult, r.iOffset);
   }
   return text;
 }

@@ -219,8 +219,7 @@ TEST_F(CalibrationPageTest, StopCalibrationStaysLiveAndEndsAWaitingStep) {
   QTimer press;
   press.setInterval(0);
   QObject::connect(&press, &QTimer::timeout, [this, &stopEnabled, &press] {
-    if (instrument.linesReceived().empty() || instrument.linesReceived().back() != "CMD810")
-      return;
+    if (instrument.linesReceived().empty() || instrument.linesReceived().back() != "CMD810") return;
     stopEnabled = page->stopCal()->isEnabled();
     page->stopCal()->click();
     press.stop();
@@ -243,10 +242,10 @@ TEST_F(CalibrationPageTest, AClosedLinkIsRefusedWithAWarning) {
   page->getCalData()->click();
   page->checkButton(C::Wd)->click();
   page->stepButton(S::Iout)->click();
-  EXPECT_EQ(boxes, (std::vector<std::string>{
-                       "Cannot get calibration data because USB port is closed.",
-                       "Cannot check calibration because USB port is closed.",
-                       "Cannot calibrate because USB port is closed."}));
+  EXPECT_EQ(boxes,
+            (std::vector<std::string>{"Cannot get calibration data because USB port is closed.",
+                                      "Cannot check calibration because USB port is closed.",
+                                      "Cannot calibrate because USB port is closed."}));
 }
 
 }  // namespace

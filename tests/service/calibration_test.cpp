@@ -65,7 +65,7 @@ TEST(CalibrationPassword, OnlyTheWholeTextInItsCase) {
     const char* typed;
     bool accepted;
   } cases[] = {
-      {"pmk73914", true},  {"PMK73914", false},  {"Pmk73914", false}, {"pmk73914 ", false},
+      {"pmk73914", true},   {"PMK73914", false}, {"Pmk73914", false},  {"pmk73914 ", false},
       {" pmk73914", false}, {"pmk7391", false},  {"pmk739145", false}, {"", false},
   };
   for (const auto& c : cases)
@@ -301,7 +301,7 @@ TEST_F(CalibrationTest, StopCalibrationEndsACheck) {
 TEST_F(CalibrationTest, OutputChecksDriveEachOutputWithItsPausesThenReport) {
   const struct {
     CalibrationCheck check;
-    const char* drive;  // the drive line, "%d" for the channel
+    const char* drive;     // the drive line, "%d" for the channel
     const char* reported;  // the first line's start, then the level the instrument reads back
     double level;
     double tolerance;
