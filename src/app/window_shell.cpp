@@ -17,8 +17,17 @@ WindowShell::WindowShell(QWidget* window, QPlainTextEdit* messageArea, QProgress
     : m_window(window), m_messageArea(messageArea), m_progress(progress), m_status(status) {}
 
 void WindowShell::addMessageLine(std::string_view line) {
-  // Appended as its own line, whatever was inserted at the caret before.
-  m_messageArea->appendPlainText(Windows1252::toUnicode(line));
+  // Every line of the message area ends with its line break: a line added after inserted text
+  // that ended one takes the empty line the break began, else it starts a line of its own.
+  const QString text = Windows1252::toUnicode(line);
+  if (m_messageArea->document()->isEmpty() || !m_messageArea->toPlainText().endsWith(u'\n')) {
+    m_messageArea->appendPlainText(text);
+  } else {
+    QTextCursor end(m_messageArea->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+  }
+  m_lineEnded = false;
   m_messageArea->verticalScrollBar()->setValue(m_messageArea->verticalScrollBar()->maximum());
 }
 
@@ -26,7 +35,14 @@ void WindowShell::insertText(std::string_view text) {
   QString t = Windows1252::toUnicode(text);
   // The instrument ends its lines with a carriage return alone.
   t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
-  m_messageArea->textCursor().insertText(t);
+  QTextCursor end(m_messageArea->document());
+  end.movePosition(QTextCursor::End);
+  // Text from the instrument begins below the last added line, as that line's break left the
+  // caret there.
+  if (!m_lineEnded && !m_messageArea->document()->isEmpty()) end.insertText(QStringLiteral("\n"));
+  end.insertText(t);
+  m_lineEnded = true;
+  m_messageArea->setTextCursor(end);
   m_messageArea->ensureCursorVisible();
 }
 

@@ -63,6 +63,8 @@ class WindowShell final : public Shell {
   Hooks m_hooks;
   bool m_cancelled = false;
   int m_busyDepth = 0;
+  // The caret stands after inserted text rather than after an added line.
+  bool m_lineEnded = false;
 };
 
 }  // namespace halvern

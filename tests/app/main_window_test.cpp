@@ -276,8 +276,14 @@ TEST_F(MainWindowTest, MessageAreaLinesCaretTextAndClear) {
   shell.insertText("Zero: 12\rSpan: ");
   shell.insertText("3\r");
   shell.addMessageLine("FINISHED GETTING SETUP.");
+  // Streamed text starts below the line before it; the next line takes the line its last
+  // carriage return began.
   EXPECT_EQ(window->messageArea()->toPlainText(),
-            "GET SETUP...Zero: 12\nSpan: 3\n\nFINISHED GETTING SETUP.");
+            "GET SETUP...\nZero: 12\nSpan: 3\nFINISHED GETTING SETUP.");
+  // Text that ends without a carriage return is followed by a line of its own.
+  shell.insertText("partial");
+  shell.addMessageLine("NEXT");
+  EXPECT_TRUE(window->messageArea()->toPlainText().endsWith("SETUP.\npartial\nNEXT"));
   window->findChild<QPushButton*>("ButtonClearMemo")->click();
   EXPECT_TRUE(window->messageArea()->toPlainText().isEmpty());
   EXPECT_EQ(window->messageArea()->focusPolicy(), Qt::ClickFocus);

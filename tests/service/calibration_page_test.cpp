@@ -174,10 +174,10 @@ TEST_F(CalibrationPageTest, EachButtonRunsItsOperation) {
       {page->checkButton(C::Se), "CMD952 16", " mV\n"},
       {page->checkButton(C::Diff), "CMD956 14", " mV\n"},
       {page->checkButton(C::Wd), "CMD954", " mV\n"},
-      {page->checkButton(C::VoutZero), "CMD952 04", " mV\n\n "},
-      {page->checkButton(C::VoutFs), "CMD952 04", " mV\n\n "},
-      {page->checkButton(C::IoutZero), "CMD952 04", " mA\n\n "},
-      {page->checkButton(C::IoutFs), "CMD952 04", " mA\n\n "},
+      {page->checkButton(C::VoutZero), "CMD952 04", " mV\n "},
+      {page->checkButton(C::VoutFs), "CMD952 04", " mV\n "},
+      {page->checkButton(C::IoutZero), "CMD952 04", " mA\n "},
+      {page->checkButton(C::IoutFs), "CMD952 04", " mA\n "},
       {page->getCalData(), "CMD805", "\n"},
   };
   for (const auto& c : cases) {
