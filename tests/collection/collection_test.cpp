@@ -21,6 +21,7 @@
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
+#include "support/test_folder.h"
 
 namespace halvern {
 namespace {
@@ -29,25 +30,14 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::readFile;
 
 class CollectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = fs::path(::testing::TempDir()) /
-             ("halvern_group_" + std::to_string(getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder);
-    fs::create_directories(folder);
     ASSERT_TRUE(link.open());
     setup.setUsePcTime(false);
   }
-  void TearDown() override { fs::remove_all(folder); }
 
   GroupParts group() { return {setup, screens, program, name}; }
   CollectionParts parts() { return {setup, screens, program, calendar}; }
@@ -57,7 +47,8 @@ class CollectionTest : public ::testing::Test {
         get ? getCollectionCommand(parts(), view) : sendCollectionCommand(parts(), view));
   }
 
-  fs::path folder;
+  test::TestFolder scratch{"halvern_group"};
+  const fs::path folder = scratch.path();
   VirtualClock clock;
   FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
   sim::SimulatedInstrument instrument{calendar, clock};

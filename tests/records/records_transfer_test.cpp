@@ -18,6 +18,7 @@
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
+#include "support/test_folder.h"
 
 namespace halvern {
 namespace {
@@ -26,26 +27,15 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::readFile;
 
 class RecordsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = fs::path(::testing::TempDir()) /
-             ("halvern_records_" + std::to_string(getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder);
-    fs::create_directories(folder);
     path = (folder / "records.txt").string();
     ASSERT_TRUE(link.open());
     instrument.recordLog().setCount(50);
   }
-  void TearDown() override { fs::remove_all(folder); }
 
   CommandResult download() {
     return runInstrumentCommand(exchange, shell,
@@ -83,7 +73,8 @@ class RecordsTest : public ::testing::Test {
   RecordsSettings settings;
   std::string shown;
   std::string path;
-  fs::path folder;
+  test::TestFolder scratch{"halvern_records"};
+  const fs::path folder = scratch.path();
   RecordsView view{[this]() -> std::optional<std::string> { return path; },
                    [this](std::string_view text) { shown += text; }, nullptr};
 };
