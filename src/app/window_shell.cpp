@@ -6,7 +6,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include "app/windows1252.h"
 
@@ -20,7 +22,10 @@ void WindowShell::addMessageLine(std::string_view line) {
   // Every line of the message area ends with its line break: a line added after inserted text
   // that ended one takes the empty line the break began, else it starts a line of its own.
   const QString text = Windows1252::toUnicode(line);
-  if (m_messageArea->document()->isEmpty() || !m_messageArea->toPlainText().endsWith(u'\n')) {
+  // Only the last line is looked at: the area may hold a long download's lines.
+  const bool breakPending = m_lineEnded && m_messageArea->document()->blockCount() > 1 &&
+                            m_messageArea->document()->lastBlock().text().isEmpty();
+  if (!breakPending) {
     m_messageArea->appendPlainText(text);
   } else {
     QTextCursor end(m_messageArea->document());
