@@ -243,6 +243,7 @@ bool CliApp::connect() {
     std::string why = m_link->lastError();
     std::fprintf(m_err, "error: %s\n",
                  why.empty() ? "the instrument's port could not be opened" : why.c_str());
+    std::fputs("Run 'halvern-cli doctor' to find out what stands in the way.\n", m_err);
     return false;
   }
   m_exchange = std::make_unique<CommandExchange>(*m_link, m_clock, *m_shell);

@@ -63,14 +63,19 @@ std::string hexBytes(std::string_view bytes) {
 
 int commandPorts(CliApp& app) {
   const auto ports = SerialLink::enumeratePorts();
-  if (ports.empty()) {
+  if (ports.empty() && findStableLinks().empty()) {
     std::fputs("no serial ports\n", app.out());
     return kExitOk;
   }
   for (const auto& port : ports) {
+    std::string line = port.description;
+    if (!port.serialNumber.empty())
+      line += (line.empty() ? "serial " : "  serial ") + port.serialNumber;
     std::fprintf(app.out(), "%c %-20s %s\n", port.isInstrument ? '*' : ' ', port.device.c_str(),
-                 port.description.c_str());
+                 line.c_str());
   }
+  for (const StableLink& link : findStableLinks())
+    std::fprintf(app.out(), "  %-20s -> %s\n", link.path.c_str(), link.device.c_str());
   return kExitOk;
 }
 
@@ -181,7 +186,9 @@ int commandDemo(CliApp& app) {
 }
 
 const CliCommand::Registration kPorts{
-    {"ports", "list the serial ports with their USB descriptions; * marks the instrument's bridge",
+    {"ports",
+     "list the serial ports with their USB descriptions and serial numbers, then the bridges'\n"
+     "stable links; * marks the instrument's bridge",
      noArguments(&commandPorts)}};
 const CliCommand::Registration kLine{
     {"line",

@@ -134,20 +134,10 @@ bool SerialLink::open() {
   close();
   m_lastError.clear();
 
-  std::string path = m_devicePath;
-  if (path.empty()) {
-    for (const SerialPortEntry& port : enumeratePorts()) {
-      if (port.isInstrument) {
-        path = port.device;
-        break;
-      }
-    }
-    if (path.empty()) {
-      m_lastError =
-          "no serial port with the USB description \"" + std::string(wire::kUsbDescription) + "\"";
-      return false;
-    }
-  }
+  m_bridgesFound = 0;
+  m_bridgeInUse.reset();
+  const std::string path = m_devicePath.empty() ? chooseBridge() : m_devicePath;
+  if (path.empty()) return false;
   m_openedPath = path;
 
   auto port = std::make_unique<QSerialPort>();
@@ -167,6 +157,20 @@ bool SerialLink::open() {
   m_port = std::move(port);
   purge();
   return isOpen();
+}
+
+std::string SerialLink::chooseBridge() {
+  const std::vector<Bridge> bridges =
+      findBridges(enumeratePorts(), findStableLinks(m_deviceFolder));
+  m_bridgesFound = bridges.size();
+  const BridgePick pick = pickBridge(bridges, m_lastSerial, m_chooser);
+  if (!pick.index) {
+    m_lastError = pick.problem;
+    return {};
+  }
+  m_bridgeInUse = bridges[*pick.index];
+  if (!m_bridgeInUse->serialNumber.empty()) m_lastSerial = m_bridgeInUse->serialNumber;
+  return m_bridgeInUse->device;
 }
 
 bool SerialLink::isOpen() const { return m_port != nullptr && m_port->isOpen(); }
@@ -288,6 +292,7 @@ std::vector<SerialPortEntry> SerialLink::enumeratePorts() {
     SerialPortEntry entry;
     entry.device = toStd(info.systemLocation());
     entry.description = toStd(info.description());
+    entry.serialNumber = toStd(info.serialNumber());
     entry.isInstrument = info.description() == instrument;
     ports.push_back(std::move(entry));
   }

@@ -9,6 +9,8 @@
 namespace halvern::wire {
 
 inline constexpr std::string_view kUsbDescription = "ZELKA 40100 USB";
+// The udev rule names each bridge /dev/zelka40100-<its USB serial number>.
+inline constexpr std::string_view kStableLinkPrefix = "zelka40100-";
 inline constexpr int kBaudRate = 1250000;
 inline constexpr int kDataBits = 8;
 inline constexpr int kStopBits = 1;

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -265,8 +266,63 @@ TEST(SerialLinkOpenTest, OpenFailuresLeaveAClosedLinkThatSaysWhy) {
   }
   SerialLink byDescription(clock);
   EXPECT_FALSE(byDescription.open());
+  byDescription.setDeviceFolder("/nonexistent");
+  EXPECT_FALSE(byDescription.open());
   EXPECT_EQ(byDescription.lastError(),
-            "no serial port with the USB description \"ZELKA 40100 USB\"");
+            "no serial port with the USB description \"ZELKA 40100 USB\" and no "
+            "/dev/zelka40100-* link");
+}
+
+// Two bridges found by their stable links (ptys here): the chooser picks one, a reconnect keeps
+// it without asking, and without a chooser the open names both.
+TEST(SerialLinkBridges, SeveralBridgesAreChosenOnceAndRemembered) {
+  for (const SerialPortEntry& port : SerialLink::enumeratePorts()) {
+    if (port.isInstrument) GTEST_SKIP() << "an instrument is attached at " << port.device;
+  }
+  PtyPair first;
+  PtyPair second;
+  ASSERT_TRUE(first.ok() && second.ok());
+  char pattern[] = "/tmp/halvern_dev_XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string folder = pattern;
+  const std::string linkA = folder + "/zelka40100-A1";
+  const std::string linkB = folder + "/zelka40100-B2";
+  ASSERT_EQ(::symlink(first.slavePath().c_str(), linkA.c_str()), 0);
+  ASSERT_EQ(::symlink(second.slavePath().c_str(), linkB.c_str()), 0);
+
+  SystemClock clock;
+  SerialLink link(clock);
+  link.setDeviceFolder(folder);
+  int asked = 0;
+  link.setBridgeChooser([&asked](const std::vector<Bridge>& bridges) {
+    ++asked;
+    EXPECT_EQ(bridges.size(), 2u);
+    return std::optional<std::size_t>(1);
+  });
+  ASSERT_TRUE(link.open()) << link.lastError();
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(link.devicePath(), second.slavePath());
+  EXPECT_EQ(link.bridgesFound(), 2u);
+  ASSERT_TRUE(link.bridgeInUse().has_value());
+  EXPECT_EQ(link.bridgeInUse()->serialNumber, "B2");
+  EXPECT_EQ(link.bridgeInUse()->stableLink, linkB);
+  link.write(std::uint8_t{'Z'});
+  EXPECT_EQ(second.receive(1), Bytes{'Z'});
+
+  ASSERT_TRUE(link.open());  // the reconnect's open
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(link.devicePath(), second.slavePath());
+
+  SerialLink unattended(clock);
+  unattended.setDeviceFolder(folder);
+  EXPECT_FALSE(unattended.open());
+  EXPECT_EQ(unattended.lastError(), "2 bridges are attached (A1 on " + first.slavePath() +
+                                        ", B2 on " + second.slavePath() +
+                                        "); name one with --port");
+
+  ::unlink(linkA.c_str());
+  ::unlink(linkB.c_str());
+  ::rmdir(folder.c_str());
 }
 
 }  // namespace
