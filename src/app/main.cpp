@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/bridge_chooser.h"
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "app/window_shell.h"
@@ -116,7 +117,15 @@ int main(int argc, char** argv) {
     instrument = std::make_unique<halvern::sim::SimulatedInstrument>(calendar, clock);
     link = std::make_unique<halvern::sim::SimulatedLink>(*instrument, clock);
   } else {
-    link = std::make_unique<halvern::SerialLink>(clock, options.port);
+    auto serial = std::make_unique<halvern::SerialLink>(clock, options.port);
+    // Several bridges: the user picks one (a screenshot takes the first).
+    serial->setBridgeChooser([screenshot = !options.screenshot.empty()](
+                                 const std::vector<halvern::Bridge>& bridges)
+                                 -> std::optional<std::size_t> {
+      if (screenshot) return 0;
+      return halvern::askForBridge(QApplication::activeWindow(), bridges);
+    });
+    link = std::move(serial);
   }
 
   const bool screenshot = !options.screenshot.empty();

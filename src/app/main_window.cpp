@@ -21,12 +21,14 @@
 #include <algorithm>
 
 #include "app/about_dialog.h"
+#include "app/connection_help_dialog.h"
 #include "app/key_router.h"
 #include "app/menu_table.h"
 #include "app/module.h"
 #include "app/window_shell.h"
 #include "link/command_exchange.h"
 #include "link/instrument_command.h"
+#include "link/serial_link.h"
 #include "link/usb_link.h"
 #include "platform/link.h"
 
@@ -77,6 +79,7 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   if (m_context.boxAnswerer) m_shell->setBoxAnswerer(m_context.boxAnswerer);
   m_shell->setHooks({[this] { refreshPages(); }, [this](bool running) { holdClockTimer(running); },
                      [this](bool busy) { setInstrumentBusy(busy); }});
+  m_shell->setConnectionHelp([this] { connectionHelpClick(); });
   m_exchange = std::make_unique<CommandExchange>(m_context.link, m_context.clock, *m_shell);
 
   m_keyRouter = new KeyRouter([this] { return currentPage() == Page::Screens; },
@@ -107,6 +110,7 @@ MainWindow::MainWindow(Context context, QWidget* parent)
 
   // The link last: a failure warns over the window, and start-up goes on.
   openUsbLink(m_context.link, m_context.clock, *m_shell);
+  showBridgeInUse();
 }
 
 MainWindow::~MainWindow() {
@@ -174,6 +178,10 @@ void MainWindow::buildClientArea() {
   m_status = new QLabel(QStringLiteral(" "));
   m_status->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->addWidget(m_status, 1);
+  m_bridgeLabel = new QLabel(central);
+  m_bridgeLabel->setObjectName(QStringLiteral("BridgeInUse"));
+  m_bridgeLabel->hide();
+  statusBar()->addPermanentWidget(m_bridgeLabel);
   statusBar()->setSizeGripEnabled(false);
 }
 
@@ -220,6 +228,7 @@ void MainWindow::buildMenus() {
   setHandler(MenuHandler::ReconnectUSBClick, [this] { reconnectUsbClick(); });
   setHandler(MenuHandler::Exit1Click, [this] { close(); });
   setHandler(MenuHandler::About1Click, [this] { about1Click(); });
+  setHandler(MenuHandler::ConnectionHelpClick, [this] { connectionHelpClick(); });
 }
 
 void MainWindow::triggered(MenuHandler handler) {
@@ -419,6 +428,26 @@ QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screen
 void MainWindow::reconnectUsbClick() {
   InstrumentSession session(*m_shell, false);
   reconnectUsb(m_context.link, m_context.clock, *m_shell);
+  showBridgeInUse();
+}
+
+void MainWindow::showBridgeInUse() {
+  const auto* serial = dynamic_cast<const SerialLink*>(&m_context.link);
+  const bool several = serial != nullptr && serial->isOpen() && serial->bridgesFound() > 1 &&
+                       serial->bridgeInUse().has_value();
+  m_bridgeLabel->setText(several
+                             ? QStringLiteral("Bridge %1")
+                                   .arg(QString::fromStdString(bridgeLabel(*serial->bridgeInUse())))
+                             : QString());
+  m_bridgeLabel->setVisible(several);
+}
+
+void MainWindow::connectionHelpClick() {
+  const auto* serial = dynamic_cast<const SerialLink*>(&m_context.link);
+  ConnectionHelpDialog help(this, serial != nullptr ? serial->namedDevice() : std::string(),
+                            serial == nullptr);
+  help.move(WindowShell::centredOver(frameGeometry(), help.frameGeometry().size()));
+  help.exec();
 }
 
 void MainWindow::about1Click() {

@@ -146,6 +146,10 @@ class MainWindow : public QMainWindow, public PageHost {
   void holdClockTimer(bool running);
   void timer1Timer();
   void about1Click();
+  // Help > Connection Help...: the checks of the port, the bridge and the system around them.
+  void connectionHelpClick();
+  // With several bridges attached, the status bar names the one in use.
+  void showBridgeInUse();
 
   Context m_context;
   Document m_document;
@@ -157,6 +161,7 @@ class MainWindow : public QMainWindow, public PageHost {
   QTabWidget* m_pages = nullptr;
   std::vector<QWidget*> m_pageWidgets;
   QProgressBar* m_progress = nullptr;
+  QLabel* m_bridgeLabel = nullptr;
   QPlainTextEdit* m_messageArea = nullptr;
   QPushButton* m_clearButton = nullptr;
   QPushButton* m_cancelButton = nullptr;

@@ -52,6 +52,8 @@
   ITEM(3, "Send User Program", "Ctrl+F12", TxUserProgramClick, nullptr, kInstrument | kEditLocked) \
   ITEM(2, "&Erase Records", nullptr, EraseRecords1Click, nullptr, kInstrument | kEditLocked)       \
   MENU(0, "&Help", 0)                                                                              \
+  ITEM(1, "&Connection Help...", nullptr, ConnectionHelpClick, nullptr, 0)                        \
+  SEP(1)                                                                                           \
   ITEM(1, "&About...", nullptr, About1Click, nullptr, 0)
 
 // The program editor's context menu; Paste starts disabled.

@@ -5,12 +5,14 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include "app/windows1252.h"
+#include "link/usb_link.h"
 
 namespace halvern {
 
@@ -98,10 +100,18 @@ MessageResult WindowShell::message(std::string_view text, MessageKind kind,
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
+  // The port that would not open offers the connection checks beside its OK.
+  QPushButton* help = nullptr;
+  if (m_connectionHelp && text == kCannotOpenText)
+    help = box.addButton(QStringLiteral("Connection &Help..."), QMessageBox::HelpRole);
   // Centred over the main window, by its outer frame.
   box.adjustSize();
   box.move(centredOver(m_window->frameGeometry(), box.frameGeometry().size()));
   const int pressed = box.exec();
+  if (help != nullptr && box.clickedButton() == help) {
+    m_connectionHelp();
+    return MessageResult::Ok;
+  }
   switch (pressed) {
     case QMessageBox::Yes:
       return MessageResult::Yes;

@@ -43,6 +43,8 @@ class WindowShell final : public Shell {
     std::function<void(bool)> instrumentBusy;
   };
   void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+  // What the "Connection Help..." button of the cannot-open warning opens, after the box closes.
+  void setConnectionHelp(std::function<void()> help) { m_connectionHelp = std::move(help); }
 
   // A Cancel button pressed during an operation; cleared when the next one starts.
   void requestCancel() { m_cancelled = true; }
@@ -61,6 +63,7 @@ class WindowShell final : public Shell {
   QLabel* m_status;
   BoxAnswerer m_answerer;
   Hooks m_hooks;
+  std::function<void()> m_connectionHelp;
   bool m_cancelled = false;
   int m_busyDepth = 0;
   // The caret stands after inserted text rather than after an added line.

@@ -30,7 +30,8 @@ constexpr const char* kNotes =
 std::string synopsis(const CLI::App& command) {
   std::string text;
   for (const CLI::Option* option : command.get_options()) {
-    if (option == command.get_help_ptr()) continue;
+    // Options of no group are for tests only.
+    if (option == command.get_help_ptr() || option->get_group().empty()) continue;
     std::string word = option->get_name(option->get_positional());
     if (!option->get_positional() && !option->get_type_name().empty())
       word += " " + option->get_type_name();
@@ -140,6 +141,8 @@ std::string CliApp::commandList(const std::string& prefix) const {
   std::string list = "Commands:";
   for (const Defined& d : m_commands) {
     if (d.command->name.rfind(prefix, 0) != 0) continue;
+    // Commands named "__..." serve the shell's completion, not the user.
+    if (d.command->name.rfind("__", 0) == 0) continue;
     list += "\n  " + d.command->name + synopsis(*d.subcommand) +
             indented(d.command->summary, "\n      ");
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -204,9 +206,9 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
     // Items of subsystems not built yet are there, disabled.
     EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler)) << def.handlerName;
   }
-  EXPECT_EQ(items, 25);
-  for (MenuHandler handler :
-       {MenuHandler::ReconnectUSBClick, MenuHandler::Exit1Click, MenuHandler::About1Click})
+  EXPECT_EQ(items, 26);
+  for (MenuHandler handler : {MenuHandler::ReconnectUSBClick, MenuHandler::Exit1Click,
+                              MenuHandler::About1Click, MenuHandler::ConnectionHelpClick})
     EXPECT_TRUE(window->hasHandler(handler));
   EXPECT_EQ(window->action(MenuHandler::OpenGroupClick)->statusTip(),
             "Open a collection of Setup, Screen, and Program Files.");
@@ -347,6 +349,62 @@ TEST_F(MainWindowTest, BoxesAreCaptionedByTheirKind) {
   }
   EXPECT_EQ(captionOfModal([&window] { window->action(MenuHandler::About1Click)->trigger(); }),
             "About Halvern");
+}
+
+// The warning of a port that will not open offers the connection checks; no other box does.
+TEST_F(MainWindowTest, CannotOpenWarningOffersConnectionHelp) {
+  auto window = makeWindow();
+  QPlainTextEdit area;
+  QProgressBar progress;
+  QLabel status;
+  WindowShell shell(window.get(), &area, &progress, &status);
+  int helped = 0;
+  shell.setConnectionHelp([&helped] { ++helped; });
+
+  // Presses the box's button captioned `caption`, or OK when it has none; returns its buttons.
+  auto press = [&shell](std::string_view text, const QString& caption) {
+    QStringList captions;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      QAbstractButton* chosen = box->button(QMessageBox::Ok);
+      for (QAbstractButton* button : box->buttons()) {
+        captions << button->text();
+        if (button->text() == caption) chosen = button;
+      }
+      chosen->click();
+    });
+    poll.start();
+    const MessageResult result = shell.message(text, MessageKind::Warning, MessageButtons::Ok);
+    EXPECT_EQ(result, MessageResult::Ok);
+    return captions;
+  };
+
+  EXPECT_TRUE(press("Cannot open ZELKA 40100 USB port.", "OK").contains("Connection &Help..."));
+  EXPECT_EQ(helped, 0);
+  press("Cannot open ZELKA 40100 USB port.", "Connection &Help...");
+  EXPECT_EQ(helped, 1);
+  EXPECT_FALSE(
+      press("Cannot test RAM because USB port is closed.", "OK").contains("Connection &Help..."));
+  EXPECT_EQ(helped, 1);
+
+  // Help > Connection Help... shows the checks' report under its own caption.
+  QString report;
+  QTimer poll;
+  poll.setInterval(1);
+  QObject::connect(&poll, &QTimer::timeout, [&report] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    if (auto* text = dialog->findChild<QPlainTextEdit*>("ConnectionReport"))
+      report = dialog->windowTitle() + "\n" + text->toPlainText();
+    dialog->reject();
+  });
+  poll.start();
+  window->action(MenuHandler::ConnectionHelpClick)->trigger();
+  EXPECT_TRUE(report.startsWith("Connection Help\n")) << report.toStdString();
+  EXPECT_TRUE(report.contains("Serial ports")) << report.toStdString();
 }
 
 class FakeScreenEditor : public ScreenKeyTarget {

@@ -19,6 +19,7 @@ set(allowed_program ${core_subsystem})
 set(allowed_records setup ${core_subsystem})
 set(allowed_collection setup screens program ${core_subsystem})
 set(allowed_service ${core_subsystem})
+set(allowed_doctor wire)
 set(allowed_sim platform wire)
 set(allowed_host setup screens program records collection ${core_subsystem})
 set(ui_subsystem host ${core_subsystem})
@@ -29,10 +30,10 @@ set(allowed_records_ui records setup ${ui_subsystem})
 set(allowed_collection_ui collection ${ui_subsystem})
 set(allowed_service_ui service ${ui_subsystem})
 set(allowed_app setup_ui screens_ui program_ui records_ui collection_ui service_ui host setup
-  screens program records collection service
+  screens program records collection service doctor
   link_qt sim
   ${core_subsystem})
-set(allowed_cli screens_ui setup screens program records collection service link_qt sim
+set(allowed_cli screens_ui setup screens program records collection service doctor link_qt sim
   ${core_subsystem})
 # The layers that may use Qt.
 set(QT_LAYERS link_qt host setup_ui screens_ui program_ui records_ui collection_ui service_ui app
