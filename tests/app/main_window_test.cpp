@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -27,6 +29,7 @@
 #include "app/key_router.h"
 #include "app/menu_table.h"
 #include "app/window_shell.h"
+#include "link/serial_link.h"
 #include "platform/calendar.h"
 #include "support/scripted_link.h"
 
@@ -405,6 +408,61 @@ TEST_F(MainWindowTest, CannotOpenWarningOffersConnectionHelp) {
   window->action(MenuHandler::ConnectionHelpClick)->trigger();
   EXPECT_TRUE(report.startsWith("Connection Help\n")) << report.toStdString();
   EXPECT_TRUE(report.contains("Serial ports")) << report.toStdString();
+}
+
+// With several bridges attached, the one chosen is named beside the status text; with one,
+// nothing is added.
+TEST_F(MainWindowTest, StatusBarNamesTheChosenOfSeveralBridges) {
+  for (const SerialPortEntry& port : SerialLink::enumeratePorts())
+    if (port.isInstrument) GTEST_SKIP() << "an instrument is attached at " << port.device;
+  struct Pty {
+    Pty() {
+      master = ::posix_openpt(O_RDWR | O_NOCTTY);
+      if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0)
+        path = ::ptsname(master);
+    }
+    ~Pty() {
+      if (master >= 0) ::close(master);
+    }
+    int master = -1;
+    std::string path;
+  } first, second;
+  ASSERT_FALSE(first.path.empty() || second.path.empty());
+  std::filesystem::create_directories(folder / "dev");
+  std::filesystem::create_symlink(first.path, folder / "dev" / "zelka40100-A1");
+
+  auto windowOn = [this](SerialLink& serial) {
+    MainWindow::Context context{
+        serial,   clock,
+        calendar, settingsPath,
+        true,     [](std::string_view, MessageKind, MessageButtons) {
+                                  return MessageResult::Ok; }};
+    return std::make_unique<MainWindow>(std::move(context));
+  };
+  SystemClock realTime;
+  SerialLink one(realTime);
+  one.setDeviceFolder((folder / "dev").string());
+  auto window = windowOn(one);
+  auto* bridge = window->findChild<QLabel*>("BridgeInUse");
+  ASSERT_NE(bridge, nullptr);
+  EXPECT_EQ(window->statusLabel()->text(), "ZELKA 40100 USB: Port Open");
+  EXPECT_FALSE(bridge->isVisibleTo(window.get()));
+  window.reset();
+
+  std::filesystem::create_symlink(second.path, folder / "dev" / "zelka40100-B2");
+  SerialLink two(realTime);
+  two.setDeviceFolder((folder / "dev").string());
+  int asked = 0;
+  two.setBridgeChooser([&asked](const std::vector<Bridge>&) {
+    ++asked;
+    return std::optional<std::size_t>(1);
+  });
+  window = windowOn(two);
+  bridge = window->findChild<QLabel*>("BridgeInUse");
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(window->statusLabel()->text(), "ZELKA 40100 USB: Port Open");
+  EXPECT_TRUE(bridge->isVisibleTo(window.get()));
+  EXPECT_EQ(bridge->text().toStdString(), "Bridge B2 on " + second.path);
 }
 
 class FakeScreenEditor : public ScreenKeyTarget {
