@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the fuzzing harnesses and the screenshots
-# need.
+# need, and the Debian package (dpkg-dev).
 # Does nothing when they are all present already.
 set -euo pipefail
 
@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra
+  qt6-svg-dev desktop-file-utils appstream groff-base bash-completion dpkg-dev
 )
 
 missing=()

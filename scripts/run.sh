@@ -14,7 +14,7 @@ cmake --build --preset default --target halvern halvern-cli halvern-sim >&2
 
 bin=build/default/src
 instrument_attached() {
-  [ -n "${HALVERN_PORT:-}" ] || "$bin/halvern-cli" ports 2>/dev/null | grep -q '^\*'
+  [ -n "${HALVERN_PORT:-}" ] || "$bin/halvern-cli" ports 2>/dev/null | grep -qE '^\*|/dev/zelka40100-'
 }
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

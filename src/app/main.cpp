@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -17,9 +18,9 @@
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "app/window_shell.h"
+#include "link/serial_link.h"
 #include "platform/calendar.h"
 #include "platform/clock.h"
-#include "link/serial_link.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 
@@ -58,10 +59,6 @@ struct Options {
 }  // namespace
 
 int main(int argc, char** argv) {
-  HalvernApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("halvern"));
-
-  // What is left once Qt has taken its own options (-platform and the like).
   Options options;
   CLI::App parser(kDescription, "halvern");
   parser.get_formatter()->column_width(26);
@@ -85,6 +82,34 @@ int main(int argc, char** argv) {
        "does, and expand its tree"},
   };
   for (const auto& o : valued) parser.add_option(o.name, o.value, o.help)->type_name(o.type);
+
+  // Help needs no display: it is given before Qt looks for one.
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(parser.help().c_str(), stdout);
+      return 0;
+    }
+  }
+  // Without a display Qt would abort; say so, and where the headless tool is.
+  const bool platformNamed = std::getenv("QT_QPA_PLATFORM") != nullptr ||
+                             std::any_of(argv + 1, argv + argc, [](const char* a) {
+                               return std::strcmp(a, "-platform") == 0;
+                             });
+  if (!platformNamed && std::getenv("DISPLAY") == nullptr &&
+      std::getenv("WAYLAND_DISPLAY") == nullptr) {
+    std::fputs(
+        "halvern: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+        "Run halvern-cli for the same operations from a terminal.\n",
+        stderr);
+    return 1;
+  }
+
+  HalvernApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("halvern"));
+  // The desktop entry's id, so that the desktop ties the window to its entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.halvern.Halvern"));
+
+  // What is left once Qt has taken its own options (-platform and the like).
   std::vector<std::string> words;
   for (const QString& a : QApplication::arguments().mid(1)) words.push_back(a.toStdString());
   std::reverse(words.begin(), words.end());  // CLI11 takes them last first
@@ -119,12 +144,12 @@ int main(int argc, char** argv) {
   } else {
     auto serial = std::make_unique<halvern::SerialLink>(clock, options.port);
     // Several bridges: the user picks one (a screenshot takes the first).
-    serial->setBridgeChooser([screenshot = !options.screenshot.empty()](
-                                 const std::vector<halvern::Bridge>& bridges)
-                                 -> std::optional<std::size_t> {
-      if (screenshot) return 0;
-      return halvern::askForBridge(QApplication::activeWindow(), bridges);
-    });
+    serial->setBridgeChooser(
+        [screenshot = !options.screenshot.empty()](
+            const std::vector<halvern::Bridge>& bridges) -> std::optional<std::size_t> {
+          if (screenshot) return 0;
+          return halvern::askForBridge(QApplication::activeWindow(), bridges);
+        });
     link = std::move(serial);
   }
 
