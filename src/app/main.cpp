@@ -91,10 +91,11 @@ int main(int argc, char** argv) {
     }
   }
   // Without a display Qt would abort; say so, and where the headless tool is.
-  const bool platformNamed = std::getenv("QT_QPA_PLATFORM") != nullptr ||
-                             std::any_of(argv + 1, argv + argc, [](const char* a) {
-                               return std::strcmp(a, "-platform") == 0;
-                             });
+  const bool platformNamed =
+      std::getenv("QT_QPA_PLATFORM") != nullptr ||
+      std::any_of(argv + 1, argv + argc, [](const char* a) {
+        return std::strcmp(a, "-platform") == 0 || std::strcmp(a, "--platform") == 0;
+      });
   if (!platformNamed && std::getenv("DISPLAY") == nullptr &&
       std::getenv("WAYLAND_DISPLAY") == nullptr) {
     std::fputs(

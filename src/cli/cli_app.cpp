@@ -141,8 +141,7 @@ std::string CliApp::commandList(const std::string& prefix) const {
   std::string list = "Commands:";
   for (const Defined& d : m_commands) {
     if (d.command->name.rfind(prefix, 0) != 0) continue;
-    // Commands named "__..." serve the shell's completion, not the user.
-    if (d.command->name.rfind("__", 0) == 0) continue;
+    if (d.command->name.rfind(kUnlistedPrefix, 0) == 0) continue;
     list += "\n  " + d.command->name + synopsis(*d.subcommand) +
             indented(d.command->summary, "\n      ");
   }

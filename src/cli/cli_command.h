@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace CLI {
@@ -41,6 +42,9 @@ struct CliCommand {
   // Every registered command, in name order.
   static const std::vector<CliCommand>& all();
 };
+
+// Commands named with this prefix serve the shell's completion: they are left out of the help.
+inline constexpr std::string_view kUnlistedPrefix = "__";
 
 // The definition of a command of no arguments.
 CliCommand::Define noArguments(int (*run)(CliApp& app));

@@ -22,9 +22,6 @@ namespace halvern::cli {
 
 namespace {
 
-// Commands whose names start so are left out of the completion (this one among them).
-constexpr std::string_view kUnlistedPrefix = "__";
-
 // The most values a range offers, "CHANNEL INT in [1 - 16]"; wider ones offer none.
 constexpr long kMaxRangeValues = 16;
 

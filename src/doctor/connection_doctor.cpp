@@ -17,6 +17,8 @@
 
 namespace halvern::doctor {
 
+using wire::kStableLinkPrefix;  // /dev/zelka40100-<serial>
+
 namespace {
 
 // Where udev reads rules, and a folder it may not read.
@@ -589,7 +591,7 @@ std::string ruleWriteCommand() {
 // Whether the rule has been applied to the bridge: udev tagged it or made its link.
 bool ruleApplied(const Context& c, const Target& t) {
   const auto record = udevRecord(c, *t.port);
-  if (hasLine(record, "G:uaccess") || hasLine(record, std::string("S:") + kStableLinkPrefix))
+  if (hasLine(record, "G:uaccess") || hasLine(record, "S:" + std::string(kStableLinkPrefix)))
     return true;
   const std::string& serial = t.port->usb->serial;
   return !serial.empty() && c.tree.exists("/dev/" + std::string(kStableLinkPrefix) + serial);
@@ -878,5 +880,3 @@ bool anyProblem(const std::vector<Finding>& findings) {
 }
 
 }  // namespace halvern::doctor
-static_assert(std::string_view(halvern::doctor::kStableLinkPrefix) ==
-              halvern::wire::kStableLinkPrefix);

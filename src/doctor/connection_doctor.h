@@ -50,8 +50,7 @@ std::vector<Finding> examine(const SystemView& system);
 std::string formatReport(const std::vector<Finding>& findings);
 bool anyProblem(const std::vector<Finding>& findings);
 
-// The udev rule's file name and the stable link's prefix, shared with the installer.
+// The udev rule's file name, as the installer puts it (data/udev/).
 inline constexpr const char* kUdevRuleName = "70-halvern-zelka40100.rules";
-inline constexpr const char* kStableLinkPrefix = "zelka40100-";  // /dev/zelka40100-<serial>
 
 }  // namespace halvern::doctor
