@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -35,6 +36,7 @@ class HalvernApplication : public QApplication {
  public:
   using QApplication::QApplication;
   bool notify(QObject* receiver, QEvent* event) override {
+    if (event->type() == QEvent::Hide && receiver->isWidgetType()) returnFocusFrom(receiver);
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
@@ -45,6 +47,20 @@ class HalvernApplication : public QApplication {
                             QStringLiteral("An unexpected error occurred."));
     }
     return false;
+  }
+
+ private:
+  // A modal dialog that closes hands the keyboard back to the window it belongs to; some window
+  // managers leave it with nobody, and the window no longer answers its shortcuts.
+  static void returnFocusFrom(QObject* receiver) {
+    auto* dialog = static_cast<QWidget*>(receiver);
+    if (!dialog->isWindow() || !dialog->isModal() || dialog->parentWidget() == nullptr) return;
+    QPointer<QWidget> owner = dialog->parentWidget()->window();
+    QTimer::singleShot(0, owner, [owner] {
+      if (owner && owner->isVisible() && QApplication::activeModalWidget() == nullptr &&
+          QApplication::activeWindow() == nullptr)
+        owner->activateWindow();
+    });
   }
 };
 
