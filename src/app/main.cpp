@@ -70,6 +70,7 @@ struct Options {
   std::string screenshot;
   std::string page;
   std::string openProgram;
+  std::string dialect = "standard";
 };
 
 }  // namespace
@@ -96,6 +97,9 @@ int main(int argc, char** argv) {
       {"--open-program", options.openProgram, "FILE.pgm",
        "open this program file at start, as File > Open User Pgm File...\n"
        "does, and expand its tree"},
+      {"--dialect", options.dialect, "NAME",
+       "with --simulate: how the simulated instrument words its replies\n"
+       "(standard, terse, zeros, mixed[:SEED])"},
   };
   for (const auto& o : valued) parser.add_option(o.name, o.value, o.help)->type_name(o.type);
 
@@ -157,6 +161,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<halvern::Link> link;
   if (options.simulate) {
     instrument = std::make_unique<halvern::sim::SimulatedInstrument>(calendar, clock);
+    if (const std::string error = instrument->dialect().choose(options.dialect); !error.empty()) {
+      std::fprintf(stderr, "halvern: --dialect %s: %s\n", options.dialect.c_str(), error.c_str());
+      return 2;
+    }
     link = std::make_unique<halvern::sim::SimulatedLink>(*instrument, clock);
   } else {
     auto serial = std::make_unique<halvern::SerialLink>(clock, options.port);

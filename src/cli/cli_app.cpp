@@ -102,12 +102,18 @@ void CliApp::defineCommandLine() {
   top.add_option("--fault", m_options.faults,
                  "make the simulated instrument misbehave, F being\n"
                  "CODE:KIND[:COUNT][:TEXT], KIND one of silence, short,\n"
-                 "wrong, stray, nostar, cut, hangup; for the program\n"
+                 "wrong, stray, trailing, nostar, cut, hangup; for the program\n"
                  "transfers (115, 110) also corrupt, nakstorm, badend,\n"
                  "dies (see "
                  "halvern-sim --help); repeatable")
       ->type_name("F")
       ->allow_extra_args(false)
+      ->needs(simulate);
+  top.add_option("--dialect", m_options.dialect,
+                 "how the simulated instrument words its replies where\n"
+                 "the wire allows several forms: " +
+                     std::string(sim::ReplyDialect::kNames))
+      ->type_name("NAME")
       ->needs(simulate);
   top.add_flag("-y,--yes", m_options.assumeYes, "answer Yes to every confirmation");
   top.add_option("--trace", m_options.trace,
@@ -222,6 +228,10 @@ bool CliApp::connect() {
         std::fprintf(m_err, "error: --fault %s: %s\n", f.c_str(), problem.c_str());
         return false;
       }
+    }
+    if (std::string problem = m_instrument->dialect().choose(m_options.dialect); !problem.empty()) {
+      std::fprintf(m_err, "error: --dialect %s: %s\n", m_options.dialect.c_str(), problem.c_str());
+      return false;
     }
     m_device = std::make_unique<sim::SimulatedLink>(*m_instrument, m_clock);
   } else {

@@ -46,6 +46,7 @@ class CliApp {
     bool assumeYes = false;
     std::string trace;
     std::vector<std::string> faults;
+    std::string dialect = "standard";
   };
 
   CliApp(std::FILE* out, std::FILE* err);

@@ -9,33 +9,6 @@
 
 namespace halvern {
 
-namespace {
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Blanks, an optional sign and at least one digit, nothing else.
-bool isNumber(std::string_view text) {
-  std::size_t i = text.find_first_not_of(' ');
-  if (i == text.npos) return false;
-  if (text[i] == '-' || text[i] == '+') ++i;
-  if (i == text.size()) return false;
-  for (; i < text.size(); ++i) {
-    if (!isDigit(text[i])) return false;
-  }
-  return true;
-}
-
-// `text` against a pattern in which 'N' stands for a digit and every other byte for itself.
-bool matchesPattern(std::string_view text, std::string_view pattern) {
-  if (text.size() != pattern.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (pattern[i] == 'N' ? !isDigit(text[i]) : text[i] != pattern[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 CommandExchange::CommandExchange(Link& link, Clock& clock, Shell& shell)
     : m_link(link), m_clock(clock), m_shell(shell) {}
 
@@ -84,11 +57,12 @@ std::size_t CommandExchange::queryBlock(std::string_view line, std::uint8_t* buf
     m_clock.sleepFor(retry.pause);
     sendCommandLine(line);
     got = m_link.read(buffer, n);
-    if (got < n) continue;
-    // Bytes right behind a whole block are its own last bytes, pushed back by stray ones.
-    m_clock.sleepFor(kTailGrace);
-    got += m_link.available();
-    if (got == n) break;
+    if (got == n) {
+      // What follows the block is no part of it: the bytes right behind it go before the next
+      // line, which could otherwise be sent before they have come and read them as its reply.
+      purgeTail();
+      break;
+    }
   }
   return got;
 }
@@ -147,41 +121,20 @@ std::optional<std::string> CommandExchange::queryOnce(std::string_view line, std
 }
 
 std::optional<std::string> CommandExchange::queryFixedReply(std::string_view line, std::size_t n,
-                                                            ReplyShape shape,
                                                             std::string_view failureLine,
                                                             Pause pause) {
   for (int send = 0; send < kMaxSends && m_link.isOpen(); ++send) {
-    auto reply = queryOnce(line, n, pause);
-    if (reply && hasShape(*reply, shape)) return reply;
-    // Not a reply but stray bytes before one: let its rest come for the next send's purge.
-    if (reply) m_clock.sleepFor(kTailGrace);
+    if (auto reply = queryOnce(line, n, pause)) return reply;
   }
   if (!failureLine.empty()) m_shell.addMessageLine(failureLine);
   return std::nullopt;
 }
 
 std::optional<int> CommandExchange::queryNumber(std::string_view line, std::size_t n,
-                                                ReplyShape shape, std::string_view failureLine,
-                                                Pause pause) {
-  auto reply = queryFixedReply(line, n, shape, failureLine, pause);
+                                                std::string_view failureLine, Pause pause) {
+  auto reply = queryFixedReply(line, n, failureLine, pause);
   if (!reply) return std::nullopt;
   return parseNumber(*reply);
-}
-
-bool CommandExchange::hasShape(std::string_view reply, ReplyShape shape) {
-  switch (shape) {
-    case ReplyShape::Bytes:
-      return true;
-    case ReplyShape::Number:
-      return isNumber(reply);
-    case ReplyShape::NumberLine:
-      return reply.ends_with('\r') && isNumber(reply.substr(0, reply.size() - 1));
-    case ReplyShape::Date:
-      return matchesPattern(reply, "NN-NN-NN\r");
-    case ReplyShape::Time:
-      return matchesPattern(reply, "NN:NN:NN\r");
-  }
-  return false;
 }
 
 int CommandExchange::parseNumber(std::string_view text) {

@@ -31,23 +31,14 @@ class CommandExchange {
   static constexpr int kMaxSends = 10;
   // A setting's "*" must come within this.
   static constexpr int kSettingAckSeconds = 2;
-  // The rest of a reply still on its way after a read that took its first bytes (stray bytes
-  // went before it) is in within this: on the wire it is right behind, a few byte times, but a
-  // USB bridge hands received bytes on at its latency timer's pace (1 ms with low latency) and a
+  // Bytes right behind a block (its closing carriage return, or the rest of a block shifted by
+  // stray bytes) are in within this: on the wire they are a few byte times behind, but a USB
+  // bridge hands received bytes on at its latency timer's pace (1 ms with low latency) and a
   // pseudo-terminal in pieces.
   static constexpr Clock::Duration kTailGrace = std::chrono::milliseconds(1);
 
   enum class Pause { Before, None };
   enum class OnTimeout { Beep, Quiet };
-
-  // What a fixed-length reply must look like to count as one.
-  enum class ReplyShape {
-    Bytes,       // any bytes
-    Number,      // blanks, an optional sign, at least one digit: " 5", "-1", "12"
-    NumberLine,  // the same, then a carriage return: "  96\r", "-115\r"
-    Date,        // "MM-DD-YY\r", two digits each
-    Time,        // "HH:MM:SS\r", two digits each
-  };
 
   // How a block query asks: `attempts` sends, each after a purge and `pause`.
   struct BlockRetry {
@@ -82,15 +73,14 @@ class CommandExchange {
   std::size_t readBlock(std::uint8_t* buffer, std::size_t n);
 
   // A block query with its retry policy: up to `retry.attempts` times a purge, the pause, the line
-  // and one read of `n` bytes, until they all came and nothing came behind them. Bytes still
-  // arriving within kTailGrace after a whole block mean that stray bytes went before it and its
-  // last bytes are still to come: the attempt failed. Returns the count of the last attempt: `n`
-  // when the block came whole, fewer when it came short, more (`n` and the bytes seen behind it)
-  // when it came shifted; `buffer` holds at most `n`. Nothing is sent on a closed link.
+  // and one read of `n` bytes, until they all came. The block is its first `n` bytes: whatever
+  // follows it (a carriage return, say) is purged after kTailGrace, and what comes later still
+  // by the next command line's purge. Returns the count of the last attempt (`n` when the block
+  // came whole). Nothing is sent on a closed link.
   std::size_t queryBlock(std::string_view line, std::uint8_t* buffer, std::size_t n,
                          BlockRetry retry);
-  // Waits kTailGrace for the rest of a reply that came shifted, then purges it with whatever else
-  // was received.
+  // Waits kTailGrace for what is still coming right behind a block, then purges it with whatever
+  // else was received.
   void purgeTail();
 
   // Reads single bytes until `mark` arrives (true), `timeout` has passed (false, one default beep
@@ -127,28 +117,16 @@ class CommandExchange {
   std::optional<std::string> queryOnce(std::string_view line, std::size_t n,
                                        Pause pause = Pause::Before);
 
-  // A fixed-length query with its retries: up to 10 sends until a complete reply of `shape`
-  // arrives. A reply of another shape (stray bytes read in front of a reply) counts as an
-  // incomplete one: its rest is given kTailGrace to come, and the next send's purge takes it.
-  // After the last send, adds `failureLine` (when not empty) to the message area and returns
-  // nothing.
-  std::optional<std::string> queryFixedReply(std::string_view line, std::size_t n, ReplyShape shape,
-                                             std::string_view failureLine = {},
-                                             Pause pause = Pause::Before);
-  // The same for a reply of any bytes.
+  // A fixed-length query with its retries: up to 10 sends until `n` bytes arrive; they are the
+  // reply, whatever they hold (the caller's range check judges them). After the last send, adds
+  // `failureLine` (when not empty) to the message area and returns nothing.
   std::optional<std::string> queryFixedReply(std::string_view line, std::size_t n,
                                              std::string_view failureLine = {},
-                                             Pause pause = Pause::Before) {
-    return queryFixedReply(line, n, ReplyShape::Bytes, failureLine, pause);
-  }
+                                             Pause pause = Pause::Before);
 
-  // The same for a numeric reply of `shape` (Number or NumberLine), read as a number (see
-  // parseNumber).
-  std::optional<int> queryNumber(std::string_view line, std::size_t n, ReplyShape shape,
+  // The same, read as a number (see parseNumber).
+  std::optional<int> queryNumber(std::string_view line, std::size_t n,
                                  std::string_view failureLine = {}, Pause pause = Pause::Before);
-
-  // True when `reply` is wholly of `shape`.
-  static bool hasShape(std::string_view reply, ReplyShape shape);
 
   // A numeric reply as the instrument writes it: leading blanks skipped, an optional sign, the
   // digits up to the first non-digit. No digits: 0. Out-of-int values saturate.

@@ -16,7 +16,6 @@ namespace halvern {
 namespace {
 
 using Pause = CommandExchange::Pause;
-using ReplyShape = CommandExchange::ReplyShape;
 
 constexpr int kProgressMax = 100;
 constexpr int kGetSteps = 12;
@@ -46,16 +45,15 @@ int progressAt(int step, float q) {
 std::optional<int> queryValue(CommandExchange& exchange, std::string_view line,
                               std::string_view failureLine, int low, int high,
                               Pause pause = Pause::Before) {
-  auto value =
-      exchange.queryNumber(line, cmd::kFlagReplySize, ReplyShape::Number, failureLine, pause);
+  auto value = exchange.queryNumber(line, cmd::kFlagReplySize, failureLine, pause);
   if (!value || *value < low || *value > high) return std::nullopt;
   return value;
 }
 
-// The three numbers of a date or time reply of `shape`, at offsets 0, 3 and 6.
+// The three numbers of a date or time reply at offsets 0, 3 and 6, whatever stands between them.
 std::optional<std::array<int, 3>> queryTriple(CommandExchange& exchange, std::string_view line,
-                                              ReplyShape shape, std::string_view failureLine) {
-  auto reply = exchange.queryFixedReply(line, cmd::kDateTimeReplySize, shape, failureLine);
+                                              std::string_view failureLine) {
+  auto reply = exchange.queryFixedReply(line, cmd::kDateTimeReplySize, failureLine);
   if (!reply) return std::nullopt;
   std::string_view text(*reply);
   return std::array<int, 3>{CommandExchange::parseNumber(text.substr(0)),
@@ -74,7 +72,7 @@ std::optional<BaudReply> queryBaud(CommandExchange& exchange, Shell& shell, std:
                                    std::size_t size, std::string_view infoLine,
                                    std::string_view wrongIndexLine, bool signedCode) {
   for (int round = 0; round < kBaudCodeRounds; ++round) {
-    auto number = exchange.queryNumber(line, size, ReplyShape::NumberLine, infoLine);
+    auto number = exchange.queryNumber(line, size, infoLine);
     if (!number) return std::nullopt;
     long long code = *number;
     const bool negative = signedCode && code < 0;
@@ -135,7 +133,7 @@ DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block) {
 // ---------------------------------------------------------------------------------------------
 
 bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  auto date = queryTriple(exchange, cmd::kGetDateLine, ReplyShape::Date, setup_text::kDate);
+  auto date = queryTriple(exchange, cmd::kGetDateLine, setup_text::kDate);
   if (!date) return true;
   const auto [month, day, year] = *date;
   if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99) return true;
@@ -146,7 +144,7 @@ bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
 }
 
 bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
-  auto time = queryTriple(exchange, cmd::kGetTimeLine, ReplyShape::Time, setup_text::kTime);
+  auto time = queryTriple(exchange, cmd::kGetTimeLine, setup_text::kTime);
   if (!time) return true;
   const auto [hour, minute, second] = *time;
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return true;

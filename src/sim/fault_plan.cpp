@@ -13,11 +13,12 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 11> kKindNames{{
+constexpr std::array<KindName, 12> kKindNames{{
     {"silence", FaultKind::Silence},
     {"short", FaultKind::Short},
     {"wrong", FaultKind::WrongValue},
     {"stray", FaultKind::Stray},
+    {"trailing", FaultKind::Trailing},
     {"nostar", FaultKind::NoStar},
     {"corrupt", FaultKind::Corrupt},
     {"nakstorm", FaultKind::NakStorm},
@@ -139,7 +140,8 @@ std::string FaultPlan::parse(std::string_view option) {
   }
   if (!known) {
     return "bad fault kind \"" + std::string(parts[1]) +
-           "\" (silence, short, wrong, stray, nostar, corrupt, nakstorm, badend, dies, cut or "
+           "\" (silence, short, wrong, stray, trailing, nostar, corrupt, nakstorm, badend, dies, "
+           "cut or "
            "hangup)";
   }
   if (partCount == 3 && !parts[2].empty()) {
@@ -163,8 +165,10 @@ std::string FaultPlan::parse(std::string_view option) {
       return "bad block \"" + std::string(text) + "\" (0 to 66)";
     }
   } else if (hasText) {
-    if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray) {
-      return "only wrong and stray faults take a text (silence, corrupt, nakstorm, dies a block)";
+    if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray &&
+        fault.kind != FaultKind::Trailing) {
+      return "only wrong, stray and trailing faults take a text (silence, corrupt, nakstorm, dies "
+             "a block)";
     }
     if (!unescape(text, fault.text)) return "bad escape in \"" + std::string(text) + "\"";
   }

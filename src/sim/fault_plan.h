@@ -14,6 +14,7 @@ enum class FaultKind {
   Short,       // the reply one byte short
   WrongValue,  // a value outside its range (or the given text)
   Stray,       // stray bytes before the reply
+  Trailing,    // stray bytes after the reply
   NoStar,      // the setting is taken but "*" (or the closing mark) is never sent
   // Program transfers (see ProgramMemory):
   Corrupt,   // a block with a spoiled CRC
@@ -25,12 +26,15 @@ enum class FaultKind {
   HangUp,  // the same, and the computer's port closes as an unplugged bridge's does
 };
 
+// The stray bytes of a stray or trailing fault that names none.
+inline constexpr std::string_view kStrayBytes = "?#";
+
 struct Fault {
   FaultKind kind = FaultKind::Silence;
   // How many replies to the command it spoils; -1 = every one.
   int count = -1;
   // WrongValue: the reply text to send instead (padded or cut to the reply's size). Empty: an
-  // out-of-range value chosen for the command. Stray: the stray bytes (empty: "?#").
+  // out-of-range value chosen for the command. Stray, Trailing: the stray bytes (empty: "?#").
   std::string text;
   // Program transfers: the block the fault strikes (0..65, 66 the end block); -1: any block, or
   // for silence the reply to the command itself.
@@ -52,11 +56,11 @@ class FaultPlan {
   const Fault* peek(int code) const;
   bool empty() const { return m_faults.empty(); }
 
-  // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, nostar,
-  // corrupt, nakstorm, badend, dies, cut, hangup (the halvern-sim --fault option). For silence,
-  // corrupt, nakstorm and dies TEXT is a block number of a program transfer; for cut and hangup
-  // it is the count of reply bytes that go out before the link goes (default 0), and they take
-  // no COUNT. Returns an error text, or empty on success.
+  // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, trailing,
+  // nostar, corrupt, nakstorm, badend, dies, cut, hangup (the halvern-sim --fault option). For
+  // silence, corrupt, nakstorm and dies TEXT is a block number of a program transfer; for cut and
+  // hangup it is the count of reply bytes that go out before the link goes (default 0), and they
+  // take no COUNT. Returns an error text, or empty on success.
   std::string parse(std::string_view option);
 
  private:

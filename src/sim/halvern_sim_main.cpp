@@ -31,6 +31,7 @@ constexpr const char* kFaultKinds =
     "  short    the reply one byte short\n"
     "  wrong    an out-of-range value, or TEXT sized to the reply\n"
     "  stray    stray bytes (\"?#\", or TEXT) before the reply\n"
+    "  trailing stray bytes (\"?#\", or TEXT) after the reply\n"
     "  nostar   the setting is taken but its \"*\" is never sent\n"
     "  cut      the replies stop after byte TEXT (default 0) from the reply to CODE on,\n"
     "           and the instrument is gone: halvern-sim hangs up and exits (in-process the\n"
@@ -80,6 +81,13 @@ int main(int argc, char** argv) {
       .add_option("--fault", faults, "spoil the replies to command CODE (see below); repeatable")
       ->type_name("CODE:KIND[:COUNT][:TEXT]")
       ->allow_extra_args(false);
+  std::string dialect = "standard";
+  options
+      .add_option("--dialect", dialect,
+                  "how the replies are worded where the wire allows several forms: " +
+                      std::string(halvern::sim::ReplyDialect::kNames))
+      ->type_name("NAME")
+      ->capture_default_str();
   options.add_flag("-v,--verbose", verbose, "log every command line received to standard error");
   std::size_t records = halvern::sim::RecordLog::kDefaultCount;
   options.add_option("--records", records, "the records the instrument has logged")
@@ -96,6 +104,9 @@ int main(int argc, char** argv) {
     return usageError(e.what());
   }
   instrument.recordLog().setCount(records);
+  if (const std::string error = instrument.dialect().choose(dialect); !error.empty()) {
+    return usageError("--dialect " + dialect + ": " + error);
+  }
   for (const std::string& fault : faults) {
     const std::string error = instrument.faults().parse(fault);
     if (!error.empty()) return usageError("--fault " + fault + ": " + error);

@@ -79,7 +79,9 @@ std::string ScreenMemory::answerDownload() {
       block.pop_back();
       return block;
     case FaultKind::Stray:
-      return (fault->text.empty() ? std::string("?#") : fault->text) + block;
+      return (fault->text.empty() ? std::string(kStrayBytes) : fault->text) + block;
+    case FaultKind::Trailing:
+      return block + (fault->text.empty() ? std::string(kStrayBytes) : fault->text);
     case FaultKind::WrongValue:
       return fault->text.empty() ? std::string("?") : fault->text;
     default:

@@ -195,6 +195,7 @@ void SimulatedInstrument::receiveLineByte(std::uint8_t byte, Clock::TimePoint at
 }
 
 void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint at) {
+  m_form = m_dialect.next();
   // Calibration lines first: a full-scale step carries a decimal fraction.
   if (auto pieces = m_calibration.answer(line, m_faults)) {
     for (const auto& piece : *pieces) reply(piece.bytes, at + piece.after);
@@ -218,7 +219,8 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
   }
   if ((code == cmd::kGetScreens || code == cmd::kSendScreens) && command->args.empty()) {
     if (code == cmd::kGetScreens) {
-      reply(m_screens.answerDownload(), at);
+      const std::string block = m_screens.answerDownload();
+      if (!block.empty()) reply(block + m_form.afterBlock, at);
       return;
     }
     reply(m_screens.beginUpload(at), at);
@@ -239,8 +241,9 @@ void SimulatedInstrument::handleLine(const std::string& line, Clock::TimePoint a
   }
   if (auto value = valueReply(code, at)) {
     if (!command->args.empty()) return;
-    char pad = code == cmd::kGetRecordFormats ? '\0' : ' ';
-    replySpoiled(m_faults.take(code), std::move(value->first), std::move(value->second), pad, at);
+    const bool block = code == cmd::kGetRecordFormats;
+    replySpoiled(m_faults.take(code), std::move(value->first), std::move(value->second),
+                 block ? '\0' : ' ', at, block ? m_form.afterBlock : std::string_view{});
     return;
   }
   // A setting: arguments checked first, so a refused one uses no fault.
@@ -272,7 +275,8 @@ void SimulatedInstrument::answerRecords(int count, Clock::TimePoint at) {
   std::string bytes = m_records.bytes(static_cast<std::size_t>(count), types);
   // A wrong reply: as many bytes, all of them 0xFF (not a number in every field).
   std::string wrong(bytes.size(), '\xFF');
-  replySpoiled(m_faults.take(cmd::kGetRecords), std::move(bytes), std::move(wrong), '\xFF', at);
+  replySpoiled(m_faults.take(cmd::kGetRecords), std::move(bytes), std::move(wrong), '\xFF', at,
+               m_form.afterBlock);
 }
 
 void SimulatedInstrument::eraseRecords(Clock::TimePoint at) {
@@ -309,35 +313,44 @@ void SimulatedInstrument::handleBinary(std::uint8_t byte, Clock::TimePoint at) {
 std::optional<std::pair<std::string, std::string>> SimulatedInstrument::valueReply(
     int code, Clock::TimePoint at) const {
   const Settings& s = m_settings;
+  // A two-byte value and its out-of-range stand-in.
+  auto flag = [this](int value, int wrong) {
+    return std::pair{m_form.number(value, cmd::kFlagReplySize, m_form.valueReturn),
+                     m_form.number(wrong, cmd::kFlagReplySize, m_form.valueReturn)};
+  };
   switch (code) {
     case cmd::kGetCom1:
-      return std::pair{formatText("%4d\r", s.com1Code), std::string(" -57\r")};
+      return std::pair{m_form.number(s.com1Code, cmd::kCom1ReplySize, m_form.comReturn),
+                       m_form.number(-57, cmd::kCom1ReplySize, m_form.comReturn)};
     case cmd::kGetCom2:
-      return std::pair{formatText("%3d\r", s.com2Code), std::string(" 57\r")};
+      return std::pair{m_form.number(s.com2Code, cmd::kCom2ReplySize, m_form.comReturn),
+                       m_form.number(57, cmd::kCom2ReplySize, m_form.comReturn)};
     case cmd::kGetStopOnError:
-      return std::pair{formatText("%2d", s.stopOnError), std::string("-1")};
+      return flag(s.stopOnError, -1);
     case cmd::kGetInterval:
-      return std::pair{formatText("%2d", s.interval), std::string("-1")};
+      return flag(s.interval, -1);
     case cmd::kGetKeypadLock:
-      return std::pair{formatText("%2d", s.keypadLock), std::string("-1")};
+      return flag(s.keypadLock, -1);
     case cmd::kGetFieldsPerRecord:
-      return std::pair{formatText("%2d", s.fieldsPerRecord), std::string("99")};
+      return flag(s.fieldsPerRecord, 99);
     case cmd::kGetAutoScroll:
-      return std::pair{formatText("%2d", s.autoScroll), std::string("-1")};
+      return flag(s.autoScroll, -1);
     case cmd::kGetScrollPause:
-      return std::pair{formatText("%2d", s.scrollPause), std::string("-1")};
+      return flag(s.scrollPause, -1);
     case cmd::kGetScrollEnd:
-      return std::pair{formatText("%2d", s.scrollEnd), std::string("99")};
+      return flag(s.scrollEnd, 99);
     case cmd::kGetDate: {
       DateTime t = dateTimeAt(at);
       int year = (t.year % 100 + 100) % 100;
-      return std::pair{formatText("%02d-%02d-%02d\r", t.month, t.day, year),
-                       formatText("13-%02d-%02d\r", t.day, year)};
+      const char separator = m_form.dateSeparator;
+      return std::pair{ReplyForm::triple(t.month, t.day, year, separator),
+                       ReplyForm::triple(13, t.day, year, separator)};
     }
     case cmd::kGetTime: {
       DateTime t = dateTimeAt(at);
-      return std::pair{formatText("%02d:%02d:%02d\r", t.hour, t.minute, t.second),
-                       formatText("24:%02d:%02d\r", t.minute, t.second)};
+      const char separator = m_form.timeSeparator;
+      return std::pair{ReplyForm::triple(t.hour, t.minute, t.second, separator),
+                       ReplyForm::triple(24, t.minute, t.second, separator)};
     }
     case cmd::kGetRecordFormats: {
       std::string bytes = encodeFormats(s.formats);
@@ -423,7 +436,8 @@ bool SimulatedInstrument::applySetting(int code, const std::vector<int>& args, C
 }
 
 void SimulatedInstrument::replySpoiled(const std::optional<Fault>& fault, std::string text,
-                                       std::string wrong, char pad, Clock::TimePoint at) {
+                                       std::string wrong, char pad, Clock::TimePoint at,
+                                       std::string_view after) {
   if (fault) {
     switch (fault->kind) {
       case FaultKind::Silence:
@@ -438,7 +452,10 @@ void SimulatedInstrument::replySpoiled(const std::optional<Fault>& fault, std::s
         break;
       }
       case FaultKind::Stray:
-        text.insert(0, fault->text.empty() ? std::string("?#") : fault->text);
+        text.insert(0, fault->text.empty() ? std::string(kStrayBytes) : fault->text);
+        break;
+      case FaultKind::Trailing:
+        text += fault->text.empty() ? std::string(kStrayBytes) : fault->text;
         break;
       case FaultKind::NoStar:
         if (text == "*") return;
@@ -453,7 +470,7 @@ void SimulatedInstrument::replySpoiled(const std::optional<Fault>& fault, std::s
         break;  // taken when the command line came
     }
   }
-  reply(text, at);
+  reply(text + std::string(after), at);
 }
 
 void SimulatedInstrument::reply(std::string_view bytes, Clock::TimePoint at) {
@@ -462,7 +479,7 @@ void SimulatedInstrument::reply(std::string_view bytes, Clock::TimePoint at) {
     bytes = bytes.substr(0, m_cut->bytesLeft);
     m_cut->bytesLeft -= bytes.size();
   }
-  Clock::TimePoint t = std::max(at + kProcessingDelay, m_outputFree);
+  Clock::TimePoint t = std::max(at + m_form.turnaround, m_outputFree);
   for (char c : bytes) {
     t += wire::kByteTime;
     m_output.push_back({t, static_cast<std::uint8_t>(c)});

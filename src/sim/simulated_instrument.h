@@ -16,6 +16,7 @@
 #include "sim/fault_plan.h"
 #include "sim/program_memory.h"
 #include "sim/record_log.h"
+#include "sim/reply_dialect.h"
 #include "sim/screen_memory.h"
 #include "sim/test_replies.h"
 
@@ -71,6 +72,8 @@ class SimulatedInstrument {
   void discardOutput(Clock::TimePoint at);
 
   FaultPlan& faults() { return m_faults; }
+  // How the replies are worded: values, dates and times, bytes after a block, the turnaround.
+  ReplyDialect& dialect() { return m_dialect; }
   // The user program memory and its block transfers ("CMD115", "CMD110").
   ProgramMemory& programMemory() { return m_program; }
   // The eight user screens and their transfers ("CMD215", "CMD210").
@@ -103,9 +106,9 @@ class SimulatedInstrument {
   // Queues `bytes` to leave after the processing delay, behind whatever is already queued.
   void reply(std::string_view bytes, Clock::TimePoint at);
   // Queues the reply to `code` as `fault` spoils it; `wrong` is its out-of-range stand-in and
-  // `pad` fills a fault's text up to the reply's size.
+  // `pad` fills a fault's text up to the reply's size. `after` follows any reply that is sent.
   void replySpoiled(const std::optional<Fault>& fault, std::string text, std::string wrong,
-                    char pad, Clock::TimePoint at);
+                    char pad, Clock::TimePoint at, std::string_view after = {});
   // The reply to a value query and its out-of-range stand-in; nothing for other codes.
   std::optional<std::pair<std::string, std::string>> valueReply(int code,
                                                                 Clock::TimePoint at) const;
@@ -125,6 +128,9 @@ class SimulatedInstrument {
   bool cutDone() const { return m_cut && m_cut->bytesLeft == 0; }
 
   FaultPlan m_faults;
+  ReplyDialect m_dialect;
+  // The wording of the reply to the command line being answered.
+  ReplyForm m_form;
   std::optional<Cut> m_cut;
   ProgramMemory m_program{m_faults};
   ScreenMemory m_screens{m_faults};

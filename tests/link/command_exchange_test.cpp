@@ -15,7 +15,6 @@ using namespace std::chrono_literals;
 using test::RecordingShell;
 using test::ScriptedLink;
 using Event = ScriptedLink::Event;
-using Shape = CommandExchange::ReplyShape;
 
 class CommandExchangeTest : public ::testing::Test {
  protected:
@@ -111,7 +110,7 @@ TEST_F(CommandExchangeTest, QueryReadsAfterTheFiftyMillisecondPause) {
 TEST_F(CommandExchangeTest, QueryWithoutPauseReadsAtOnce) {
   link.answer = [](const std::string&) { return std::string(" 3"); };
   link.replyDelay = 5ms;
-  auto value = exchange.queryNumber("CMD315\r", 2, Shape::Number, "CANNOT GET FIELDS PER RECORD",
+  auto value = exchange.queryNumber("CMD315\r", 2, "CANNOT GET FIELDS PER RECORD",
                                     CommandExchange::Pause::None);
   ASSERT_TRUE(value);
   EXPECT_EQ(*value, 3);
@@ -148,113 +147,29 @@ TEST_F(CommandExchangeTest, ShortRepliesAreAskedAgainAfterAFreshPurge) {
   }
 }
 
-TEST(ReplyShape, FixedLengthRepliesMustLookLikeTheirKind) {
+TEST_F(CommandExchangeTest, EveryReplyOfItsLengthIsTakenAtTheFirstSend) {
+  // The forms an instrument may give a value: padded with blanks or zeros, with or without a
+  // closing carriage return, a lone carriage return for nothing at all, bytes the caller's range
+  // check is left to judge.
   const struct {
-    std::string text;
-    Shape shape;
-    bool fits;
+    std::string reply;
+    int value;
   } cases[] = {
-      // The 2-byte values: "%2d".
-      {" 5", Shape::Number, true},
-      {"12", Shape::Number, true},
-      {"-1", Shape::Number, true},
-      {"+5", Shape::Number, true},
-      {"00", Shape::Number, true},
-      {"?#", Shape::Number, false},
-      {"  ", Shape::Number, false},
-      {" -", Shape::Number, false},
-      {"5 ", Shape::Number, false},
-      {"1-", Shape::Number, false},
-      {"--", Shape::Number, false},
-      {"\t5", Shape::Number, false},
-      {std::string("5\0", 2), Shape::Number, false},
-      {"", Shape::Number, false},
-      {"5\r", Shape::Number, false},
-      // The serial ports' baud codes: "%4d\r" and "%3d\r".
-      {"  96\r", Shape::NumberLine, true},
-      {"-115\r", Shape::NumberLine, true},
-      {"-230\r", Shape::NumberLine, true},
-      {" 96\r", Shape::NumberLine, true},
-      {"230\r", Shape::NumberLine, true},
-      {"?#  9", Shape::NumberLine, false},
-      {"  96", Shape::NumberLine, false},
-      {"   9", Shape::NumberLine, false},
-      {"6\r?#", Shape::NumberLine, false},
-      {"   \r", Shape::NumberLine, false},
-      {" -\r", Shape::NumberLine, false},
-      {"9 6\r", Shape::NumberLine, false},
-      {"\r", Shape::NumberLine, false},
-      // The date and the time.
-      {"12-31-26\r", Shape::Date, true},
-      {"13-31-26\r", Shape::Date, true},  // a number out of range is the caller's to refuse
-      {"?#12-31-2", Shape::Date, false},
-      {"12:31:26\r", Shape::Date, false},
-      {"1-31-26\r ", Shape::Date, false},
-      {"12-31-26 ", Shape::Date, false},
-      {"12-31-2\r", Shape::Date, false},
-      {"23:59:30\r", Shape::Time, true},
-      {"23-59-30\r", Shape::Time, false},
-      {"?#23:59:3", Shape::Time, false},
-      {"2 :59:30\r", Shape::Time, false},
-      // Anything goes where no shape is asked for.
-      {"?#", Shape::Bytes, true},
+      {" 1", 1},      {"1\r", 1},      {"01", 1},         {"12", 12},       {"\r ", 0},
+      {" \r", 0},     {"  ", 0},       {"?#", 0},         {"-1", -1},       {"  96\r", 96},
+      {"   96", 96}, {"0096\r", 96}, {"-115\r", -115},   {"-0115", -115},  {"96  \r", 96},
+      {" 96\r", 96},  {"  96", 96},    {"096\r", 96},     {"5\r  ", 5},     {"\r\r", 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CommandExchange::hasShape(c.text, c.shape), c.fits)
-        << '"' << c.text << "\" as " << static_cast<int>(c.shape);
-  }
-}
-
-TEST_F(CommandExchangeTest, RepliesOfTheWrongShapeAreAskedAgainLikeShortOnes) {
-  const struct {
-    const char* name;
-    int bad;  // replies with stray bytes in front before the good one
-    std::size_t size;
-    Shape shape;
-    std::string badReply;
-    std::string goodReply;
-    bool succeeds;
-    std::size_t sends;
-  } cases[] = {
-      {"interval once", 1, 2, Shape::Number, "?# 5", " 5", true, 2},
-      {"interval nine times", 9, 2, Shape::Number, "?# 5", " 5", true, 10},
-      {"interval always", 10, 2, Shape::Number, "?# 5", " 5", false, 10},
-      {"COM1 always", 50, 5, Shape::NumberLine, "?#  96\r", "  96\r", false, 10},
-      {"COM2 a blank in front", 3, 4, Shape::NumberLine, "  96\r", " 96\r", true, 4},
-      {"date", 2, 9, Shape::Date, "?#12-31-26\r", "12-31-26\r", true, 3},
-      {"time always", 10, 9, Shape::Time, "?#23:59:30\r", "23:59:30\r", false, 10},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    link.events.clear();
+    SCOPED_TRACE('"' + c.reply + '"');
     link.lines.clear();
     shell.lines.clear();
-    answerAfter(c.bad, c.badReply, c.goodReply);
-    clock.advance(1s);  // whatever came before has come
-    const auto start = clock.now();
-    auto reply = exchange.queryFixedReply("CMD225\r", c.size, c.shape, "FAILED");
-    EXPECT_EQ(reply.has_value(), c.succeeds);
-    if (c.succeeds) {
-      EXPECT_EQ(*reply, c.goodReply);
-    }
-    EXPECT_EQ(link.lines.size(), c.sends);
-    // Each send purges first: nothing of a spoiled reply is read as the next one.
-    EXPECT_EQ(eventsOf(Event::Purge).size(), c.sends);
-    // A spoiled reply came whole: no read time-out is waited out, only the tail's grace.
-    EXPECT_LT(clock.now() - start,
-              static_cast<int>(c.sends) * (9ms + 50ms + CommandExchange::kTailGrace));
-    EXPECT_EQ(shell.lines,
-              c.succeeds ? std::vector<std::string>{} : std::vector<std::string>{"FAILED"});
+    link.answer = [&](const std::string&) { return c.reply; };
+    clock.advance(1s);
+    EXPECT_EQ(exchange.queryNumber("CMD225\r", c.reply.size(), "FAILED"), c.value);
+    EXPECT_EQ(link.lines.size(), 1u);
+    EXPECT_TRUE(shell.lines.empty());
   }
-}
-
-TEST_F(CommandExchangeTest, TheRestOfAShiftedReplyIsPurgedBeforeTheNextSend) {
-  // No pause before the read: the reply's last bytes are still coming when it is taken.
-  answerAfter(1, "?# 7", " 8");
-  auto value =
-      exchange.queryNumber("CMD315\r", 2, Shape::Number, "FAILED", CommandExchange::Pause::None);
-  EXPECT_EQ(value, 8);
-  EXPECT_EQ(link.lines.size(), 2u);
 }
 
 TEST_F(CommandExchangeTest, SilenceFailsQuietlyWithoutAFailureLine) {
@@ -265,48 +180,47 @@ TEST_F(CommandExchangeTest, SilenceFailsQuietlyWithoutAFailureLine) {
   EXPECT_TRUE(shell.beeps.empty());
 }
 
-TEST_F(CommandExchangeTest, BlockWithBytesBehindItCameShiftedAndIsAskedForAgain) {
+TEST_F(CommandExchangeTest, ABlockIsItsFirstBytesWhateverFollowsIt) {
   const std::string block(32, 'B');
   const struct {
     const char* name;
-    int shifted;  // replies with stray bytes in front before a clean one
-    std::string stray;
-    std::size_t got;
-    std::size_t sends;
+    std::string after;
   } cases[] = {
-      {"clean", 0, "", 32, 1},
-      {"two stray bytes once", 1, "?#", 32, 2},
-      {"one stray byte four times", 4, "?", 32, 5},
-      {"two stray bytes always", 5, "?#", 34, 5},
-      {"four stray bytes always", 5, "?#?#", 36, 5},
+      {"nothing", ""},
+      {"a carriage return", "\r"},
+      {"a line end", "\r\n"},
+      {"a few bytes", "?#?#"},
+      {"more than a block", std::string(40, 'x')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     link.events.clear();
     link.lines.clear();
-    answerAfter(c.shifted, c.stray + block, block);
+    link.answer = [&](const std::string&) { return block + c.after; };
     clock.advance(1s);
     std::uint8_t buffer[40] = {};
-    EXPECT_EQ(exchange.queryBlock("CMD325\r", buffer, 32, {5, 100ms}), c.got);
-    EXPECT_EQ(link.lines.size(), c.sends);
-    EXPECT_EQ(eventsOf(Event::Purge).size(), 2 * c.sends);  // before the pause and the line
-    if (c.got == 32) {
-      EXPECT_EQ(std::string(buffer, buffer + 32), block);
-    }
-    // Nothing is written past the buffer's count, whatever came.
+    EXPECT_EQ(exchange.queryBlock("CMD325\r", buffer, 32, {5, 100ms}), 32u);
+    EXPECT_EQ(link.lines.size(), 1u);
+    EXPECT_EQ(std::string(buffer, buffer + 32), block);
+    // Nothing is written past the block's count, whatever came behind it.
     EXPECT_EQ(buffer[32], 0);
+    // What came right behind it is purged after a short grace: nothing of it is left for the
+    // next line to read as its reply.
+    EXPECT_EQ(clock.now() - eventsOf(Event::Read).back().at, CommandExchange::kTailGrace);
+    EXPECT_EQ(eventsOf(Event::Purge).back().at, clock.now());
+    clock.advance(1s);
+    EXPECT_EQ(link.available(), 0u);
   }
 }
 
-TEST_F(CommandExchangeTest, TheLookBehindAWholeBlockCostsOnlyItsGrace) {
+TEST_F(CommandExchangeTest, AShortBlockIsAskedForAgainAfterAPurgeAndAPause) {
   const std::string block(32, 'B');
-  link.answer = [&](const std::string&) { return block; };
+  answerAfter(2, block.substr(0, 31), block);
   std::uint8_t buffer[32];
   EXPECT_EQ(exchange.queryBlock("CMD325\r", buffer, 32, {5, 100ms}), 32u);
-  // The look behind the block is all that follows its read.
-  EXPECT_EQ(clock.now() - eventsOf(Event::Read).back().at, CommandExchange::kTailGrace);
-  EXPECT_EQ(eventsOf(Event::Write).size(), 7u);
-  EXPECT_EQ(eventsOf(Event::Read).size(), 1u);
+  EXPECT_EQ(link.lines.size(), 3u);
+  // Before the pause and the line each time, and after the whole block.
+  EXPECT_EQ(eventsOf(Event::Purge).size(), 7u);
 }
 
 TEST_F(CommandExchangeTest, WaitForAckTakesTheExpectedByteAfterStrayOnes) {

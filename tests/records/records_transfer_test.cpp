@@ -19,6 +19,7 @@
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
 #include "support/test_folder.h"
+#include "wire/commands.h"
 
 namespace halvern {
 namespace {
@@ -102,6 +103,43 @@ TEST_F(RecordsTest, DownloadWritesTheFileAndShowsTheRecords) {
             std::count(shell.busyChanges.begin(), shell.busyChanges.end(), false));
   EXPECT_EQ(shell.progressMax, 30);
   EXPECT_EQ(shell.progress.back(), 0);
+}
+
+TEST_F(RecordsTest, EveryDialectDownloadsTheSameFileAtTheFirstAsk) {
+  settings.numOfRecords = 7;
+  ASSERT_EQ(download(), CommandResult::Done);
+  const std::string standard = readFile(path);
+  EXPECT_EQ(standard, expectedFile(7));
+  for (const char* dialect : {"terse", "zeros", "mixed:4", "mixed:9"}) {
+    SCOPED_TRACE(dialect);
+    ASSERT_EQ(instrument.dialect().choose(dialect), "");
+    const std::size_t before = instrument.linesReceived().size();
+    shell.lines.clear();
+    ASSERT_EQ(download(), CommandResult::Done);
+    EXPECT_EQ(readFile(path), standard);
+    // Fields per record, the formats and the records: each asked for once.
+    const Lines asked(instrument.linesReceived().begin() + static_cast<std::ptrdiff_t>(before),
+                      instrument.linesReceived().end());
+    EXPECT_EQ(asked, (Lines{"CMD315", "CMD325", "CMD340 7"}));
+  }
+}
+
+TEST_F(RecordsTest, AnInstrumentSendingMoreThanAskedFillsOnlyTheBuffer) {
+  // 7 records of 16 bytes: the last read has 12 bytes of room, and 300 more bytes are coming.
+  sim::Fault more;
+  more.kind = sim::FaultKind::Trailing;
+  more.text = std::string(300, '\x5A');
+  instrument.faults().set(cmd::kGetRecords, more);
+  std::vector<std::uint8_t> buffer(7 * 16);
+  std::size_t received = 0;
+  EXPECT_EQ(receiveRecords(exchange, shell, 7, buffer, received), RecordsEnd::Complete);
+  EXPECT_EQ(received, buffer.size());
+  // What the instrument sent beyond them is left for the next line's purge.
+  clock.advance(10ms);
+  EXPECT_EQ(link.available(), 300u);
+  settings.numOfRecords = 7;
+  ASSERT_EQ(download(), CommandResult::Done);
+  EXPECT_EQ(readFile(path), expectedFile(7));
 }
 
 TEST_F(RecordsTest, RefusalsSendNoRecordsRequest) {

@@ -115,10 +115,11 @@ TEST_F(ScreenTransfer, GetRetriesIncompleteRepliesUpToTenTimes) {
       {"short always", fault(FaultKind::Short), 10, true},
       {"silent always", fault(FaultKind::Silence), 10, true},
       {"garbage always", fault(FaultKind::WrongValue, -1, "ERR"), 10, true},
-      // Stray bytes before the cells leave the last cells still coming after a whole read.
-      {"shifted once", fault(FaultKind::Stray, 1), 2, false},
-      {"shifted by one byte nine times", fault(FaultKind::Stray, 9, "?"), 10, false},
-      {"shifted always", fault(FaultKind::Stray), 10, true},
+      // The screens are the first 1920 bytes that come, whatever follows them; bytes in front
+      // of the cells are read as the first cells.
+      {"a carriage return behind", fault(FaultKind::Trailing, -1, "\r"), 1, false},
+      {"a line end and more behind", fault(FaultKind::Trailing, -1, "\r\n*?#"), 1, false},
+      {"two bytes in front", fault(FaultKind::Stray, -1, "?#"), 1, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -143,7 +144,8 @@ TEST_F(ScreenTransfer, GetRetriesIncompleteRepliesUpToTenTimes) {
       EXPECT_EQ(shell2.lines, (Lines{"GET SCREENS...", "GET SCREENS FAILED."}));
     } else {
       const auto& cells = instrument2.screenMemory().cells();
-      EXPECT_EQ(bytesOf(buffer), std::string(cells.begin(), cells.end()));
+      const std::string front = row.fault.kind == FaultKind::Stray ? row.fault.text : "";
+      EXPECT_EQ(bytesOf(buffer), (front + std::string(cells.begin(), cells.end())).substr(0, 1920));
     }
   }
 }

@@ -156,21 +156,13 @@ TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
       {"scroll pause", 333, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL PAUSE", 10, 10},
       {"scroll end", 335, fault(FaultKind::Short), "CANNOT GET AUTO SCROLL END", 10, 11},
       {"scroll end 99", 335, fault(FaultKind::WrongValue), nullptr, 1, 11},
-      // Stray bytes before every reply: read in its place they do not look like one.
-      {"date behind stray bytes", 275, fault(FaultKind::Stray), "CANNOT GET DATE", 10, 0},
-      {"time behind stray bytes", 285, fault(FaultKind::Stray), "CANNOT GET TIME", 10, 1},
-      {"COM1 behind stray bytes", 225, fault(FaultKind::Stray), "CANNOT GET COM1 INFO", 10, 2},
-      {"COM2 behind a blank", 235, fault(FaultKind::Stray, -1, " "), "CANNOT GET COM2 INFO", 10, 3},
-      {"interval behind stray bytes", 255, fault(FaultKind::Stray), "CANNOT GET INTERVAL", 10, 6},
-      {"fields behind stray bytes", 315, fault(FaultKind::Stray), "CANNOT GET FIELDS PER RECORD",
-       10, 7},
-      {"scroll end behind a digit", 335, fault(FaultKind::Stray, -1, "1"),
-       "CANNOT GET AUTO SCROLL END", 10, 11},
-      // The formats cannot be told by their look: their last bytes still coming give them away.
-      {"formats shifted", 325, fault(FaultKind::Stray),
-       "CANNOT GET RECORD FORMATS. BYTES READ: 802", 5, 8},
-      {"formats shifted by one", 325, fault(FaultKind::Stray, -1, "?"),
-       "CANNOT GET RECORD FORMATS. BYTES READ: 801", 5, 8},
+      // Bytes in front of a reply are read as its first bytes, and the item's range check judges
+      // what they say: "?#12-31-1" is month 0, "?#  9" a baud code 0 (six rounds), "?#" no
+      // fields per record.
+      {"date behind stray bytes", 275, fault(FaultKind::Stray), nullptr, 1, 0},
+      {"COM1 behind stray bytes", 225, fault(FaultKind::Stray),
+       "CANNOT GET COM1 BAUD RATE. WRONG INDEX.", 6, 2},
+      {"fields behind stray bytes", 315, fault(FaultKind::Stray), nullptr, 1, 7},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,26 +183,54 @@ TEST_F(SetupTransfer, GetFailuresStopTheSequenceWithTheirLines) {
   }
 }
 
-TEST_F(SetupTransfer, AReplyShiftedOnceIsAskedForAgainAndReadRight) {
-  SetupModel clean;
-  clean.setUsePcTime(false);
-  ASSERT_EQ(getUserSettings(exchange, clean, shell), CommandResult::Done);
-  const struct {
-    int code;
-    const char* stray;
-  } cases[] = {{275, ""}, {285, ""},   {225, ""},  {235, " "}, {245, ""},  {265, "9"}, {255, "?"},
-               {315, ""}, {325, "?#"}, {325, "?"}, {331, ""},  {333, "-"}, {335, ""}};
-  for (const auto& c : cases) {
-    const std::string line = "CMD" + std::to_string(c.code);
-    SCOPED_TRACE(line + " \"" + c.stray + "\"");
-    FaultedBench bench(calendar, c.code, fault(FaultKind::Stray, 1, c.stray));
+TEST_F(SetupTransfer, EveryDialectGivesTheSameSetupAtTheFirstAsk) {
+  SetupModel standard;
+  standard.setUsePcTime(false);
+  ASSERT_EQ(getUserSettings(exchange, standard, shell), CommandResult::Done);
+  const Lines once = instrument.linesReceived();
+  for (const char* dialect : {"terse", "zeros", "mixed:1", "mixed:2", "mixed:3"}) {
+    SCOPED_TRACE(dialect);
+    VirtualClock otherClock;
+    sim::SimulatedInstrument other{calendar, otherClock};
+    ASSERT_EQ(other.dialect().choose(dialect), "");
+    other.settings().stopOnError = 1;
+    other.settings().com1Code = -115;
+    other.settings().fieldsPerRecord = 12;
+    sim::SimulatedLink otherLink{other, otherClock};
+    ASSERT_TRUE(otherLink.open());
+    test::RecordingShell otherShell;
+    CommandExchange otherExchange{otherLink, otherClock, otherShell};
     SetupModel model;
     model.setUsePcTime(false);
-    EXPECT_EQ(getUserSettings(bench.exchange, model, bench.shell), CommandResult::Done);
-    EXPECT_EQ(sends(bench.instrument.linesReceived(), line), 2u);
-    model.setTimeText(clean.timeText());
-    EXPECT_EQ(model, clean);
+    EXPECT_EQ(getUserSettings(otherExchange, model, otherShell), CommandResult::Done);
+    EXPECT_EQ(other.linesReceived(), once);
+    EXPECT_TRUE(model.stopOnError());
+    EXPECT_EQ(model.com1Type(), 1);
+    EXPECT_EQ(model.com1BaudIndex(), 6);
+    EXPECT_EQ(model.fieldsPerRecord(), 12);
+    // The rest as the standard form gave it; the clock may have moved on meanwhile.
+    model.setStopOnError(standard.stopOnError());
+    model.setCom1Type(standard.com1Type());
+    model.setCom1BaudIndex(standard.com1BaudIndex());
+    model.setFieldsPerRecord(standard.fieldsPerRecord());
+    model.setTimeText(standard.timeText());
+    EXPECT_EQ(model, standard);
   }
+}
+
+TEST_F(SetupTransfer, DateAndTimeAreReadWhateverSeparatesTheirNumbers) {
+  for (const char* reply : {"12/31/13\r", "12:31:13\r", "12.31.13 ", "12-31-13\n"}) {
+    SCOPED_TRACE(reply);
+    instrument.faults().set(cmd::kGetDate, fault(FaultKind::WrongValue, 1, reply));
+    EXPECT_FALSE(getInstrumentDate(exchange, setup, shell));
+    EXPECT_EQ(setup.dateText(), "12-31-2013");
+  }
+  instrument.faults().set(cmd::kGetTime, fault(FaultKind::WrongValue, 1, "08/05/09\r"));
+  EXPECT_FALSE(getInstrumentTime(exchange, setup, shell));
+  EXPECT_EQ(setup.timeText(), "08:05:09");
+  EXPECT_EQ(
+      sends(instrument.linesReceived(), "CMD275") + sends(instrument.linesReceived(), "CMD285"),
+      5u);
 }
 
 TEST_F(SetupTransfer, BaudRepliesMapToTypeAndIndex) {

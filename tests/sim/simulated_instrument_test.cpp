@@ -69,6 +69,51 @@ TEST_F(InstrumentTest, ValueQueriesReplyWithFixedSizes) {
   }
 }
 
+TEST_F(InstrumentTest, EachDialectWordsTheSameValuesItsOwnWay) {
+  struct Case {
+    const char* dialect;
+    std::string line;
+    std::string reply;
+  };
+  // The clock reads the same for the first asks: each takes 100 ms.
+  const Case cases[] = {
+      {"terse", "CMD285", "23/30/00\r"}, {"zeros", "CMD285", "23-30-00\r"},
+      {"terse", "CMD275", "02/28/24\r"}, {"zeros", "CMD275", "02:28:24\r"},
+      {"terse", "CMD245", "0\r"},        {"terse", "CMD255", "1\r"},
+      {"terse", "CMD225", "   96"},      {"terse", "CMD235", "  96"},
+      {"zeros", "CMD245", "00"},         {"zeros", "CMD333", "05"},
+      {"zeros", "CMD225", "0096\r"},     {"zeros", "CMD235", "096\r"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.dialect) + " " + c.line);
+    ASSERT_EQ(instrument.dialect().choose(c.dialect), "");
+    EXPECT_EQ(ask(c.line), c.reply);
+  }
+  // What follows a block.
+  ASSERT_EQ(instrument.dialect().choose("terse"), "");
+  std::string formats = ask("CMD325");
+  EXPECT_EQ(formats.size(), wire::kRecordFormatsSize + 1);
+  EXPECT_EQ(formats.back(), '\r');
+  ASSERT_EQ(instrument.dialect().choose("zeros"), "");
+  EXPECT_EQ(ask("CMD215").substr(wire::kScreensSize), "\r\n");
+  formats = ask("CMD325");
+  EXPECT_EQ(formats.substr(0, 4), "DATE");
+  EXPECT_EQ(formats.substr(wire::kRecordFormatsSize), "\r\n");
+}
+
+TEST_F(InstrumentTest, TheSlowDialectTakesLongerToAnswer) {
+  auto firstByteAfter = [&](const char* dialect) {
+    EXPECT_EQ(instrument.dialect().choose(dialect), "");
+    send("CMD255\r");
+    const auto sent = clock.now();
+    const auto first = instrument.nextOutputTime();
+    drain();
+    return first ? *first - sent : Clock::Duration::max();
+  };
+  EXPECT_EQ(firstByteAfter("standard"), SimulatedInstrument::kProcessingDelay + wire::kByteTime);
+  EXPECT_EQ(firstByteAfter("zeros"), 30ms + wire::kByteTime);
+}
+
 TEST_F(InstrumentTest, SettingsAreCheckedStoredAndAcknowledged) {
   struct Case {
     std::string line;
@@ -218,6 +263,8 @@ TEST_F(InstrumentTest, FaultsSpoilReplies) {
       {"335:wrong", "CMD335", "99"},
       {"255:stray", "CMD255", "?# 1"},
       {"255:stray:1:\\x15", "CMD255", "\x15 1"},
+      {"255:trailing", "CMD255", " 1?#"},
+      {"225:trailing:1:\\r\\n", "CMD225", "  96\r\r\n"},
       {"255:nostar", "CMD255", " 1"},
       {"250:wrong", "CMD250 3", "?"},
       {"250:stray", "CMD250 3", "?#*"},
