@@ -13,8 +13,12 @@
 
 namespace halvern {
 
-ConnectionHelpDialog::ConnectionHelpDialog(QWidget* parent, std::string port, bool simulated)
-    : QDialog(parent), m_port(std::move(port)), m_simulated(simulated) {
+ConnectionHelpDialog::ConnectionHelpDialog(QWidget* parent, std::string port, bool simulated,
+                                           std::string lastBridge)
+    : QDialog(parent),
+      m_port(std::move(port)),
+      m_simulated(simulated),
+      m_lastBridge(std::move(lastBridge)) {
   setWindowTitle(QStringLiteral("Connection Help"));
   auto* layout = new QVBoxLayout(this);
   auto* lead = new QLabel(
@@ -54,7 +58,7 @@ QString ConnectionHelpDialog::reportText() const { return m_report->toPlainText(
 
 void ConnectionHelpDialog::check() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const auto findings = doctor::examine(doctor::liveSystem(m_port));
+  const auto findings = doctor::examine(doctor::liveSystem(m_port, m_lastBridge));
   m_report->setPlainText(QString::fromStdString(doctor::formatReport(findings)));
   QApplication::restoreOverrideCursor();
 }

@@ -12,8 +12,10 @@ namespace halvern {
 class ConnectionHelpDialog : public QDialog {
  public:
   // `port`: the device the user named, empty when the bridge is looked for. `simulated`: the
-  // window runs against the simulated instrument, which needs no port.
-  ConnectionHelpDialog(QWidget* parent, std::string port, bool simulated);
+  // window runs against the simulated instrument, which needs no port. `lastBridge`: the serial
+  // number of the bridge the link used last, which it keeps to among several.
+  ConnectionHelpDialog(QWidget* parent, std::string port, bool simulated,
+                       std::string lastBridge = {});
 
   QString reportText() const;
 
@@ -23,6 +25,7 @@ class ConnectionHelpDialog : public QDialog {
  private:
   std::string m_port;
   bool m_simulated;
+  std::string m_lastBridge;
   QPlainTextEdit* m_report = nullptr;
 };
 

@@ -445,7 +445,8 @@ void MainWindow::showBridgeInUse() {
 void MainWindow::connectionHelpClick() {
   const auto* serial = dynamic_cast<const SerialLink*>(&m_context.link);
   ConnectionHelpDialog help(this, serial != nullptr ? serial->namedDevice() : std::string(),
-                            serial == nullptr);
+                            serial == nullptr,
+                            serial != nullptr ? serial->lastBridgeSerial() : std::string());
   help.move(WindowShell::centredOver(frameGeometry(), help.frameGeometry().size()));
   help.exec();
 }

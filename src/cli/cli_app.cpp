@@ -19,6 +19,9 @@ namespace {
 constexpr const char* kDescription =
     "Talks to a Model 40100 display through its USB bridge \"ZELKA 40100 USB\".";
 
+// The heading of the options that belong to no command.
+constexpr const char* kGlobalGroup = "Global options";
+
 constexpr const char* kNotes =
     "\n\n"
     "Message-area lines and a command's own listing go to standard output; message boxes go\n"
@@ -89,6 +92,9 @@ void CliApp::defineCommandLine() {
   m_parser = std::make_unique<CLI::App>(kDescription, "halvern-cli");
   CLI::App& top = *m_parser;
   top.require_subcommand(1);
+  // The global options are taken after the command too: a command passes on the options it does
+  // not know, and so do the commands added below, which inherit this.
+  top.fallthrough();
   top.get_formatter()->label("SUBCOMMAND", "COMMAND");
   top.get_formatter()->column_width(24);
 
@@ -119,6 +125,15 @@ void CliApp::defineCommandLine() {
   top.add_option("--trace", m_options.trace,
                  "write every byte crossing the link, with times, to FILE")
       ->type_name("FILE");
+  std::string globalNames;
+  for (CLI::Option* option : top.get_options()) {
+    if (option == top.get_help_ptr()) continue;
+    option->group(kGlobalGroup);
+    globalNames += (globalNames.empty() ? "" : ", ") + option->get_name();
+  }
+  const std::string globalNote = "The global options (" + globalNames +
+                                 ") may stand before or after\nthe command; see 'halvern-cli "
+                                 "--help'.";
 
   // Two-word commands are subcommands of their first word. Each level lists its commands with
   // what they take in its footer, in place of CLI11's list of names.
@@ -135,11 +150,15 @@ void CliApp::defineCommandLine() {
     CLI::App* command = parent->add_subcommand(word, c.summary);
     m_commands.push_back({&c, command, c.define(*command, *this)});
   }
-  for (auto& [name, group] : groups) group->footer(commandList(name + " "));
+  for (auto& [name, group] : groups) group->footer(commandList(name + " ") + "\n\n" + globalNote);
   top.footer(commandList("") + kNotes);
   for (CLI::App* level : top.get_subcommands({})) {
     level->group("");
-    for (CLI::App* command : level->get_subcommands({})) command->group("");
+    if (level->get_footer().empty()) level->footer(globalNote);
+    for (CLI::App* command : level->get_subcommands({})) {
+      command->group("");
+      command->footer(globalNote);
+    }
   }
 }
 
@@ -164,29 +183,26 @@ int CliApp::parseError(const CLI::ParseError& e, const std::vector<std::string>&
     for (std::size_t n = 1; n < levels; ++n) text += (n > 1 ? " " : "") + given[n]->get_name();
     return text;
   };
-  // The first word of `args` no level took, and the levels it was given to. (CLI11 keeps the
-  // words left over last first.)
+  // The first word of `args` no level took. (CLI11 keeps the words left over last first, and a
+  // command passes those it does not know on to the level above.)
   auto stray = args.end();
-  std::size_t strayLevels = 0;
-  for (std::size_t n = 0; n < given.size(); ++n) {
-    for (const std::string& word : given[n]->remaining()) {
+  for (const CLI::App* level : given) {
+    for (const std::string& word : level->remaining()) {
       const auto at = std::find(args.begin(), args.end(), word);
-      if (word != "--" && at < stray) {
-        stray = at;
-        strayLevels = n + 1;
-      }
+      if (word != "--" && at < stray) stray = at;
     }
   }
+  // The levels given before it, by where their names stand.
+  std::size_t strayLevels = 1;
+  for (auto at = args.begin(); at < stray && strayLevels < given.size(); ++at)
+    if (*at == given[strayLevels]->get_name()) ++strayLevels;
   const bool afterMark = std::find(args.begin(), stray, "--") != stray;
   const bool option = stray != args.end() && !afterMark && (*stray)[0] == '-';
   std::string command = words(given.size());
   std::string text = e.what();
   if (option) {
     command = words(strayLevels);
-    const std::string name = stray->substr(0, stray->find('='));
-    text = strayLevels > 1 && m_parser->get_option_no_throw(name)
-               ? "the option '" + name + "' goes before the command"
-               : "unknown option '" + *stray + "'";
+    text = "unknown option '" + *stray + "'";
   } else if (!given.back()->get_subcommands({}).empty()) {
     if (stray == args.end())
       text = "no command given";
@@ -195,7 +211,7 @@ int CliApp::parseError(const CLI::ParseError& e, const std::vector<std::string>&
   } else if (stray != args.end()) {
     text = "unexpected argument '" + *stray + "'";
   } else if (dynamic_cast<const CLI::RequiresError*>(&e)) {
-    command.clear();  // only the options before the command need one another
+    command.clear();  // only the global options need one another
   }
   return usageError(command.empty() ? text : command + ": " + text, command);
 }

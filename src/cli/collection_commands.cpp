@@ -42,9 +42,11 @@ int commandGetAll(CliApp& app, const std::string& path) {
 }
 
 int commandSendAll(CliApp& app, const std::string& path) {
-  // The group is opened before the instrument is touched; a wrong one sends nothing.
+  // The group and every member it sends are read before the instrument is touched; a wrong
+  // group or member sends nothing.
   Collection c;
-  if (!openGroup(path, c.group(), app.shell())) return kExitUsage;
+  if (const std::string problem = openGroupToSend(path, c.group()); !problem.empty())
+    return app.fileError(problem);
   if (!app.connect()) return kExitFailed;
   const CollectionView view{};
   return exitStatus(runInstrumentCommand(
@@ -134,8 +136,8 @@ const CliCommand::Registration kGetAll{
      fileCommand("FILE.ssp", "the group file to write", &commandGetAll)}};
 const CliCommand::Registration kSendAll{
     {"send all",
-     "open a group file and its members as the window does, then send the setup, the\n"
-     "screens and the user program to the instrument (asks unless --yes)",
+     "open a group file and its setup, screen and program files, then send them to the\n"
+     "instrument (asks unless --yes); when any of the three cannot be read, nothing is sent",
      fileCommand("FILE.ssp", "the group file to send", &commandSendAll)}};
 const CliCommand::Registration kShowGroup{
     {"group show",

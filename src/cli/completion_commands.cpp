@@ -41,11 +41,14 @@ bool isOptionWord(const Position& at, std::string_view word) {
   return !at.onlyPositionals && word.size() > 1 && word[0] == '-';
 }
 
-// The option of `level` that `word` names: "--read", "-y", "--read=5".
+// The option that `word` names at `level`, or above it, as the parse passes on the options a
+// command does not know: "--read", "-y", "--read=5".
 CLI::Option* namedOption(CLI::App& level, const std::string& word) {
   const std::string name = word.substr(0, word.find('='));
-  for (CLI::Option* option : level.get_options()) {
-    if (!option->get_positional() && option->check_name(name)) return option;
+  for (CLI::App* at = &level; at != nullptr; at = at->get_parent()) {
+    for (CLI::Option* option : at->get_options()) {
+      if (!option->get_positional() && option->check_name(name)) return option;
+    }
   }
   return nullptr;
 }
@@ -190,12 +193,15 @@ std::vector<std::string> valuesOf(CLI::Option& option) {
   return accepted;
 }
 
+// The options of `level` and of the levels above it.
 std::vector<std::string> optionNames(CLI::App& level) {
   std::vector<std::string> names;
-  for (CLI::Option* option : level.get_options()) {
-    if (option->get_positional()) continue;
-    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
-    for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+  for (CLI::App* at = &level; at != nullptr; at = at->get_parent()) {
+    for (CLI::Option* option : at->get_options()) {
+      if (option->get_positional()) continue;
+      for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+      for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+    }
   }
   return names;
 }

@@ -40,21 +40,67 @@ std::string groupName(const std::string& path) {
   return std::filesystem::path(path).stem().string();
 }
 
+namespace {
+
+bool isGroupFile(const std::string& path) {
+  const LoadedFile group = loadFileBytes(path, group_file::kMagic.size(), "group file");
+  return group.problem.empty() && group.bytes == group_file::kMagic;
+}
+
+// The members in the order they load: the file's extension, what it is, its warning in the
+// window, and whether a send carries it.
+struct Member {
+  const char* extension;
+  const char* what;
+  std::string_view missing;
+  bool sent;
+  std::string (*load)(const std::string& path, GroupParts& parts);
+};
+
+constexpr Member kMembers[] = {
+    {".set", "setup file", group_file::kSetupMissing, true,
+     [](const std::string& path, GroupParts& parts) { return loadSetupFile(path, parts.setup); }},
+    {".scr", "screen file", group_file::kScreenMissing, true,
+     [](const std::string& path, GroupParts& parts) {
+       return loadScreenFile(path, parts.screens);
+     }},
+    {".pgm", "program file", group_file::kProgramMissing, true,
+     [](const std::string& path, GroupParts& parts) {
+       return loadProgramFile(path, parts.program);
+     }},
+    {".nts", "notes file", group_file::kNotesMissing, false,
+     [](const std::string& path, GroupParts& parts) { return loadNotesFile(path, parts.program); }},
+};
+
+}  // namespace
+
 bool openGroup(const std::string& path, GroupParts parts, Shell& shell) {
-  using namespace group_file;
-  const LoadedFile group = loadFileBytes(path, kMagic.size(), "group file");
-  if (!group.problem.empty() || group.bytes != kMagic) {
-    warn(shell, kWrongType);
+  if (!isGroupFile(path)) {
+    warn(shell, group_file::kWrongType);
     return false;
   }
   parts.currentGroupName = groupName(path);
   const std::string base = groupBase(path);
   // Each member on its own: one that is missing or not what it should be is skipped.
-  if (!loadSetupFile(base + ".set", parts.setup).empty()) warn(shell, kSetupMissing);
-  if (!loadScreenFile(base + ".scr", parts.screens).empty()) warn(shell, kScreenMissing);
-  if (!loadProgramFile(base + ".pgm", parts.program).empty()) warn(shell, kProgramMissing);
-  if (!loadNotesFile(base + ".nts", parts.program).empty()) warn(shell, kNotesMissing);
+  for (const Member& member : kMembers) {
+    if (!member.load(base + member.extension, parts).empty()) warn(shell, member.missing);
+  }
   return true;
+}
+
+std::string openGroupToSend(const std::string& path, GroupParts parts) {
+  if (!isGroupFile(path)) return std::string(group_file::kWrongType);
+  parts.currentGroupName = groupName(path);
+  const std::string base = groupBase(path);
+  for (const Member& member : kMembers) {
+    if (!member.sent) continue;
+    const std::string file = base + member.extension;
+    if (const std::string problem = member.load(file, parts); !problem.empty()) {
+      return "The group's " + std::string(member.what) + " " + file +
+             " cannot be used, so nothing was sent.\n" + problem;
+    }
+  }
+  return {};
 }
 
 bool saveGroup(const std::string& path, GroupParts parts, Shell& shell) {

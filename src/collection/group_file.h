@@ -62,6 +62,12 @@ std::string groupName(const std::string& path);
 // own checks gets its warning and is skipped. True when the magic text was accepted.
 bool openGroup(const std::string& path, GroupParts parts, Shell& shell);
 
+// Opens the group for a send, all or nothing: its magic text, then the members a send carries
+// (setup, screens, program; not the notes), each of which must load. Empty when they all did,
+// else the problem, naming the first member that did not and why; then `parts` may hold some
+// members and not others, and nothing of them may be sent.
+std::string openGroupToSend(const std::string& path, GroupParts parts);
+
 // Saves the group: the group file first, then the members in the order setup, screens, program,
 // tree text, notes and the eight pictures, each through the safe save (a failed one keeps its
 // old file). A failed setup, screen or program member gets its warning; the others are skipped

@@ -13,6 +13,7 @@
 #include "doctor/processes.h"
 #include "doctor/serial_ports.h"
 #include "doctor/system_tree.h"
+#include "link/bridge_finder.h"
 #include "wire/wire.h"
 
 namespace halvern::doctor {
@@ -59,13 +60,25 @@ struct Target {
   std::vector<std::string> links;    // the stable links leading to it
 };
 
+// The device files under the tree's root, as the link's bridge finder reads them.
+DeviceFiles treeDeviceFiles(const SystemTree& tree) {
+  return {[&tree](const std::string& folder) { return tree.list(folder); },
+          [&tree](const std::string& path) { return tree.linkTarget(path).has_value(); },
+          [&tree](const std::string& path) {
+            const std::string real = tree.resolve(path);
+            return !real.empty() && tree.exists(real) ? real : std::string();
+          }};
+}
+
 // What the checks share.
 struct Context {
-  explicit Context(const SystemView& v) : view(v), tree(v.root) {}
+  explicit Context(const SystemView& v) : view(v), tree(v.root), files(treeDeviceFiles(tree)) {}
 
   const SystemView& view;
   SystemTree tree;
+  DeviceFiles files;
   std::vector<SerialPort> ports;
+  std::vector<StableLink> stableLinks;  // /dev/zelka40100-*, as the link finds them
   std::vector<GroupEntry> groups;
   std::vector<UserEntry> users;
   std::vector<Target> targets;
@@ -123,20 +136,29 @@ bool hasLine(const std::vector<std::string>& lines, const std::string& prefix) {
 // The links /dev/zelka40100-* that lead to `node`.
 std::vector<std::string> stableLinks(const Context& c, const std::string& node) {
   std::vector<std::string> links;
-  for (const std::string& name : c.tree.list("/dev")) {
-    if (name.rfind(kStableLinkPrefix, 0) != 0) continue;
-    const std::string link = "/dev/" + name;
-    if (c.tree.resolve(link) == node) links.push_back(link);
-  }
+  for (const StableLink& link : c.stableLinks)
+    if (link.device == node) links.push_back(link.path);
   return links;
 }
 
-Target makeTarget(const Context& c, const SerialPort& port) {
+// The serial ports as the link's enumeration lists them, the bridge's marked.
+std::vector<SerialPortEntry> portEntries(const Context& c) {
+  std::vector<SerialPortEntry> entries;
+  for (const SerialPort& p : c.ports) {
+    entries.push_back({p.node, p.usb ? p.usb->product : std::string(),
+                       p.usb ? p.usb->serial : std::string(), isBridge(p)});
+  }
+  return entries;
+}
+
+// The bridge as a device to judge: its serial port's entry when it has one.
+Target makeTarget(const Context& c, const Bridge& bridge) {
   Target t;
-  t.node = c.tree.resolve(port.node);
-  if (t.node.empty()) t.node = port.node;
-  t.shown = port.node;
-  t.port = &port;
+  t.node = c.files.resolve(bridge.device);
+  if (t.node.empty()) t.node = bridge.device;
+  t.shown = bridge.device;
+  for (const SerialPort& p : c.ports)
+    if (p.node == t.node || c.files.resolve(p.node) == t.node) t.port = &p;
   t.links = stableLinks(c, t.node);
   return t;
 }
@@ -230,30 +252,47 @@ Finding bridgeMissingFinding(Context& c) {
   return f;
 }
 
+// "/dev/ttyUSB0, serial A1B2C3D4, also /dev/zelka40100-A1B2C3D4".
+std::string bridgeLine(const Bridge& bridge, const Target& t) {
+  std::string text = bridge.device;
+  if (!bridge.serialNumber.empty()) text += ", serial " + bridge.serialNumber;
+  for (const std::string& link : t.links) text += ", also " + link;
+  return text;
+}
+
+// The bridges the link finds, and the one it takes, told with the rule that takes it.
 Finding bridgeFinding(Context& c) {
-  std::vector<const SerialPort*> bridges;
-  for (const SerialPort& p : c.ports)
-    if (isBridge(p)) bridges.push_back(&p);
+  const std::vector<Bridge> bridges = findBridges(portEntries(c), c.stableLinks, c.files);
   if (bridges.empty()) return bridgeMissingFinding(c);
 
-  for (const SerialPort* p : bridges)
-    if (c.targets.size() < kMaxTargets) c.targets.push_back(makeTarget(c, *p));
+  std::vector<Target> found;
+  for (const Bridge& b : bridges) found.push_back(makeTarget(c, b));
+  for (const Target& t : found)
+    if (c.targets.size() < kMaxTargets) c.targets.push_back(t);
   Finding f;
   f.title = bridgeTitle();
-  auto line = [&](const Target& t) {
-    std::string text = t.port->node;
-    if (!t.port->usb->serial.empty()) text += ", serial " + t.port->usb->serial;
-    for (const std::string& link : t.links) text += ", also " + link;
-    return text;
-  };
+  // halvern-cli has nobody to ask; the window asks only where this gives no bridge.
+  const BridgePick pick = pickBridge(bridges, c.view.lastBridge, nullptr);
   if (bridges.size() == 1) {
     f.verdict = Verdict::Ok;
-    f.summary = line(c.targets.front());
+    f.summary = bridgeLine(bridges.front(), found.front());
+    f.details.push_back("halvern and halvern-cli take " + bridgeLabel(bridges.front()) +
+                        ": it is the only bridge attached.");
+    return f;
+  }
+  for (std::size_t n = 0; n < bridges.size(); ++n)
+    f.details.push_back(bridgeLine(bridges[n], found[n]));
+  const std::string count = std::to_string(bridges.size()) + " bridges found; ";
+  if (pick.index) {
+    f.verdict = Verdict::Ok;
+    f.summary =
+        count + "halvern keeps to " + bridgeLabel(bridges[*pick.index]) + ", the one it used last";
+    f.details.push_back("It keeps to it while it stays attached; halvern-cli needs --port.");
     return f;
   }
   f.verdict = Verdict::Warning;
-  f.summary = std::to_string(bridges.size()) + " bridges found; halvern takes the first it finds";
-  for (const Target& t : c.targets) f.details.push_back(line(t));
+  f.summary = count + "halvern asks which one to use, halvern-cli needs --port";
+  f.details.push_back("halvern-cli says: " + pick.problem + ".");
   f.details.push_back("Name the one to use with --port DEVICE; the links /dev/" +
                       std::string(kStableLinkPrefix) + "<serial> keep their names between plugs.");
   return f;
@@ -783,10 +822,11 @@ std::string ascii(const std::string& text) {
 
 }  // namespace
 
-SystemView liveSystem(std::string port) {
+SystemView liveSystem(std::string port, std::string lastBridge) {
   SystemView view;
   view.root = "/";
   view.port = std::move(port);
+  view.lastBridge = std::move(lastBridge);
   view.selfPid = static_cast<int>(::getpid());
   view.identity.uid = ::getuid();
   view.identity.gid = ::getgid();
@@ -809,6 +849,7 @@ SystemView liveSystem(std::string port) {
 std::vector<Finding> examine(const SystemView& system) {
   Context c(system);
   c.ports = findSerialPorts(c.tree);
+  c.stableLinks = findStableLinks("/dev", c.files);
   c.groups = readGroups(c.tree);
   c.users = readUsers(c.tree);
   c.modemManager = processesNamed(c.tree, kModemManager, system.selfPid);

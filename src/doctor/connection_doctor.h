@@ -33,6 +33,9 @@ struct SystemView {
   std::filesystem::path root = "/";  // every path below is read under this root
   Identity identity;                 // whose access is judged
   std::string port;                  // a device the user named (--port), empty: find the bridge
+  // The serial number of the bridge this program used last, which the link keeps to while it
+  // stays attached; empty when it has used none (halvern-cli starts afresh each time).
+  std::string lastBridge;
   // Tries to open a device for reading and writing (O_RDWR|O_NOCTTY|O_NONBLOCK, then close);
   // 0 or the errno. The live view opens for real; tests answer for it. When empty, access is
   // judged from the node's owner, mode and access list alone.
@@ -42,7 +45,7 @@ struct SystemView {
 };
 
 // This process's user and groups, root "/", opening devices for real.
-SystemView liveSystem(std::string port = {});
+SystemView liveSystem(std::string port = {}, std::string lastBridge = {});
 // Every check, in the order of the report.
 std::vector<Finding> examine(const SystemView& system);
 // The report: a heading, then each finding's verdict, title and summary, its details and fix

@@ -11,34 +11,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The same device for two names of it: their resolved paths, or the names themselves when a path
-// does not resolve (a port that has just gone).
-std::string resolved(const std::string& path) {
+// /dev holds a few hundred entries; the bound only keeps an odd folder from holding us.
+constexpr std::size_t kMostEntries = 100000;
+
+std::vector<std::string> listOnDisk(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  if (error) return names;
+  for (const fs::directory_entry& entry : it) {
+    if (names.size() >= kMostEntries) break;
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+bool isLinkOnDisk(const std::string& path) {
+  std::error_code error;
+  return fs::is_symlink(path, error) && !error;
+}
+
+std::string resolveOnDisk(const std::string& path) {
   std::error_code error;
   fs::path real = fs::canonical(path, error);
-  return error ? path : real.string();
+  return error ? std::string() : real.string();
 }
 
 }  // namespace
 
-std::vector<StableLink> findStableLinks(const fs::path& devFolder) {
+const DeviceFiles& systemDeviceFiles() {
+  static const DeviceFiles files{listOnDisk, isLinkOnDisk, resolveOnDisk};
+  return files;
+}
+
+std::vector<StableLink> findStableLinks(const fs::path& devFolder, const DeviceFiles& files) {
   std::vector<StableLink> links;
-  std::error_code error;
-  fs::directory_iterator it(devFolder, error);
-  if (error) return links;
   const std::string prefix(wire::kStableLinkPrefix);
-  // /dev holds a few hundred entries; the bound only keeps an odd folder from holding us.
-  constexpr int kMostEntries = 100000;
-  int seen = 0;
-  for (const fs::directory_entry& entry : it) {
-    if (++seen > kMostEntries) break;
-    const std::string name = entry.path().filename().string();
+  const std::string folder = devFolder.string();
+  for (const std::string& name : files.list(folder)) {
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-    std::error_code linkError;
-    if (!entry.is_symlink(linkError) || linkError) continue;
-    fs::path target = fs::canonical(entry.path(), linkError);
-    if (linkError) continue;  // a link left behind by a bridge that is gone
-    links.push_back({entry.path().string(), name.substr(prefix.size()), target.string()});
+    const std::string path = (devFolder / name).string();
+    if (!files.isLink(path)) continue;
+    const std::string target = files.resolve(path);
+    if (target.empty()) continue;  // a link left behind by a bridge that is gone
+    links.push_back({path, name.substr(prefix.size()), target});
   }
   std::sort(links.begin(), links.end(),
             [](const StableLink& a, const StableLink& b) { return a.path < b.path; });
@@ -46,7 +62,13 @@ std::vector<StableLink> findStableLinks(const fs::path& devFolder) {
 }
 
 std::vector<Bridge> findBridges(const std::vector<SerialPortEntry>& ports,
-                                const std::vector<StableLink>& links) {
+                                const std::vector<StableLink>& links, const DeviceFiles& files) {
+  // The same device for two names of it: their resolved paths, or the names themselves when a
+  // path does not resolve (a port that has just gone).
+  auto resolved = [&files](const std::string& path) {
+    std::string real = files.resolve(path);
+    return real.empty() ? path : real;
+  };
   std::vector<Bridge> bridges;
   std::vector<std::string> devices;  // resolved, beside `bridges`
   for (const SerialPortEntry& port : ports) {

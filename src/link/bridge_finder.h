@@ -30,13 +30,29 @@ struct Bridge {
   std::string stableLink;    // empty when the udev rule made none
 };
 
+// How the device files are seen: the running system's, or a copy of one under another folder
+// (the connection doctor's system tree).
+struct DeviceFiles {
+  // The names in a folder, in any order.
+  std::function<std::vector<std::string>(const std::string& folder)> list;
+  // Whether the path is itself a symbolic link.
+  std::function<bool(const std::string& path)> isLink;
+  // Where the path leads, every link followed; empty when it leads to nothing.
+  std::function<std::string(const std::string& path)> resolve;
+};
+
+// The running system's device files.
+const DeviceFiles& systemDeviceFiles();
+
 // The stable links in `devFolder` whose target exists, sorted by name.
-std::vector<StableLink> findStableLinks(const std::filesystem::path& devFolder = "/dev");
+std::vector<StableLink> findStableLinks(const std::filesystem::path& devFolder = "/dev",
+                                        const DeviceFiles& files = systemDeviceFiles());
 
 // The bridges: first the ports that carry the instrument's USB description, then the stable links
 // that point at a port not yet counted. A link to a counted port lends it its serial number.
 std::vector<Bridge> findBridges(const std::vector<SerialPortEntry>& ports,
-                                const std::vector<StableLink>& links);
+                                const std::vector<StableLink>& links,
+                                const DeviceFiles& files = systemDeviceFiles());
 
 // "A1B2C3D4 on /dev/ttyUSB0", or the port alone when the serial number is unknown.
 std::string bridgeLabel(const Bridge& bridge);

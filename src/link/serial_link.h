@@ -51,6 +51,8 @@ class SerialLink final : public Link {
   // How many bridges the last open found (0 when a device was named), and the one it took.
   std::size_t bridgesFound() const { return m_bridgesFound; }
   const std::optional<Bridge>& bridgeInUse() const { return m_bridgeInUse; }
+  // The serial number of the bridge used last, kept to among several while it stays attached.
+  const std::string& lastBridgeSerial() const { return m_lastSerial; }
   // Called once when the open port reports its device gone.
   void setOnDeviceLost(std::function<void()> callback) { m_onDeviceLost = std::move(callback); }
 

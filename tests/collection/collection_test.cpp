@@ -189,6 +189,54 @@ TEST_F(CollectionTest, OpeningReportsEachBadMemberAndLoadsTheRest) {
   EXPECT_EQ(programBack.notes(), (std::vector<std::string>{"kept"}));
 }
 
+// A send takes the whole group or nothing: each member it carries that cannot be used is named
+// with why; the notes are not sent, so their loss stops nothing.
+TEST_F(CollectionTest, OpeningToSendNeedsEveryMemberItSends) {
+  const std::string path = (folder / "g.ssp").string();
+  ASSERT_TRUE(saveGroup(path, group(), shell));
+  const struct {
+    const char* member;
+    const char* bytes;  // nullptr: removed; "/": a folder in its place
+    const char* why;
+  } cases[] = {
+      {"g.set", nullptr, "No such file or directory"},
+      {"g.set", "short", "is not a setup file"},
+      {"g.scr", nullptr, "No such file or directory"},
+      {"g.scr", "short", "It holds 5 bytes; a screen file holds 1920 bytes."},
+      {"g.pgm", nullptr, "No such file or directory"},
+      {"g.pgm", "/", "It is a folder."},
+      {"g.pgm", "short", "This is not a program file: it holds 5 bytes"},
+      {"g.nts", nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.member) + " " + (c.bytes ? c.bytes : "removed"));
+    const fs::path member = folder / c.member;
+    const fs::path kept = folder / "kept";
+    fs::rename(member, kept);
+    if (c.bytes && std::string(c.bytes) == "/")
+      fs::create_directory(member);
+    else if (c.bytes)
+      std::ofstream(member, std::ios::binary) << c.bytes;
+
+    const std::string problem = openGroupToSend(path, group());
+    if (c.why == nullptr) {
+      EXPECT_EQ(problem, "");
+    } else {
+      EXPECT_EQ(problem.rfind("The group's ", 0), 0u) << problem;
+      EXPECT_NE(problem.find(member.string() + " cannot be used, so nothing was sent.\n"),
+                std::string::npos)
+          << problem;
+      EXPECT_NE(problem.find(c.why), std::string::npos) << problem;
+    }
+    fs::remove_all(member);
+    fs::rename(kept, member);
+  }
+  EXPECT_EQ(openGroupToSend(path, group()), "");
+  EXPECT_TRUE(shell.boxes.empty());  // nothing is asked or warned: the caller tells it
+  std::ofstream(folder / "bad.ssp", std::ios::binary) << "40100Grou!";
+  EXPECT_EQ(openGroupToSend((folder / "bad.ssp").string(), group()), group_file::kWrongType);
+}
+
 TEST_F(CollectionTest, AWrongGroupFileChangesNothing) {
   name = "before";
   for (const std::string bytes : {"40100Grou", "40100group", "something else", ""}) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "doctor/fake_system.h"
+#include "link/bridge_finder.h"
 
 namespace halvern::doctor {
 namespace {
@@ -487,23 +488,88 @@ TEST_F(Doctor, NamedPorts) {
   }
 }
 
-TEST_F(Doctor, SeveralBridgesAreEachListed) {
-  fake.addUsbSerial({});
+// The doctor's words about which bridge is used are the link's own choice: for the same system,
+// the bridges and the pick of the link's finder, reading the fake /dev from the disk as the link
+// reads /dev, with the tree's root taken off its paths.
+TEST_F(Doctor, SaysWhichBridgeTheLinkTakes) {
   FakeSystem::UsbPort second;
   second.name = "ttyUSB1";
   second.busId = "1-4";
   second.serial = "Z9Y8X7";
   second.dev = "188:1";
-  fake.addUsbSerial(second);
-  const auto findings = examine(view(true));
-  const Finding* b = find(findings, "Bridge");
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->verdict, Verdict::Warning);
-  EXPECT_EQ(b->summary, "2 bridges found; halvern takes the first it finds");
-  EXPECT_TRUE(contains(b->details, "/dev/ttyUSB0, serial A1B2C3D4"));
-  EXPECT_TRUE(contains(b->details, "/dev/ttyUSB1, serial Z9Y8X7"));
-  EXPECT_NE(find(findings, "Permission to open /dev/ttyUSB1"), nullptr);
-  EXPECT_NE(find(findings, "Latency timer of /dev/ttyUSB1"), nullptr);
+  const struct Case {
+    const char* name;
+    bool secondBridge;
+    bool modemWithLink;  // a port of another description, a bridge by its stable link alone
+    std::string lastBridge;
+    std::size_t bridges;
+  } cases[] = {
+      {"one bridge", false, false, "", 1},
+      {"one bridge, another used last", false, false, "Z9Y8X7", 1},
+      {"two, the second used last", true, false, "Z9Y8X7", 2},
+      {"two, the first used last", true, false, "A1B2C3D4", 2},
+      {"two, none used", true, false, "", 2},
+      {"two, the one used last gone", true, false, "GONE1234", 2},
+      {"one by description, one by its link alone, the link's used last", false, true, "Q7", 2},
+      {"one by description, one by its link alone", false, true, "", 2},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Each case a system of its own, in a folder of the test's.
+    const test::FakeTree system(fake.at("/case" + std::to_string(++number)));
+    system.addUsbSerial({});
+    system.link("/dev/zelka40100-A1B2C3D4", "ttyUSB0");
+    const std::string root = std::filesystem::canonical(system.root()).string();
+    std::vector<SerialPortEntry> ports{
+        {root + "/dev/ttyUSB0", "ZELKA 40100 USB", "A1B2C3D4", true}};
+    if (c.secondBridge) {
+      system.addUsbSerial(second);
+      ports.push_back({root + "/dev/ttyUSB1", "ZELKA 40100 USB", "Z9Y8X7", true});
+    }
+    if (c.modemWithLink) {
+      system.addAcm("ttyACM0", "1-3", "Arduino Uno");
+      system.link("/dev/zelka40100-Q7", "ttyACM0");
+      ports.push_back({root + "/dev/ttyACM0", "Arduino Uno", "7573530323", false});
+    }
+    const std::vector<Bridge> linkBridges = findBridges(ports, findStableLinks(root + "/dev"));
+    const BridgePick pick = pickBridge(linkBridges, c.lastBridge, nullptr);
+    auto inTree = [&root](std::string text) {
+      for (auto at = text.find(root); at != std::string::npos; at = text.find(root))
+        text.erase(at, root.size());
+      return text;
+    };
+    ASSERT_EQ(linkBridges.size(), c.bridges);
+
+    SystemView v = view(true);
+    v.root = system.root();
+    v.lastBridge = c.lastBridge;
+    const auto findings = examine(v);
+    const Finding* b = find(findings, "Bridge");
+    ASSERT_NE(b, nullptr);
+    if (c.bridges == 1) {
+      ASSERT_TRUE(pick.index.has_value());
+      EXPECT_EQ(b->verdict, Verdict::Ok);
+      EXPECT_TRUE(contains(b->details, "halvern and halvern-cli take " +
+                                           inTree(bridgeLabel(linkBridges[*pick.index])) +
+                                           ": it is the only bridge attached."));
+      continue;
+    }
+    for (const Bridge& bridge : linkBridges)
+      EXPECT_TRUE(contains(b->details, inTree(bridge.device) + ", serial " + bridge.serialNumber));
+    EXPECT_NE(find(findings, "Permission to open " + inTree(linkBridges.back().device)), nullptr);
+    const std::string count = std::to_string(c.bridges) + " bridges found; ";
+    if (pick.index) {
+      EXPECT_EQ(b->verdict, Verdict::Ok);
+      EXPECT_EQ(b->summary, count + "halvern keeps to " +
+                                inTree(bridgeLabel(linkBridges[*pick.index])) +
+                                ", the one it used last");
+    } else {
+      EXPECT_EQ(b->verdict, Verdict::Warning);
+      EXPECT_EQ(b->summary, count + "halvern asks which one to use, halvern-cli needs --port");
+      EXPECT_TRUE(contains(b->details, "halvern-cli says: " + inTree(pick.problem) + "."));
+    }
+  }
 }
 
 TEST(DoctorReport, LayoutAndPlainAscii) {

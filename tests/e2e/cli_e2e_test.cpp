@@ -126,7 +126,8 @@ TEST(Cli, UsageErrors) {
       {"get frobnicate", "get: unknown command 'frobnicate'", "get "},
       {"--bogus ports", "unknown option '--bogus'", ""},
       {"get setup --bogus a.set", "get setup: unknown option '--bogus'", "get setup "},
-      {"line CMD255 --simulate", "line: the option '--simulate' goes before the command", "line "},
+      {"get setup a.set --bogus", "get setup: unknown option '--bogus'", "get setup "},
+      {"line CMD255 --fault 255:silence", "--fault requires --simulate", ""},
       {"get setup", "get setup: FILE.set is required", "get setup "},
       {"screens render a.scr", "screens render: OUT.png is required", "screens render "},
       {"line", "line: TEXT is required", "line "},
@@ -152,6 +153,79 @@ TEST(Cli, UsageErrors) {
     EXPECT_EQ(run.status, 2) << args;
     EXPECT_EQ(run.err.rfind("halvern-cli: ", 0), 0u) << args << ": " << run.err;
     EXPECT_NE(run.err.find("--"), std::string::npos) << args << ": " << run.err;
+  }
+}
+
+// The global options may stand before the command, between its words or after them, and act the
+// same wherever they stand; after "--" they are words like any other.
+TEST(Cli, GlobalOptionsWhereverTheyStand) {
+  const std::string trace = tempPath("orders.trace");
+  const std::string noDevice = "/dev/halvern-no-such-device";
+  struct Case {
+    std::vector<std::string> orders;
+    int status;
+    bool onStandardOutput;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{"--simulate line CMD225 --read 5", "line CMD225 --read 5 --simulate",
+        "line --simulate CMD225 --read=5"},
+       0,
+       true,
+       "text: \"  96\\r\""},
+      {{"--simulate --yes erase-records", "erase-records --yes --simulate",
+        "--simulate erase-records -y"},
+       0,
+       true,
+       "RECORDS ERASED."},
+      {{"--simulate erase-records"}, 1, true, ""},
+      {{"--simulate --fault 255:silence line CMD255 --read 2",
+        "line CMD255 --read 2 --simulate --fault 255:silence",
+        "line --fault=255:silence CMD255 --simulate --read 2"},
+       1,
+       true,
+       "received 0 of 2 bytes (no reply)"},
+      {{"--port " + noDevice + " line CMD255 --read 2", "line CMD255 --read 2 --port " + noDevice,
+        "line CMD255 --port=" + noDevice + " --read 2"},
+       1,
+       false,
+       noDevice},
+      {{"--simulate --trace " + trace + " line CMD255 --read 2",
+        "line CMD255 --read 2 --simulate --trace " + trace,
+        "line --trace=" + trace + " CMD255 --simulate --read 2"},
+       0,
+       true,
+       "received 2 of 2 bytes"},
+      // After "--" an option's name is a file name.
+      {{"--simulate program show -- --yes"}, 2, false, "program file --yes."},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& args : c.orders) {
+      std::remove(trace.c_str());
+      const CliRun run = runCli(args);
+      EXPECT_EQ(run.status, c.status) << args << "\n" << run.err;
+      EXPECT_NE((c.onStandardOutput ? run.out : run.err).find(c.text), std::string::npos)
+          << args << "\n"
+          << run.out << run.err;
+      if (args.find("--trace") != std::string::npos) {
+        EXPECT_NE(readFile(trace).find(" > "), std::string::npos) << args;
+      }
+    }
+  }
+  std::remove(trace.c_str());
+}
+
+// Each level's help tells where the global options may stand.
+TEST(Cli, HelpTellsWhereTheGlobalOptionsStand) {
+  const CliRun top = runCli("--help");
+  EXPECT_NE(top.out.find("Global options:\n  --port DEVICE"), std::string::npos) << top.out;
+  for (const char* args : {"get --help", "get all --help", "line --help", "doctor --help"}) {
+    const CliRun run = runCli(args);
+    EXPECT_NE(run.out.find("The global options (--port, --simulate, --fault, --yes, --trace) "
+                           "may stand before or after\nthe command; see 'halvern-cli --help'."),
+              std::string::npos)
+        << args << "\n"
+        << run.out;
   }
 }
 

@@ -50,4 +50,50 @@ TEST(CollectionCli, GetAllWritesTheGroupThatSendAllAndGroupShowRead) {
   fs::remove_all(folder);
 }
 
+// A send from files sends all or nothing: a member that cannot be read stops it before a byte
+// reaches the instrument, naming the member and why.
+TEST(CollectionCli, ASendWithAnUnreadableFileSendsNoByte) {
+  const fs::path folder = tempPath("whole");
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string group = (folder / "site.ssp").string();
+  const std::string trace = (folder / "trace.txt").string();
+  // The global options after the command, as people type them.
+  const auto got = runCli("get all " + group + " --yes --simulate");
+  ASSERT_EQ(got.status, 0) << got.err;
+
+  // With every member in place the send goes out, and the trace shows its bytes.
+  auto sent = runCli("--simulate --yes send all " + group + " --trace " + trace);
+  ASSERT_EQ(sent.status, 0) << sent.err;
+  EXPECT_NE(readFile(trace).find(" > "), std::string::npos);
+
+  const std::string program = (folder / "site.pgm").string();
+  const std::string setup = (folder / "site.set").string();
+  const std::string shortFile = (folder / "short").string();
+  fs::remove(program);
+  writeFile(shortFile, "short");
+  const struct {
+    std::string args;
+    std::string named;
+    std::string why;
+  } cases[] = {
+      {"send all " + group, program, "No such file or directory"},
+      {"send program " + program, program, "No such file or directory"},
+      {"send program " + setup, "", "This is not a program file"},
+      {"send screens " + shortFile, shortFile, "It holds 5 bytes"},
+      {"send setup " + shortFile, shortFile, "is not a setup file"},
+  };
+  for (const auto& c : cases) {
+    std::remove(trace.c_str());
+    const auto refused = runCli("--simulate --yes " + c.args + " --trace " + trace);
+    EXPECT_EQ(refused.status, 2) << c.args;
+    EXPECT_EQ(refused.err.rfind("error: ", 0), 0u) << c.args << "\n" << refused.err;
+    EXPECT_NE(refused.err.find(c.named), std::string::npos) << c.args << "\n" << refused.err;
+    EXPECT_NE(refused.err.find(c.why), std::string::npos) << c.args << "\n" << refused.err;
+    EXPECT_EQ(refused.out, "") << c.args;
+    EXPECT_EQ(readFile(trace).find(" > "), std::string::npos) << c.args;
+  }
+  fs::remove_all(folder);
+}
+
 }  // namespace

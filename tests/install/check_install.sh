@@ -116,9 +116,10 @@ commands_of() {
   sed -n '/^Commands:/,/^$/p' | grep -E '^  [a-z]' |
     awk '{ n = ($2 ~ /^[a-z][-a-z]*$/) ? 2 : 1; print (n == 2 ? $1 " " $2 : $1) }'
 }
-# The options a help text lists under "Options:": "-h,--help", "--port DEVICE", "--fault F ...".
+# The options a help text lists under "Options:" or "Global options:": "-h,--help",
+# "--port DEVICE", "--fault F ...".
 options_of() {
-  sed -n '/^Options:/,/^$/p' | grep -oE '^ +(-[a-zA-Z],)?--[a-z][-a-z]*' | sed -E 's/^ +//; s/^-[a-zA-Z],//'
+  sed -nE '/^(Global o|O)ptions:/,/^$/p' | grep -oE '^ +(-[a-zA-Z],)?--[a-z][-a-z]*' | sed -E 's/^ +//; s/^-[a-zA-Z],//'
 }
 
 has_word() { grep -qE -- "(^|[^-a-z])$2([^-a-z]|\$)" <<<"$1"; }
