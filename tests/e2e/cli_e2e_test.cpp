@@ -221,9 +221,10 @@ TEST(Cli, HelpTellsWhereTheGlobalOptionsStand) {
   EXPECT_NE(top.out.find("Global options:\n  --port DEVICE"), std::string::npos) << top.out;
   for (const char* args : {"get --help", "get all --help", "line --help", "doctor --help"}) {
     const CliRun run = runCli(args);
-    EXPECT_NE(run.out.find("The global options (--port, --simulate, --fault, --yes, --trace) "
-                           "may stand before or after\nthe command; see 'halvern-cli --help'."),
-              std::string::npos)
+    EXPECT_NE(
+        run.out.find("The global options (--port, --simulate, --fault, --dialect, --yes, --trace) "
+                     "may stand before or after\nthe command; see 'halvern-cli --help'."),
+        std::string::npos)
         << args << "\n"
         << run.out;
   }
