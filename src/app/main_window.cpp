@@ -310,7 +310,8 @@ void MainWindow::setScreenEditing(bool editing) {
 void MainWindow::updateCommandStates() {
   const bool busy = m_lockDepth > 0;
   auto allowed = [&](std::uint8_t flags) {
-    return !(busy && (flags & kInstrument)) && !(m_screenEditing && (flags & kEditLocked));
+    return !(busy && (flags & (kInstrument | kFileLocked))) &&
+           !(m_screenEditing && (flags & kEditLocked));
   };
   for (const MenuEntry& entry : m_entries) {
     if (entry.action && !entry.popup)

@@ -104,8 +104,9 @@ class MainWindow : public QMainWindow, public PageHost {
   QPushButton* cancelButton() const { return m_cancelButton; }
   QLabel* statusLabel() const { return m_status; }
 
-  // Held while an instrument operation runs: the Commands menu, the File menu's instrument
-  // items and the instrument buttons are disabled, so no second command starts mid-exchange.
+  // Held while an instrument operation runs: the Commands menu, the File menu's instrument and
+  // file items and the instrument buttons are disabled, so no second command starts mid-exchange
+  // and nothing replaces the document under it.
   class InstrumentLock {
    public:
     explicit InstrumentLock(MainWindow& window);

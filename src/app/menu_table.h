@@ -8,27 +8,30 @@
 // enum `MenuHandler` as well, so a misspelt handler does not compile.
 //
 // Flags: kInstrument, the item talks to the instrument and is disabled while an instrument
-// operation runs; kEditLocked, a menu unavailable while a screen is being edited.
+// operation runs; kFileLocked, the item replaces the document from a file or opens a file dialog,
+// and is disabled while an instrument operation runs as well, so that nothing replaces what a
+// transfer reads or writes and no dialog stops its reading; kEditLocked, a menu unavailable while
+// a screen is being edited.
 
 // MENU(level, caption, flags)   ITEM(level, caption, shortcut, handler, hint, flags)   SEP(level)
 #define HALVERN_MAIN_MENU(MENU, ITEM, SEP)                                                         \
   MENU(0, "&File", 0)                                                                              \
   ITEM(1, "&Open Setup/Screens/Pgm from File...", "Ctrl+O", OpenGroupClick,                        \
-       "Open a collection of Setup, Screen, and Program Files.", 0)                                \
+       "Open a collection of Setup, Screen, and Program Files.", kFileLocked)                      \
   ITEM(1, "&Save Setup/Screens/Pgm to File...", "Ctrl+S", SaveGroupClick,                          \
-       "Save a collection of Setup, Screen, and Program Files.", 0)                                \
+       "Save a collection of Setup, Screen, and Program Files.", kFileLocked)                      \
   MENU(1, "&Individual Open/Save Files", 0)                                                        \
-  ITEM(2, "Open Setup File...", nullptr, OpenSetupFileClick, nullptr, 0)                           \
-  ITEM(2, "Open Screen File...", nullptr, OpenScreenFileClick, nullptr, 0)                         \
-  ITEM(2, "Open User Pgm File...", nullptr, OpenPgmFileClick, nullptr, 0)                          \
-  ITEM(2, "Open Pgm Notes File...", nullptr, OpenPgmNotesFile1Click, nullptr, 0)                   \
+  ITEM(2, "Open Setup File...", nullptr, OpenSetupFileClick, nullptr, kFileLocked)                 \
+  ITEM(2, "Open Screen File...", nullptr, OpenScreenFileClick, nullptr, kFileLocked)               \
+  ITEM(2, "Open User Pgm File...", nullptr, OpenPgmFileClick, nullptr, kFileLocked)                \
+  ITEM(2, "Open Pgm Notes File...", nullptr, OpenPgmNotesFile1Click, nullptr, kFileLocked)         \
   SEP(2)                                                                                           \
-  ITEM(2, "Save Setup File...", nullptr, SaveSetupFileClick, nullptr, 0)                           \
-  ITEM(2, "Save Screen File...", nullptr, SaveScreenFileClick, nullptr, 0)                         \
-  ITEM(2, "Save User Pgm File...", nullptr, SavePgmFileClick, nullptr, 0)                          \
-  ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, 0)                   \
+  ITEM(2, "Save Setup File...", nullptr, SaveSetupFileClick, nullptr, kFileLocked)                 \
+  ITEM(2, "Save Screen File...", nullptr, SaveScreenFileClick, nullptr, kFileLocked)               \
+  ITEM(2, "Save User Pgm File...", nullptr, SavePgmFileClick, nullptr, kFileLocked)                \
+  ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, kFileLocked)         \
   SEP(1)                                                                                           \
-  ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, 0)                                   \
+  ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, kFileLocked)                         \
   SEP(1)                                                                                           \
   ITEM(1, "Reconnect &USB", "Ctrl+U", ReconnectUSBClick, nullptr, kInstrument)                     \
   ITEM(1, "&Firmware Update...", nullptr, FirmwareUpdate1Click, nullptr, kInstrument)              \
@@ -52,7 +55,7 @@
   ITEM(3, "Send User Program", "Ctrl+F12", TxUserProgramClick, nullptr, kInstrument | kEditLocked) \
   ITEM(2, "&Erase Records", nullptr, EraseRecords1Click, nullptr, kInstrument | kEditLocked)       \
   MENU(0, "&Help", 0)                                                                              \
-  ITEM(1, "&Connection Help...", nullptr, ConnectionHelpClick, nullptr, 0)                        \
+  ITEM(1, "&Connection Help...", nullptr, ConnectionHelpClick, nullptr, 0)                         \
   SEP(1)                                                                                           \
   ITEM(1, "&About...", nullptr, About1Click, nullptr, 0)
 
@@ -67,6 +70,7 @@ namespace halvern {
 
 inline constexpr std::uint8_t kInstrument = 1;
 inline constexpr std::uint8_t kEditLocked = 2;
+inline constexpr std::uint8_t kFileLocked = 4;
 
 #define HALVERN_MENU_IGNORE(...)
 #define HALVERN_MENU_ENUM(level, caption, shortcut, handler, hint, flags) handler,

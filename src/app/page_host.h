@@ -61,8 +61,8 @@ class PageHost {
 
   // Gives a menu item its handler and enables it; items without one stay disabled.
   virtual void setHandler(MenuHandler handler, std::function<void()> run) = 0;
-  // A button that starts instrument operations: enabled when `wanted` says so and no operation
-  // runs. Call `updateCommandStates` when what `wanted` answers changes.
+  // A button that starts instrument operations, or replaces the document: enabled when `wanted`
+  // says so and no operation runs. Call `updateCommandStates` when what `wanted` answers changes.
   virtual void registerInstrumentButton(QAbstractButton* button,
                                         std::function<bool()> wanted = nullptr) = 0;
   // Screen editing locks the Commands menu out.

@@ -1,15 +1,16 @@
 // Calibration: a step or a check by name behind the calibration password, and the calibration
 // table. The lines and reports go to standard output as the message area shows them.
 #include <CLI/CLI.hpp>
-#include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
 #include "service/calibration.h"
+#include "service/calibration_reference.h"
 
 namespace halvern::cli {
 
@@ -35,16 +36,6 @@ const std::map<std::string, Operation> kOperations{
     {"iout-fs-check", CalibrationCheck::IoutFs},
 };
 
-// What the reference field of the window takes: four digits, a point, two digits, or fewer
-// digits that read as a number from 0 to 9999.99.
-bool isReference(const std::string& text) {
-  if (text.empty() || text.size() > 7) return false;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  return *end == '\0' && value >= 0.0 && value <= 9999.99 &&
-         text.find_first_not_of("0123456789.") == std::string::npos;
-}
-
 struct CalibrateArguments {
   std::string operation;
   std::string password;
@@ -52,9 +43,13 @@ struct CalibrateArguments {
 };
 
 int commandCalibrate(CliApp& app, const CalibrateArguments& args) {
-  if (!isReference(args.reference))
-    return app.usageError("--reference: not a reference in millivolts: " + args.reference,
-                          "calibrate");
+  // The reference as the window's field holds it, every digit filled; refused before the link
+  // is opened when it does not fit.
+  const std::optional<std::string> reference = referenceInMaskForm(args.reference);
+  if (!reference)
+    return app.usageError(
+        "--reference: not a reference in millivolts (NNNN.NN, 0 to 9999.99): " + args.reference,
+        "calibrate");
   // Refused before the link is even opened.
   if (!calibrationPasswordMatches(args.password)) {
     app.shell().message(calibration_text::kIncorrectPassword, MessageKind::Warning,
@@ -66,7 +61,7 @@ int commandCalibrate(CliApp& app, const CalibrateArguments& args) {
   // The questions are asked (Yes with --yes), as Confirm is at start.
   const InstrumentCommand command =
       std::holds_alternative<CalibrationStep>(operation)
-          ? calibrationStepCommand(std::get<CalibrationStep>(operation), true, args.reference)
+          ? calibrationStepCommand(std::get<CalibrationStep>(operation), true, *reference)
           : calibrationCheckCommand(std::get<CalibrationCheck>(operation));
   return exitStatus(runInstrumentCommand(app.exchange(), app.shell(), command));
 }
@@ -84,8 +79,8 @@ CliCommand::Action defineCalibrate(CLI::App& command, CliApp& app) {
       ->type_name("PASSWORD");
   command
       .add_option("--reference", args->reference,
-                  "the full-scale reference in millivolts (se-full-scale, diff-full-scale), "
-                  "5000.00 unless given")
+                  "the full-scale reference in millivolts (se-full-scale, diff-full-scale): "
+                  "NNNN.NN, or a number filled out to it (25 is 0025.00); 5000.00 unless given")
       ->type_name("MV");
   return [&app, args] { return commandCalibrate(app, *args); };
 }

@@ -1,5 +1,7 @@
 // The user program subsystem in the window: the User Program page with its context menu, Get
 // User Program and Send User Program, and the program and notes file items of the File menu.
+#include <QCheckBox>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/document.h"
@@ -17,6 +19,13 @@ void installProgramModule(PageHost& host) {
   ProgramDocument& document = host.document().program;
   auto* page = new ProgramPage(document, host.shell(), host.programPopupMenu());
   host.setPage(Page::UserProgram, page, page);
+
+  // New Program replaces the program: not while an instrument operation runs. The page enables
+  // it with Enable Edit; the host has the last word after each click.
+  host.registerInstrumentButton(page->newButton(),
+                                [page] { return page->enableEdit()->isChecked(); });
+  QObject::connect(page->enableEdit(), &QCheckBox::clicked, page,
+                   [&host] { host.updateCommandStates(); });
 
   host.setHandler(MenuHandler::RxProgramClick, [&host, &document, page] {
     if (host.runCommand(Page::UserProgram, getProgramCommand(document)) == CommandResult::Done)

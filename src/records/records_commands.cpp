@@ -51,6 +51,35 @@ class ButtonsOff {
   const RecordsView& m_view;
 };
 
+// The record layout as the 40100 gave it at the start of a download.
+struct RecordLayout {
+  std::uint32_t fields = 0;
+  std::vector<RecordFormat> formats;
+};
+
+// Reads the 40100's fields per record and record formats into a copy of the setup, so that
+// nothing edited or opened while they come mixes into them; then puts what came on the Setup
+// page, as the retrieval warning says. Nothing when a read failed.
+std::optional<RecordLayout> readRecordLayout(CommandExchange& exchange, SetupModel& setup,
+                                             Shell& shell) {
+  SetupModel read = setup;
+  read.setOnChanged(nullptr);
+  const std::uint64_t before = read.version();
+  bool failed = getFieldsPerRecord(exchange, read, shell);
+  if (!failed) {
+    exchange.pause(kFormatsPause);
+    failed = getRecordFormats(exchange, read, shell);
+  }
+  if (read.version() != before) {
+    SetupModel::Batch batch(setup);
+    setup.setFieldsPerRecord(read.fieldsPerRecord());
+    for (int row = 0; row < SetupModel::kFieldCount; ++row) setup.setFormat(row, read.format(row));
+  }
+  if (failed) return std::nullopt;
+  const auto fields = static_cast<std::uint32_t>(read.fieldsPerRecord());
+  return RecordLayout{fields, recordFormatsOf(read, fields)};
+}
+
 struct Download {
   SetupModel& setup;
   const Calendar& calendar;
@@ -59,6 +88,8 @@ struct Download {
 
   CommandResult run(CommandExchange& exchange, Shell& shell) {
     const std::uint32_t n = settings.numOfRecords;
+    // The file's delimiter as chosen when the download started.
+    const char delimiter = recordDelimiter(settings.delimiter);
     if (n >= kSlowShowRecords && settings.showRecords &&
         shell.message(slowShowQuestion(n), MessageKind::Confirmation, MessageButtons::YesNo) ==
             MessageResult::No) {
@@ -68,14 +99,15 @@ struct Download {
     ClockTimerHold timer(shell);
     shell.message(kRetrievalWarning, MessageKind::Warning, MessageButtons::Ok);
 
+    std::optional<RecordLayout> layout;
     {
       BusyCursor busy(shell);
-      if (getFieldsPerRecord(exchange, setup, shell)) return CommandResult::Failed;
-      exchange.pause(kFormatsPause);
-      if (getRecordFormats(exchange, setup, shell)) return CommandResult::Failed;
+      layout = readRecordLayout(exchange, setup, shell);
     }
-
-    const auto f = static_cast<std::uint32_t>(setup.fieldsPerRecord());
+    if (!layout) return CommandResult::Failed;
+    // From here on the records are decoded with these alone.
+    const std::uint32_t f = layout->fields;
+    const std::vector<RecordFormat>& formats = layout->formats;
     if (static_cast<std::uint64_t>(f) * n >= kRecordFieldLimit) {
       shell.message(tooManyRecords(f, static_cast<std::uint32_t>(kRecordFieldLimit / f)),
                     MessageKind::Warning, MessageButtons::Ok);
@@ -117,8 +149,6 @@ struct Download {
       return CommandResult::Failed;
     }
 
-    const std::vector<RecordFormat> formats = recordFormatsOf(setup, f);
-    const char delimiter = recordDelimiter(settings.delimiter);
     // A file that could not be saved has had its own warning.
     if (!writeFile(shell, *path, data, f, n, formats, delimiter)) return CommandResult::Refused;
     if (settings.showRecords) show(shell, data, f, n, formats, delimiter);

@@ -1,6 +1,7 @@
 #include "records/records_transfer.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "link/command_exchange.h"
 #include "platform/shell.h"
@@ -44,12 +45,22 @@ RecordsEnd receiveRecords(CommandExchange& exchange, Shell& shell, std::uint32_t
     }
     shell.processEvents();
     if (shell.cancelled()) {
-      // What is still on its way is of no use now.
-      exchange.purge();
+      awaitQuietLink(exchange, shell, buffer.size() - received);
       return RecordsEnd::Cancelled;
     }
   }
   return RecordsEnd::Complete;
+}
+
+void awaitQuietLink(CommandExchange& exchange, Shell& shell, std::size_t bytesLeft) {
+  shell.addMessageLine(records_text::kWaitingForQuiet);
+  const auto deadline =
+      exchange.now() + 2 * wire::kByteTime * static_cast<long long>(bytesLeft) + kQuietMargin;
+  // What still comes is of no use: read to make room for it, and dropped.
+  std::vector<std::uint8_t> dropped(kQuietPiece);
+  while (exchange.readBlock(dropped.data(), dropped.size()) > 0 && exchange.now() < deadline)
+    shell.processEvents();
+  exchange.purge();
 }
 
 CommandResult eraseRecords(CommandExchange& exchange, Shell& shell) {

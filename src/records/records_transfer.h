@@ -35,6 +35,7 @@ inline constexpr std::string_view kWriting = "WRITING RECORDS TO FILE...";
 inline constexpr std::string_view kShowing = "SHOWING RECORDS...";
 inline constexpr std::string_view kFinished = "FINISHED";
 inline constexpr std::string_view kCancelled = "RECORD DOWNLOAD CANCELLED.";
+inline constexpr std::string_view kWaitingForQuiet = "WAITING FOR 40100 TO STOP SENDING...";
 inline constexpr std::string_view kEraseClosed =
     "Cannot erase records because ZELKA USB port is closed.";
 inline constexpr std::string_view kEraseQuestion = "Erase ALL Recorded Data in 40100?";
@@ -58,13 +59,26 @@ inline constexpr std::chrono::milliseconds kErasePause{500};
 inline constexpr int kEraseProgressMax = 1024;
 inline constexpr std::chrono::milliseconds kEraseTicks{2500};
 
+// After a cancel, the wait for the 40100 to finish sending the records it was asked for is
+// bounded by twice the time they take on the wire and this.
+inline constexpr std::chrono::seconds kQuietMargin{3};
+// Largest read of that wait.
+inline constexpr std::size_t kQuietPiece = 4096;
+
 enum class RecordsEnd { Complete, TimedOut, Cancelled };
 
 // "CMD340 n" with n = `count`, then reads of at most 100 bytes (never more than the space left in
-// `buffer`) until the buffer is full, or the eleventh empty read in a row, or a cancel (the link
-// is then purged). Progress counts the bytes received; events are processed after every read.
+// `buffer`) until the buffer is full, or the eleventh empty read in a row, or a cancel (then
+// awaitQuietLink for the bytes still to come). Progress counts the bytes received; events are
+// processed after every read.
 RecordsEnd receiveRecords(CommandExchange& exchange, Shell& shell, std::uint32_t count,
                           std::span<std::uint8_t> buffer, std::size_t& received);
+
+// The 40100 goes on sending what it was asked for after the download stopped reading: under
+// "WAITING FOR 40100 TO STOP SENDING..." its bytes are read and dropped until one read comes back
+// empty (quiet for one read time-out), or twice the wire time of `bytesLeft` and kQuietMargin
+// have passed; then the link is purged. Events are processed after every read.
+void awaitQuietLink(CommandExchange& exchange, Shell& shell, std::size_t bytesLeft);
 
 // "CMD345", "ERASING ALL RECORDED DATA IN 40100...", 500 ms; then single bytes until "*" ("ALL
 // RECORDS ERASED."), each "!" moving the progress bar (maximum 1024) and giving 2.5 s more; after

@@ -6,6 +6,7 @@
 
 #include "link/command_exchange.h"
 #include "platform/shell.h"
+#include "service/calibration_reference.h"
 #include "service/hardware_tests.h"
 #include "wire/commands.h"
 #include "wire/wire.h"
@@ -177,9 +178,16 @@ CommandResult getCalData(CommandExchange& exchange, Shell& shell) {
 InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm,
                                          std::string reference) {
   const CalibrationStepDef& def = calibrationStepDef(step);
+  // The full-scale steps carry the reference: every digit of its mask, or nothing is sent.
+  const bool incomplete = def.line.empty() && !isCompleteReference(reference);
   InstrumentCommand command{
       calibration_text::kCalibrateClosed,
-      [&def, confirm](Shell& shell) {
+      [&def, confirm, incomplete](Shell& shell) {
+        if (incomplete) {
+          shell.message(calibration_text::kIncompleteReference, MessageKind::Warning,
+                        MessageButtons::Ok);
+          return true;
+        }
         return confirm && !def.question.empty() &&
                shell.message(def.question, MessageKind::Confirmation, MessageButtons::YesNo) !=
                    MessageResult::Yes;

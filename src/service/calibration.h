@@ -91,8 +91,9 @@ CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell, Calib
 // (a line feed after each carriage return) when any came, nothing at all otherwise (Failed).
 CommandResult getCalData(CommandExchange& exchange, Shell& shell);
 
-// The page's buttons as commands of the one command path. A step asks its question first when
-// `confirm` is set (No: Refused, nothing sent); its failure line is its report.
+// The page's buttons as commands of the one command path. A full-scale step whose reference
+// does not fill its mask is refused with a warning; a step asks its question first when `confirm`
+// is set (No: Refused, nothing sent); its failure line is its report.
 InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm, std::string reference);
 InstrumentCommand calibrationCheckCommand(CalibrationCheck check);
 InstrumentCommand getCalDataCommand();

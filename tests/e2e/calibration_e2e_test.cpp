@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,53 @@ TEST(CalibrationCommands, StepsChecksAndTheTable) {
     EXPECT_EQ(run.status, row.status) << row.args << ": " << run.err;
     EXPECT_EQ(run.out.rfind(row.out, 0), 0u) << row.args << ": " << run.out;
     EXPECT_NE(run.err.find(row.err), std::string::npos) << row.args << ": " << run.err;
+  }
+}
+
+// The bytes written towards the instrument, as a trace of single-byte writes shows them.
+std::string written(const std::string& trace) {
+  std::istringstream lines(trace);
+  std::string line, out;
+  while (std::getline(lines, line)) {
+    const std::size_t at = line.find(" > ");
+    if (at == std::string::npos) continue;
+    std::istringstream fields(line.substr(at + 3));
+    std::string hex;
+    if (fields >> hex) out += static_cast<char>(std::stoi(hex, nullptr, 16));
+  }
+  return out;
+}
+
+TEST(CalibrationCommands, TheReferenceIsFilledToItsMaskOrRefusedBeforeTheLink) {
+  const struct {
+    const char* reference;
+    const char* line;  // the line the trace shows; nullptr: refused with exit 2
+  } cases[] = {
+      {"4998.37", "CMD815 4998.370117"},
+      {"25", "CMD815 25.000000"},
+      {"5000", "CMD815 5000.000000"},
+      {"12345", nullptr},
+      {"-5", nullptr},
+      {"1.234", nullptr},
+      {"25__.__", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reference);
+    const std::string trace = e2e::tempPath("calibrate_reference.trace");
+    std::remove(trace.c_str());
+    const CliRun run =
+        runCli(std::string("--simulate --yes --trace ") + trace +
+               " calibrate se-full-scale --password pmk73914 --reference " + c.reference);
+    if (!c.line) {
+      EXPECT_EQ(run.status, 2) << run.err;
+      EXPECT_NE(run.err.find("not a reference"), std::string::npos) << run.err;
+      // Not even the link was opened.
+      EXPECT_EQ(e2e::readFile(trace).find(" > "), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(written(e2e::readFile(trace)).find(c.line), std::string::npos)
+        << written(e2e::readFile(trace));
   }
 }
 

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "app/spin_edit_widget.h"
+#include "program/program_page.h"
 #include "support_qt/window_fixture.h"
 
 namespace halvern {
@@ -110,6 +111,50 @@ TEST_F(RecordsPageTest, TheButtonsAndCancelWhileItRuns) {
   EXPECT_FALSE(std::filesystem::exists(folder / "r.txt"));
   EXPECT_TRUE(page->getRecords()->isEnabled());
   EXPECT_FALSE(window->cancelButton()->isEnabled());
+}
+
+TEST_F(RecordsPageTest, FilesAndNewProgramAreLockedOutWhileItRuns) {
+  using H = MenuHandler;
+  const H fileItems[] = {
+      H::OpenGroupClick,   H::SaveGroupClick,         H::OpenSetupFileClick, H::OpenScreenFileClick,
+      H::OpenPgmFileClick, H::OpenPgmNotesFile1Click, H::SaveSetupFileClick, H::SaveScreenFileClick,
+      H::SavePgmFileClick, H::SavePgmNotesFile1Click, H::PrintProgram1Click};
+  auto* program = dynamic_cast<ProgramPage*>(window->page(Page::UserProgram));
+  ASSERT_NE(program, nullptr);
+  program->enableEdit()->click();
+  ASSERT_TRUE(program->newButton()->isEnabled());
+  settings().numOfRecords = 20;
+  choose("r.txt");
+
+  std::vector<std::string> enabledWhileBusy;
+  bool seen = false;
+  // Looked at from inside the download; Enable Edit clicked off and on again meanwhile.
+  QTimer probe;
+  probe.setInterval(0);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (seen || !window->instrumentBusy()) return;
+    seen = true;
+    program->enableEdit()->click();
+    program->enableEdit()->click();
+    for (H h : fileItems)
+      if (window->action(h)->isEnabled())
+        enabledWhileBusy.push_back(window->action(h)->objectName().toStdString());
+    if (program->newButton()->isEnabled()) enabledWhileBusy.push_back("ButtonNewPgm");
+  });
+  probe.start();
+  page->getRecords()->click();
+  probe.stop();
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(enabledWhileBusy, std::vector<std::string>{});
+  EXPECT_TRUE(window->messageArea()->toPlainText().endsWith("FINISHED"));
+  for (H h : fileItems)
+    EXPECT_EQ(window->action(h)->isEnabled(), window->hasHandler(h))
+        << window->action(h)->objectName().toStdString();
+  EXPECT_TRUE(window->action(H::OpenGroupClick)->isEnabled());
+  EXPECT_TRUE(program->newButton()->isEnabled());
+  // Enable Edit off: New Program stays off once nothing runs.
+  program->enableEdit()->click();
+  EXPECT_FALSE(program->newButton()->isEnabled());
 }
 
 TEST_F(RecordsPageTest, EraseRecordsFromTheMenu) {

@@ -14,12 +14,15 @@
 #include "platform/calendar.h"
 #include "records/records_commands.h"
 #include "records/records_file.h"
+#include "setup/setup_commands.h"
 #include "setup/setup_model.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
+#include "support/scripted_link.h"
 #include "support/test_folder.h"
 #include "wire/commands.h"
+#include "wire/wire.h"
 
 namespace halvern {
 namespace {
@@ -246,6 +249,86 @@ TEST_F(RecordsTest, FailuresAndCancelLeaveNoFileAndAnOldOneAsItWas) {
     const bool warned = !freshShell.boxes.empty() && freshShell.boxes.back().text == kCommErrorText;
     EXPECT_EQ(warned, c.result == CommandResult::Failed) << c.what;
     EXPECT_EQ(freshShell.clockTimer.back(), true) << c.what;
+  }
+}
+
+TEST_F(RecordsTest, EditsAndOpensMeanwhileLeaveTheFormatsTheInstrumentGave) {
+  settings.numOfRecords = 40;
+  // On every turn of the event loop, from the formats' query to the file's last line: the Setup
+  // page edited, a group file opened, the delimiter changed.
+  int turns = 0;
+  shell.onProcessEvents = [&](int) {
+    ++turns;
+    SetupModel::Batch batch(setup);
+    setup.setFieldsPerRecord(2);
+    for (int row = 0; row < SetupModel::kFieldCount; ++row)
+      setup.setFormat(row, {"OPENED " + std::to_string(turns), RecordFormat::Date, 9, 6});
+    settings.delimiter = 2;
+  };
+  ASSERT_EQ(download(), CommandResult::Done);
+  EXPECT_GT(turns, SetupModel::kFieldCount);
+  EXPECT_EQ(readFile(path), expectedFile(40));
+}
+
+TEST_F(RecordsTest, ACommandRightAfterACancelledDownloadFindsAQuietLink) {
+  // 320 000 bytes on their way: 2.56 s of the instrument's sending.
+  instrument.recordLog().setCount(20000);
+  settings.numOfRecords = 20000;
+  shell.onProcessEvents = [this](int) {
+    if (!shell.progress.empty() && shell.progress.back() >= 1000) shell.cancel = true;
+  };
+  ASSERT_EQ(download(), CommandResult::Cancelled);
+  ASSERT_GE(shell.lines.size(), 2u);
+  EXPECT_EQ(Lines(shell.lines.end() - 2, shell.lines.end()),
+            (Lines{"WAITING FOR 40100 TO STOP SENDING...", "RECORD DOWNLOAD CANCELLED."}));
+  EXPECT_FALSE(fs::exists(path));
+
+  shell.cancel = false;
+  shell.onProcessEvents = nullptr;
+  shell.lines.clear();
+  SetupModel got;
+  EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(got)), CommandResult::Done);
+  EXPECT_EQ(shell.lines.back(), "FINISHED GETTING SETUP.");
+  EXPECT_EQ(got.format(2).label, "WIND SPEED");
+}
+
+TEST(AwaitQuietLink, EndsOnceTheInstrumentIsQuietOrAtItsBound) {
+  const struct {
+    const char* what;
+    std::size_t sent;  // bytes the instrument still sends, at the wire's pace
+    bool quiet;        // the instrument stops within the bound
+  } cases[] = {
+      {"the records it was asked for", 1000, true},
+      {"more than it was asked for", 200000, true},
+      {"an instrument that never stops", 500000, false},
+  };
+  constexpr std::size_t kLeft = 1000;
+  const Clock::Duration bound = 2 * wire::kByteTime * static_cast<long long>(kLeft) + kQuietMargin;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    VirtualClock clock;
+    test::ScriptedLink link{clock};
+    ASSERT_TRUE(link.open());
+    test::RecordingShell shell;
+    CommandExchange exchange{link, clock, shell};
+    link.sendUnasked(std::string(c.sent, 'R'));
+    const auto start = clock.now();
+    const Clock::Duration sending = wire::kByteTime * static_cast<long long>(c.sent);
+    awaitQuietLink(exchange, shell, kLeft);
+    const Clock::Duration waited = clock.now() - start;
+    EXPECT_EQ(shell.lines, Lines{"WAITING FOR 40100 TO STOP SENDING..."});
+    std::uint8_t byte = 0;
+    if (c.quiet) {
+      // One read time-out of quiet after the last byte, two at the most.
+      EXPECT_GE(waited, sending + wire::kReadTimeout);
+      EXPECT_LE(waited, sending + 2 * wire::kReadTimeout);
+      EXPECT_EQ(exchange.readBlock(&byte, 1), 0u);
+    } else {
+      // Given up at the bound, one read past it at the most, while bytes still come.
+      EXPECT_GE(waited, bound);
+      EXPECT_LE(waited, bound + wire::kReadTimeout);
+      EXPECT_EQ(exchange.readBlock(&byte, 1), 1u);
+    }
   }
 }
 

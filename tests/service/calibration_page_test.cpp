@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "service/calibrate_dialog.h"
+#include "service/calibration_reference.h"
 #include "support_qt/window_fixture.h"
 
 namespace halvern {
@@ -115,6 +116,26 @@ TEST_F(CalibrationPageTest, TheReferenceFieldTakesFourDigitsAndTwoDecimals) {
   QTest::keyClicks(page->vRef(), "4x99837");
   EXPECT_EQ(page->vRef()->text(), "4998.37");
   EXPECT_EQ(page->reference(), "4998.37");
+}
+
+TEST_F(CalibrationPageTest, AReferenceWithAnOpenDigitIsRefusedAndNothingSent) {
+  enable();
+  window->showPage(Page::Calibration);
+  page->vRef()->setFocus();
+  page->vRef()->selectAll();
+  QTest::keyClicks(page->vRef(), "25");
+  page->calConfirm()->setFocus();  // the field is left with "25__.__"
+  for (S step : {S::SeFullScale, S::DiffFullScale}) {
+    boxes.clear();
+    page->stepButton(step)->click();
+    EXPECT_EQ(boxes, std::vector<std::string>{std::string(calibration_text::kIncompleteReference)});
+  }
+  EXPECT_TRUE(instrument.linesReceived().empty());
+  // Filled in, it goes.
+  page->vRef()->setText("0025.00");
+  page->stepButton(S::SeFullScale)->click();
+  ASSERT_FALSE(instrument.linesReceived().empty());
+  EXPECT_EQ(instrument.linesReceived().back(), "CMD815 25.000000");
 }
 
 TEST_F(CalibrationPageTest, AWrongPasswordIsRefusedAndTheDialogStaysOpen) {

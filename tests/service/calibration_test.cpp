@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/command_exchange.h"
 #include "platform/calendar.h"
 #include "platform/clock.h"
+#include "service/calibration_reference.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
@@ -89,6 +91,51 @@ TEST(CalibrationStepLine, TheReferenceGoesThroughSinglePrecisionAndPercentF) {
               std::string("CMD825 ") + c.value + "\r")
         << c.field;
   }
+}
+
+TEST(CalibrationReference, OnlyAFilledMaskOrANumberThatFillsIt) {
+  const struct {
+    const char* typed;
+    const char* filled;  // nullptr: refused
+  } cases[] = {
+      {"4998.37", "4998.37"}, {"5000.00", "5000.00"}, {"0000.00", "0000.00"},
+      {"9999.99", "9999.99"}, {"25", "0025.00"},      {"5000", "5000.00"},
+      {"2.5", "0002.50"},     {".5", "0000.50"},      {"7.", "0007.00"},
+      {"0", "0000.00"},       {"12345", nullptr},     {"10000.00", nullptr},
+      {"1.234", nullptr},     {"-5", nullptr},        {"+5", nullptr},
+      {" 25", nullptr},       {"25 ", nullptr},       {"5x", nullptr},
+      {"1e3", nullptr},       {"4998,37", nullptr},   {"1.2.3", nullptr},
+      {".", nullptr},         {"", nullptr},          {"25__.__", nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> filled = referenceInMaskForm(c.typed);
+    EXPECT_EQ(filled.has_value(), c.filled != nullptr) << '"' << c.typed << '"';
+    if (filled && c.filled) {
+      EXPECT_EQ(*filled, c.filled) << '"' << c.typed << '"';
+      EXPECT_TRUE(isCompleteReference(*filled)) << *filled;
+    }
+  }
+  // The window's field: every position of the mask a digit, the point in its place.
+  for (const char* field : {"25__.__", "25  .  ", "25.", "", "5000.0", "5000,00", "50000.0",
+                            "5000.000", "____.__", "-500.00", " 500.00"})
+    EXPECT_FALSE(isCompleteReference(field)) << '"' << field << '"';
+}
+
+TEST_F(CalibrationTest, AFullScaleStepWithAnOpenDigitSendsNothing) {
+  for (CalibrationStep s : {CalibrationStep::SeFullScale, CalibrationStep::DiffFullScale}) {
+    for (bool confirm : {true, false}) {
+      shell.boxes.clear();
+      EXPECT_EQ(step(s, confirm, "25__.__"), CommandResult::Refused);
+      ASSERT_EQ(shell.boxes.size(), 1u);
+      EXPECT_EQ(shell.boxes[0].text, calibration_text::kIncompleteReference);
+      EXPECT_EQ(shell.boxes[0].kind, MessageKind::Warning);
+    }
+  }
+  EXPECT_TRUE(sent().empty());
+  EXPECT_TRUE(shell.lines.empty());
+  // The steps without a reference do not look at the field.
+  EXPECT_EQ(step(CalibrationStep::WdExcitation, false, "25__.__"), CommandResult::Done);
+  EXPECT_EQ(sent(), Lines{"CMD835"});
 }
 
 TEST_F(CalibrationTest, EachStepAsksSendsWaitsAndReports) {
