@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
 #include "service/calibration.h"
+#include "wire/c_numbers.h"
 
 namespace halvern::cli {
 
@@ -39,9 +41,9 @@ const std::map<std::string, Operation> kOperations{
 // digits that read as a number from 0 to 9999.99.
 bool isReference(const std::string& text) {
   if (text.empty() || text.size() > 7) return false;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  return *end == '\0' && value >= 0.0 && value <= 9999.99 &&
+  // "." is the decimal point whatever the locale.
+  const std::optional<double> value = wholeDecimal(text);
+  return value && *value >= 0.0 && *value <= 9999.99 &&
          text.find_first_not_of("0123456789.") == std::string::npos;
 }
 
