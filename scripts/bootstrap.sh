@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the fuzzing harnesses and the screenshots
-# need, and the Debian package (dpkg-dev).
+# need, and the Debian package (dpkg-dev). `locales` gives the locale sources from which the tests
+# make a decimal-comma locale (scripts/comma-locale.sh).
 # Does nothing when they are all present already.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra
-  qt6-svg-dev desktop-file-utils appstream groff-base bash-completion dpkg-dev
+  qt6-svg-dev desktop-file-utils appstream groff-base bash-completion dpkg-dev locales
 )
 
 missing=()

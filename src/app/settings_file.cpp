@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <sstream>
 #include <vector>
 
@@ -123,6 +124,8 @@ WindowSettings SettingsFile::read(const std::string& path) {
 
 std::string SettingsFile::format(const WindowSettings& settings, const std::string& existing) {
   std::ostringstream section;
+  // Whatever global C++ locale a library may set: no digit grouping in the numbers.
+  section.imbue(std::locale::classic());
   section << '[' << kSection << "]\n"
           << kTop << '=' << settings.top << '\n'
           << kLeft << '=' << settings.left << '\n'

@@ -2,12 +2,16 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTimer>
 #include <algorithm>
 
 namespace halvern {
 
 SpinEditWidget::SpinEditWidget(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
+  // QSpinBox writes its value in the widget's locale (QLocale's default follows LANG, LC_ALL or
+  // LC_NUMERIC), which may use other digits than 0 to 9; the value reaches files and the wire.
+  setLocale(QLocale::c());
   setRange(minimum, maximum);
   setAccelerated(false);
   setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
@@ -71,6 +75,8 @@ int SpinEditWidget::valueFromText(const QString& text) const {
   if (!ok || text.isEmpty()) return minimum();
   return static_cast<int>(std::clamp<long long>(v, minimum(), maximum()));
 }
+
+QString SpinEditWidget::textFromValue(int value) const { return QString::number(value); }
 
 void SpinEditWidget::showValue(int value) {
   if (lineEdit()->hasFocus() && valueFromText(lineEdit()->text()) == value) return;

@@ -10,7 +10,8 @@ namespace halvern {
 // value outside the range is brought to the nearer bound when it loses the focus (an empty text
 // to the minimum). `onText` hears every change of the text, typed or spun, so a value typed and
 // not yet left counts. Entered by Tab or by a click, the whole text is selected, so that typing
-// replaces the value instead of adding to it.
+// replaces the value instead of adding to it. The digits are always 0 to 9 without grouping,
+// whatever the desktop's locale, as the files and the wire take them.
 class SpinEditWidget : public QSpinBox {
  public:
   SpinEditWidget(int minimum, int maximum, QWidget* parent = nullptr);
@@ -26,6 +27,7 @@ class SpinEditWidget : public QSpinBox {
   QValidator::State validate(QString& text, int& pos) const override;
   void fixup(QString& text) const override;
   int valueFromText(const QString& text) const override;
+  QString textFromValue(int value) const override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "wire/text_format.h"
+
 namespace halvern {
 
 namespace {
@@ -18,7 +20,8 @@ TracingLink::~TracingLink() {
 void TracingLink::note(const char* event) {
   if (!m_file) return;
   const double ms = std::chrono::duration<double, std::milli>(m_clock.now() - m_start).count();
-  std::fprintf(m_file, "%14.6f %s\n", ms, event);
+  // The time as in the C locale: a trace reads the same on every desktop.
+  std::fputs(formatText("%14.6f %s\n", ms, event).c_str(), m_file);
   std::fflush(m_file);
 }
 
@@ -28,7 +31,7 @@ void TracingLink::bytes(char direction, const std::uint8_t* data, std::size_t n,
   const double ms = std::chrono::duration<double, std::milli>(at - m_start).count();
   for (std::size_t line = 0; line < n; line += kBytesPerLine) {
     std::size_t count = std::min(kBytesPerLine, n - line);
-    std::fprintf(m_file, "%14.6f %c ", ms, direction);
+    std::fputs(formatText("%14.6f %c ", ms, direction).c_str(), m_file);
     for (std::size_t i = 0; i < kBytesPerLine; ++i) {
       if (i < count)
         std::fprintf(m_file, " %02X", data[line + i]);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "wire/byte_order.h"
+#include "wire/c_numbers.h"
 #include "wire/text_format.h"
 
 namespace halvern {
@@ -12,6 +13,7 @@ namespace halvern {
 namespace {
 
 // Appends printf output without a temporary string: the fields are formatted millions of times.
+// Called under a CNumbersScope, so that "%f" writes "." whatever the locale.
 template <typename... Args>
 void appendFormatted(std::string& out, const char* format, Args... args) {
   char buffer[64];
@@ -47,7 +49,10 @@ float recordField(std::span<const std::uint8_t> data, std::size_t fields, std::s
   return value;
 }
 
-void appendRecordField(std::string& out, float value, const RecordFormat& format) {
+namespace {
+
+// appendRecordField without a CNumbersScope of its own: the caller holds one.
+void appendField(std::string& out, float value, const RecordFormat& format) {
   const double v = value;
   if (std::isnan(v) || std::isinf(v)) {
     out += "-99999";
@@ -79,6 +84,13 @@ void appendRecordField(std::string& out, float value, const RecordFormat& format
   }
 }
 
+}  // namespace
+
+void appendRecordField(std::string& out, float value, const RecordFormat& format) {
+  const CNumbersScope cNumbers;
+  appendField(out, value, format);
+}
+
 std::string formatRecordField(float value, const RecordFormat& format) {
   std::string out;
   appendRecordField(out, value, format);
@@ -88,11 +100,12 @@ std::string formatRecordField(float value, const RecordFormat& format) {
 void appendRecordLines(std::string& out, std::span<const std::uint8_t> data, std::size_t fields,
                        std::span<const RecordFormat> formats, char delimiter, std::size_t first,
                        std::size_t last, bool numbered) {
+  const CNumbersScope cNumbers;  // once for all the lines
   for (std::size_t r = first; r < last; ++r) {
     if (numbered) appendFormatted(out, "%07i%c", static_cast<int>(r + 1), delimiter);
     for (std::size_t i = 0; i < fields; ++i) {
       if (i > 0) out += delimiter;
-      appendRecordField(out, recordField(data, fields, r, i), formats[i]);
+      appendField(out, recordField(data, fields, r, i), formats[i]);
     }
     out += "\r\n";
   }

@@ -25,7 +25,8 @@ float recordField(std::span<const std::uint8_t> data, std::size_t fields, std::s
 // The text of one field by its record format: a Number "%0*.*f" with the format's width and
 // precision; a Date from the value truncated to an unsigned YYMMDD as "MM/DD/20YY"; a Time from
 // HHMMSS as "HH:MM:SS"; "-99999" for a value that is not a number or is infinite, whatever the
-// type. The format's width and precision are taken as the Setup page clamps them.
+// type. The format's width and precision are taken as the Setup page clamps them. The decimal
+// point is "." whatever the locale, here and in every function below.
 std::string formatRecordField(float value, const RecordFormat& format);
 void appendRecordField(std::string& out, float value, const RecordFormat& format);
 

@@ -1,13 +1,13 @@
 #include "service/calibration.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "link/command_exchange.h"
 #include "platform/shell.h"
 #include "service/calibration_reference.h"
 #include "service/hardware_tests.h"
+#include "wire/c_numbers.h"
 #include "wire/commands.h"
 #include "wire/wire.h"
 
@@ -94,9 +94,9 @@ bool calibrationPasswordMatches(std::string_view typed) {
 }
 
 float calibrationReference(std::string_view text) {
-  // strtod wants a terminated string; what follows the number is ignored, as it ignores it.
-  const std::string terminated(text);
-  return static_cast<float>(std::strtod(terminated.c_str(), nullptr));
+  // Read as strtod reads it in the C locale (what follows the number is ignored), never with the
+  // desktop's decimal comma.
+  return static_cast<float>(leadingDecimal(text));
 }
 
 std::string calibrationStepLine(CalibrationStep step, std::string_view reference) {

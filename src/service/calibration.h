@@ -66,7 +66,7 @@ inline constexpr std::size_t kReportReadSize = 1000;
 bool calibrationPasswordMatches(std::string_view typed);
 
 // The full-scale reference as the line carries it: the text read as a C decimal number (0 when
-// it holds none), through single precision.
+// it holds none), through single precision; "." is its decimal point whatever the locale.
 float calibrationReference(std::string_view text);
 
 // The step's command line, carriage return included; `reference` is used by the SE and DIFF

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
+#include "wire/c_numbers.h"
 #include "wire/commands.h"
 #include "wire/text_format.h"
 
@@ -71,12 +73,11 @@ std::optional<std::vector<CalibrationReplies::Piece>> CalibrationReplies::answer
   if (code == cmd::kReadCalibration && args.empty()) {
     pieces.push_back({{}, tableText()});
   } else if (isCode(code, {cmd::kCalSingleFull, cmd::kCalDiffFull})) {
-    // The reference in millivolts, as "%f" writes it.
-    const std::string text(args);
-    char* end = nullptr;
-    const double reference = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(reference)) return pieces;
-    pieces = step(code, reference);
+    // The reference in millivolts, as "%f" writes it: "." is the decimal point whatever the
+    // locale of the process the simulated instrument runs in (halvern-cli --simulate).
+    const std::optional<double> reference = wholeDecimal(args);
+    if (!reference) return pieces;
+    pieces = step(code, *reference);
   } else if (isCode(code, {cmd::kCalSingleZero, cmd::kCalDiffZero, cmd::kCalWindZero,
                            cmd::kCalWindExcitation, cmd::kCalVoltageOut, cmd::kCalCurrentOut}) &&
              args.empty()) {

@@ -3,9 +3,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "wire/c_numbers.h"
+
 namespace halvern {
 
 std::string formatText(const char* format, ...) {
+  const CNumbersScope cNumbers;
   va_list args;
   va_start(args, format);
   va_list again;

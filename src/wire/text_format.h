@@ -6,8 +6,9 @@
 
 namespace halvern {
 
-// printf formatting into a string, as long as the text needs. The format must be a literal, so
-// the compiler checks every argument against it.
+// printf formatting into a string, as long as the text needs, always as in the C locale: "%f"
+// writes "5000.000000" whatever LANG, LC_ALL or LC_NUMERIC say (see wire/c_numbers.h). The format
+// must be a literal, so the compiler checks every argument against it.
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Text from outside (a file, the instrument) to quote in a message: whole when it is short,

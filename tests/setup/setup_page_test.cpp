@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QStyleOptionComboBox>
 #include <QTabWidget>
@@ -342,6 +343,47 @@ TEST_F(SetupPageTest, SetupRoundTripsThroughTheInstrumentAndAFile) {
   EXPECT_EQ(writeSetupBytes(model()), sent);
   EXPECT_EQ(page->row(3).label->text(), QString::fromStdString(model().format(3).label));
   EXPECT_TRUE(boxes.empty());
+}
+
+// A desktop whose language writes other digits (Arabic, Egypt: U+0660 to U+0669) and groups
+// thousands: the spin edits still show and take 0 to 9, so the setup holds what is shown.
+class SetupPageOtherDigitsTest : public SetupPageTest {
+ protected:
+  void SetUp() override {
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    SetupPageTest::SetUp();
+  }
+  void TearDown() override {
+    SetupPageTest::TearDown();
+    QLocale::setDefault(m_saved);
+  }
+
+ private:
+  const QLocale m_saved;
+};
+
+TEST_F(SetupPageOtherDigitsTest, SpinEditsShowAndTakeTheDigitsZeroToNine) {
+  ASSERT_NE(QLocale().toString(13), QStringLiteral("13"));  // the desktop's own digits
+  window->showPage(MainWindow::Page::Setup);
+  model().setInterval(12);
+  page->refresh();
+  SpinEditWidget* spin = page->interval();
+  QLineEdit* edit = spin->findChild<QLineEdit*>();
+  EXPECT_EQ(edit->text(), "12");
+  // Spun, then left: the text the control wrote reads back as the same value, not as none (the
+  // minimum).
+  spin->setFocus();
+  spin->stepBy(1);
+  EXPECT_EQ(edit->text(), "13");
+  page->keypadLock()->setFocus();
+  EXPECT_EQ(edit->text(), "13");
+  EXPECT_EQ(spin->value(), 13);
+  // Typed, then left.
+  edit->selectAll();
+  type(edit, "25");
+  page->keypadLock()->setFocus();
+  EXPECT_EQ(edit->text(), "25");
+  EXPECT_EQ(model().interval(), 25);
 }
 
 }  // namespace
