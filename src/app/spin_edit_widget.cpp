@@ -44,6 +44,12 @@ void SpinEditWidget::keyPressEvent(QKeyEvent* event) {
   QSpinBox::keyPressEvent(event);
 }
 
+void SpinEditWidget::stepBy(int steps) {
+  const QString before = lineEdit()->text();
+  QSpinBox::stepBy(steps);
+  if (m_onText && lineEdit()->text() != before) m_onText(lineEdit()->text());
+}
+
 void SpinEditWidget::focusInEvent(QFocusEvent* event) {
   QSpinBox::focusInEvent(event);
   const Qt::FocusReason reason = event->reason();

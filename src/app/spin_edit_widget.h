@@ -20,6 +20,10 @@ class SpinEditWidget : public QSpinBox {
   // Shows `value` unless the user is typing in the control.
   void showValue(int value);
 
+  // The arrow keys and buttons, Page Up and Down, the wheel: the control writes its text with its
+  // signals held back, so `onText` is told here.
+  void stepBy(int steps) override;
+
   // The filter of typed characters: digits and Backspace pass.
   static bool acceptsCharacter(QChar c);
 

@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/spin_edit_widget.h"
 #include "platform/calendar.h"
 #include "setup/setup_file.h"
 #include "setup/setup_model.h"
-#include "app/spin_edit_widget.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support_qt/window_fixture.h"
@@ -345,6 +345,27 @@ TEST_F(SetupPageTest, SetupRoundTripsThroughTheInstrumentAndAFile) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(SetupPageTest, ASpunValueIsTheValueThatIsSent) {
+  window->showPage(MainWindow::Page::Setup);
+  model().setInterval(12);
+  model().setFieldsPerRecord(3);
+  page->refresh();
+  page->interval()->setFocus();
+  QTest::keyClick(page->interval(), Qt::Key_Up);
+  EXPECT_EQ(model().interval(), 13);
+  QTest::keyClick(page->interval(), Qt::Key_PageUp);
+  EXPECT_EQ(model().interval(), 23);
+  page->fieldsPerRecord()->setFocus();
+  QTest::keyClick(page->fieldsPerRecord(), Qt::Key_Down);
+  EXPECT_EQ(model().fieldsPerRecord(), 2);
+  // At its bound a step changes nothing.
+  model().setScrollEnd(8);
+  page->refresh();
+  page->scrollEnd()->setFocus();
+  QTest::keyClick(page->scrollEnd(), Qt::Key_Up);
+  EXPECT_EQ(model().scrollEnd(), 8);
+}
+
 // A desktop whose language writes other digits (Arabic, Egypt: U+0660 to U+0669) and groups
 // thousands: the spin edits still show and take 0 to 9, so the setup holds what is shown.
 class SetupPageOtherDigitsTest : public SetupPageTest {
@@ -375,6 +396,7 @@ TEST_F(SetupPageOtherDigitsTest, SpinEditsShowAndTakeTheDigitsZeroToNine) {
   spin->setFocus();
   spin->stepBy(1);
   EXPECT_EQ(edit->text(), "13");
+  EXPECT_EQ(model().interval(), 13);
   page->keypadLock()->setFocus();
   EXPECT_EQ(edit->text(), "13");
   EXPECT_EQ(spin->value(), 13);
