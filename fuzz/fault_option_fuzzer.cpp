@@ -1,6 +1,8 @@
 // The simulated instrument's --fault option. Refused: an error text, and every command's fault as
 // before. Accepted: the named command carries the named fault and no other changed; the option
 // written back from that fault (the text escaped) parses to the same fault.
+// The same bytes as its --dialect option: refused, the dialect as before; accepted, the name as
+// given and every reply form it words one of the wire's.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "fuzz_support.h"
 #include "sim/fault_plan.h"
+#include "sim/reply_dialect.h"
 
 namespace {
 
@@ -53,7 +56,10 @@ std::string optionOf(int code, std::string_view kind, const Fault& fault) {
   std::string option =
       std::to_string(code) + ":" + std::string(kind) + ":" + std::to_string(fault.count);
   if (fault.block >= 0) return option + ":" + std::to_string(fault.block);
-  if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray) return option;
+  if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray &&
+      fault.kind != FaultKind::Trailing) {
+    return option;
+  }
   option += ':';
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (const char c : fault.text) {
@@ -86,10 +92,28 @@ FaultPlan startingPlan() {
 
 }  // namespace
 
+// The --dialect option.
+void checkDialect(std::string_view option) {
+  ReplyDialect dialect;
+  FUZZ_REQUIRE(dialect.choose("terse").empty());
+  if (!dialect.choose(option).empty()) {
+    FUZZ_REQUIRE(dialect.name() == "terse");
+    return;
+  }
+  FUZZ_REQUIRE(dialect.name() == option);
+  for (int i = 0; i < 8; ++i) {
+    const ReplyForm form = dialect.next();
+    FUZZ_REQUIRE(std::string_view("-/:").find(form.dateSeparator) != std::string_view::npos);
+    FUZZ_REQUIRE(form.number(-115, 5, form.comReturn).size() == 5);
+    FUZZ_REQUIRE(form.number(7, 2, form.valueReturn).size() == 2);
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const FaultPlan kStart = startingPlan();
   static const std::vector<std::optional<Fault>> kStartFaults = faultsOf(kStart);
   const std::string_view option = halvern::fuzz::bytesOf(data, size);
+  checkDialect(option);
 
   FaultPlan plan = kStart;
   const std::string error = plan.parse(option);

@@ -77,8 +77,9 @@ TEST(CollectionCli, ASendWithAnUnreadableFileSendsNoByte) {
     std::string named;
     std::string why;
   } cases[] = {
-      {"send all " + group, program, "No such file or directory"},
-      {"send program " + program, program, "No such file or directory"},
+      // The system's reason follows in the desktop's language.
+      {"send all " + group, program, "Cannot open the program file"},
+      {"send program " + program, program, "Cannot open the program file"},
       {"send program " + setup, "", "This is not a program file"},
       {"send screens " + shortFile, shortFile, "It holds 5 bytes"},
       {"send setup " + shortFile, shortFile, "is not a setup file"},
