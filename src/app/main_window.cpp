@@ -109,7 +109,7 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   showPage(Page::UserProgram);
 
   // The link last: a failure warns over the window, and start-up goes on.
-  openUsbLink(m_context.link, m_context.clock, *m_shell);
+  openUsbLink(*m_exchange, *m_shell);
   showBridgeInUse();
 }
 
@@ -428,7 +428,7 @@ QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screen
 
 void MainWindow::reconnectUsbClick() {
   InstrumentSession session(*m_shell, false);
-  reconnectUsb(m_context.link, m_context.clock, *m_shell);
+  reconnectUsb(*m_exchange, *m_shell);
   showBridgeInUse();
 }
 
