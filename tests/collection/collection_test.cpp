@@ -20,6 +20,7 @@
 #include "setup/setup_model.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/test_folder.h"
 
@@ -32,8 +33,9 @@ namespace fs = std::filesystem;
 
 using test::readFile;
 
-class CollectionTest : public ::testing::Test {
+class CollectionTest : public ::testing::Test, protected test::ComputerBench {
  protected:
+  CollectionTest() : ComputerBench(DateTime{2026, 12, 7, 9, 5, 3}) {}
   void SetUp() override {
     ASSERT_TRUE(link.open());
     setup.setUsePcTime(false);
@@ -49,12 +51,6 @@ class CollectionTest : public ::testing::Test {
 
   test::TestFolder scratch{"halvern_group"};
   const fs::path folder = scratch.path();
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
   SetupModel setup;
   ScreenBuffer screens;
   ProgramDocument program;
@@ -96,6 +92,23 @@ TEST_F(CollectionTest, TheFirstFailureSkipsTheRestAndWarnsBeforeItsLine) {
   // The part's own lines, then the collection's.
   EXPECT_EQ(shell.lines[shell.lines.size() - 2], "GET SETUP FAILED.");
   EXPECT_EQ(shell.lines.back(), "GET SETUP/SCREENS/PROGRAM FAILED.");
+}
+
+TEST_F(CollectionTest, ACancelledCollectionEndsWithoutTheCommunicationWarning) {
+  // Cancelled once the program's turn has come.
+  shell.onProcessEvents = [this](int) {
+    shell.cancel = !shown.empty() && shown.back() == "program";
+  };
+  for (const bool get : {true, false}) {
+    SCOPED_TRACE(get ? "get" : "send");
+    shell.boxes.clear();
+    shown.clear();
+    shell.answers = {MessageResult::Yes};
+    EXPECT_EQ(run(get), CommandResult::Cancelled);
+    ASSERT_EQ(shell.boxes.size(), 1u);  // the question alone
+    EXPECT_EQ(shell.lines.back(),
+              get ? "GET SETUP/SCREENS/PROGRAM FAILED." : "SEND SETUP/SCREENS/PROGRAM FAILED.");
+  }
 }
 
 TEST_F(CollectionTest, SendPausesASecondBetweenItsParts) {
