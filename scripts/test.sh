@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks every C++ file's format, builds, and runs the whole test
-# suite: everything under the debug build, the end-to-end and window tests once more on a desktop whose language writes a decimal
-# comma, then the core and simulator tests again under AddressSanitizer and UBSan, then each
-# fuzzing harness briefly.
+# suite: everything under the debug build, the end-to-end and window tests once more on a
+# desktop whose language writes a decimal comma, then the core and simulator tests again under
+# AddressSanitizer and UBSan, then each fuzzing harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
