@@ -95,20 +95,14 @@ TEST_F(CollectionTest, TheFirstFailureSkipsTheRestAndWarnsBeforeItsLine) {
 }
 
 TEST_F(CollectionTest, ACancelledCollectionEndsWithoutTheCommunicationWarning) {
-  // Cancelled once the program's turn has come.
+  // A send cancelled once the program's turn has come.
   shell.onProcessEvents = [this](int) {
     shell.cancel = !shown.empty() && shown.back() == "program";
   };
-  for (const bool get : {true, false}) {
-    SCOPED_TRACE(get ? "get" : "send");
-    shell.boxes.clear();
-    shown.clear();
-    shell.answers = {MessageResult::Yes};
-    EXPECT_EQ(run(get), CommandResult::Cancelled);
-    ASSERT_EQ(shell.boxes.size(), 1u);  // the question alone
-    EXPECT_EQ(shell.lines.back(),
-              get ? "GET SETUP/SCREENS/PROGRAM FAILED." : "SEND SETUP/SCREENS/PROGRAM FAILED.");
-  }
+  shell.answers = {MessageResult::Yes};
+  EXPECT_EQ(run(false), CommandResult::Cancelled);
+  ASSERT_EQ(shell.boxes.size(), 1u);  // the question alone
+  EXPECT_EQ(shell.lines.back(), "SEND SETUP/SCREENS/PROGRAM FAILED.");
 }
 
 TEST_F(CollectionTest, SendPausesASecondBetweenItsParts) {
