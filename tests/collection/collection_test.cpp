@@ -94,17 +94,6 @@ TEST_F(CollectionTest, TheFirstFailureSkipsTheRestAndWarnsBeforeItsLine) {
   EXPECT_EQ(shell.lines.back(), "GET SETUP/SCREENS/PROGRAM FAILED.");
 }
 
-TEST_F(CollectionTest, ACancelledCollectionEndsWithoutTheCommunicationWarning) {
-  // A send cancelled once the program's turn has come.
-  shell.onProcessEvents = [this](int) {
-    shell.cancel = !shown.empty() && shown.back() == "program";
-  };
-  shell.answers = {MessageResult::Yes};
-  EXPECT_EQ(run(false), CommandResult::Cancelled);
-  ASSERT_EQ(shell.boxes.size(), 1u);  // the question alone
-  EXPECT_EQ(shell.lines.back(), "SEND SETUP/SCREENS/PROGRAM FAILED.");
-}
-
 TEST_F(CollectionTest, SendPausesASecondBetweenItsParts) {
   setup.setUsePcTime(true);  // the computer's date and time go with it
   shell.answers = {MessageResult::Yes};
