@@ -17,7 +17,7 @@ void openUsbLink(Link& link, Clock& clock, Shell& shell) {
     shell.setBusy(false);
   }
   if (!link.open()) {
-    shell.message(kCannotOpenText, MessageKind::Warning, MessageButtons::Ok);
+    shell.connectionWarning(kCannotOpenText);
     shell.setStatus(kPortClosedStatus);
     return;
   }
