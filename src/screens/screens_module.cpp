@@ -6,6 +6,7 @@
 #include "app/key_router.h"
 #include "app/module.h"
 #include "app/page_host.h"
+#include "screens/screen_buffer.h"
 #include "screens/screen_commands.h"
 #include "screens/screen_file.h"
 #include "screens/screens_page.h"
