@@ -16,7 +16,7 @@ void openUsbLink(CommandExchange& exchange, Shell& shell) {
     shell.setBusy(false);
   }
   if (!exchange.openLink()) {
-    shell.message(kCannotOpenText, MessageKind::Warning, MessageButtons::Ok);
+    shell.connectionWarning(kCannotOpenText);
     shell.setStatus(kPortClosedStatus);
     return;
   }

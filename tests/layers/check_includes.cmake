@@ -27,17 +27,19 @@ set(allowed_setup_ui setup ${ui_subsystem})
 set(allowed_screens_ui screens ${ui_subsystem})
 set(allowed_program_ui program ${ui_subsystem})
 set(allowed_records_ui records setup ${ui_subsystem})
-set(allowed_collection_ui collection ${ui_subsystem})
+set(allowed_collection_ui collection setup screens program ${ui_subsystem})
 set(allowed_service_ui service ${ui_subsystem})
-set(allowed_app setup_ui screens_ui program_ui records_ui collection_ui service_ui host setup
+set(allowed_doctor_ui doctor ${ui_subsystem})
+set(allowed_app setup_ui screens_ui program_ui records_ui collection_ui service_ui doctor_ui host
+  setup
   screens program records collection service doctor
   link_qt sim
   ${core_subsystem})
 set(allowed_cli screens_ui setup screens program records collection service doctor link_qt sim
   ${core_subsystem})
 # The layers that may use Qt.
-set(QT_LAYERS link_qt host setup_ui screens_ui program_ui records_ui collection_ui service_ui app
-  cli)
+set(QT_LAYERS link_qt host setup_ui screens_ui program_ui records_ui collection_ui service_ui
+  doctor_ui app cli)
 
 file(STRINGS "${LAYERS}" entries)
 set(layer_of_names)
