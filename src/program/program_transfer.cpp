@@ -66,7 +66,9 @@ CommandResult getUserProgram(CommandExchange& exchange, ProgramDocument& documen
   } else {
     shell.addMessageLine(kGetFailed);
   }
-  return CommandResult::Failed;
+  // A cancel is the user's, not a fault of the link: no communication warning follows it.
+  return outcome == BlockProtocol::Outcome::Cancelled ? CommandResult::Cancelled
+                                                      : CommandResult::Failed;
 }
 
 CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& document,
@@ -83,6 +85,7 @@ CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& 
   const bool ok = outcome == BlockProtocol::Outcome::Done;
   shell.setProgress(0);
   shell.addMessageLine(ok ? kSendFinished : kSendFailed);
+  if (outcome == BlockProtocol::Outcome::Cancelled) return CommandResult::Cancelled;
   return failedIf(!ok);
 }
 

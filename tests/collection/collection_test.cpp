@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,6 +93,27 @@ TEST_F(CollectionTest, TheFirstFailureSkipsTheRestAndWarnsBeforeItsLine) {
   // The part's own lines, then the collection's.
   EXPECT_EQ(shell.lines[shell.lines.size() - 2], "GET SETUP FAILED.");
   EXPECT_EQ(shell.lines.back(), "GET SETUP/SCREENS/PROGRAM FAILED.");
+}
+
+TEST_F(CollectionTest, ACancelInTheProgramPartEndsWithoutTheCommunicationWarning) {
+  for (const bool get : {true, false}) {
+    SCOPED_TRACE(get ? "get" : "send");
+    shell.boxes.clear();
+    shell.lines.clear();
+    shell.cancel = false;
+    shell.answers = {MessageResult::Yes};
+    // The cancel comes once the program's blocks are under way.
+    shell.onProcessEvents = [this](int) {
+      if (!shown.empty() && shown.back() == "program") shell.cancel = true;
+    };
+    EXPECT_EQ(run(get), CommandResult::Cancelled);
+    ASSERT_EQ(shell.boxes.size(), 1u);  // the question alone
+    EXPECT_EQ(shell.lines.back(),
+              get ? "GET SETUP/SCREENS/PROGRAM FAILED." : "SEND SETUP/SCREENS/PROGRAM FAILED.");
+    EXPECT_NE(std::find(shell.lines.begin(), shell.lines.end(), "CANCELLED."), shell.lines.end());
+    shell.onProcessEvents = nullptr;
+    clock.advance(5s);
+  }
 }
 
 TEST_F(CollectionTest, SendPausesASecondBetweenItsParts) {
