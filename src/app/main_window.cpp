@@ -345,12 +345,6 @@ CommandResult MainWindow::runCommand(Page shown, const InstrumentCommand& comman
 
 QAbstractButton* MainWindow::clearMessageButton() const { return m_clearButton; }
 
-MainWindow::InstrumentLock::InstrumentLock(MainWindow& window) : m_window(window) {
-  m_window.setInstrumentBusy(true);
-}
-
-MainWindow::InstrumentLock::~InstrumentLock() { m_window.setInstrumentBusy(false); }
-
 void MainWindow::setInstrumentBusy(bool busy) {
   if (busy) {
     if (m_lockDepth++ == 0) {

@@ -112,19 +112,9 @@ class MainWindow : public QMainWindow, public PageHost {
   QPushButton* cancelButton() const { return m_cancelButton; }
   QLabel* statusLabel() const { return m_status; }
 
-  // Held while an instrument operation runs: the Commands menu, the File menu's instrument and
-  // file items and the instrument buttons are disabled, so no second command starts mid-exchange
-  // and nothing replaces the document under it.
-  class InstrumentLock {
-   public:
-    explicit InstrumentLock(MainWindow& window);
-    ~InstrumentLock();
-    InstrumentLock(const InstrumentLock&) = delete;
-    InstrumentLock& operator=(const InstrumentLock&) = delete;
-
-   private:
-    MainWindow& m_window;
-  };
+  // True while an instrument operation runs (the shell's setInstrumentBusy): the Commands menu,
+  // the File menu's instrument and file items and the instrument buttons are disabled, so no
+  // second command starts mid-exchange and nothing replaces the document under it.
   bool instrumentBusy() const { return m_lockDepth > 0; }
 
   void setFileChooser(std::function<QString(const FileRequest&)> chooser) {

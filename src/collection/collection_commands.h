@@ -50,6 +50,7 @@ struct CollectionView {
   std::function<void()> restorePage;
 };
 
+// Both commands keep references to the parts' documents and to `view`: they must outlive them.
 // Get Setup/Screens/Pgm: the closed-link text; the question (No ends it); the start line; the
 // setup, the screens and the program, each part's page shown first, the first failure skipping
 // the rest (what came stays); the page shown before; on failure the communication warning and

@@ -40,7 +40,8 @@ struct RecordsView {
 // fields x records; the file; "CMD340"; the receive loop; "TOTAL BYTES"; the file written beside
 // its name and renamed over it only when every byte came; the records shown; "FINISHED". A time-out
 // is Failed (the communication warning), a cancel Cancelled ("RECORD DOWNLOAD CANCELLED."); both
-// leave no file behind and an existing one as it was.
+// leave no file behind and an existing one as it was. The command keeps references to `setup`,
+// `calendar`, `settings` and `view`: they must outlive it.
 InstrumentCommand getRecordsCommand(SetupModel& setup, const Calendar& calendar,
                                     RecordsSettings& settings, const RecordsView& view);
 

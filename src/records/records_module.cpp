@@ -46,19 +46,19 @@ void installRecordsModule(PageHost& host) {
   host.setPage(kRecordsPage, page, page, &records);
   host.registerInstrumentButton(page->getRecords());
 
-  // The view lives as long as the page: the download reaches the page through it.
-  auto* view = new RecordsView{
+  // The download reaches the page through its view.
+  page->setView(RecordsView{
       [&host]() -> std::optional<std::string> {
         const QString path = host.chooseFile({true, kRecordsFilter, "txt", kRecordsSaveTitle, {}});
         if (path.isEmpty()) return std::nullopt;
         return path.toStdString();
       },
       [page](std::string_view text) { page->appendRecordsText(text); },
-      [page](bool enabled) { page->setButtonsEnabled(enabled); }};
-  QObject::connect(page, &QObject::destroyed, [view] { delete view; });
+      [page](bool enabled) { page->setButtonsEnabled(enabled); }});
 
-  page->setOnGetRecords([&host, &setup, &records, view] {
-    (void)host.runCommand(kRecordsPage, getRecordsCommand(setup, host.calendar(), records, *view));
+  page->setOnGetRecords([&host, &setup, &records, page] {
+    (void)host.runCommand(kRecordsPage,
+                          getRecordsCommand(setup, host.calendar(), records, page->view()));
     host.updateCommandStates();
   });
   host.setHandler(MenuHandler::EraseRecords1Click,

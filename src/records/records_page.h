@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/page_host.h"
+#include "records/records_commands.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,6 +25,11 @@ inline constexpr Page kRecordsPage{"Get Records", "TabSheetRecords"};
 class RecordsPage : public QWidget, public PageView {
  public:
   RecordsPage(RecordsSettings& settings, QWidget* parent = nullptr);
+
+  // What a download reaches of the window through this page: the file dialog, the text window,
+  // the buttons. Kept for the page's life.
+  void setView(RecordsView view) { m_view = std::move(view); }
+  const RecordsView& view() const { return m_view; }
 
   // The settings shown again (a download may uncheck "Show Records").
   void refresh() override;
@@ -53,6 +59,7 @@ class RecordsPage : public QWidget, public PageView {
   QPushButton* m_get = nullptr;
   QPushButton* m_clear = nullptr;
   std::function<void()> m_onGetRecords;
+  RecordsView m_view;
 };
 
 }  // namespace halvern

@@ -92,7 +92,8 @@ std::optional<std::string> testReplyText(std::string_view bytes);
 
 // The tests as commands of the one command path, each with its closed-link warning. A measuring
 // test writes what its result field shows into `result` ("No Response" when nothing came, which
-// is Failed without the communication warning). The rest read nothing back.
+// is Failed without the communication warning; `result` must outlive the command). The rest read
+// nothing back.
 InstrumentCommand testInputCommand(InputKind kind, int channel, std::string& result);
 InstrumentCommand testOutputCommand(int channel, const OutputLevel& level);
 // 0 mV on channels 1 to 4, each followed by a further 100 ms.

@@ -11,7 +11,8 @@ class SetupModel;
 
 // The Commands menu's individual "Get Setup" (Shift+F10) and "Send Setup" (Ctrl+F10), for the
 // window and the command-line tool alike. No confirmation is asked and nothing is added to the
-// message area beyond the transfer's own lines.
+// message area beyond the transfer's own lines. A command keeps references to what it is given:
+// they must outlive it.
 
 inline constexpr std::string_view kGetSetupClosedText = "Cannot Get Setup.\nUSB port is closed.";
 inline constexpr std::string_view kSendSetupClosedText = "Cannot Send Setup.\nUSB port is closed.";

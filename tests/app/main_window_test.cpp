@@ -246,7 +246,7 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
   EXPECT_TRUE(popup[1]->isEnabled());
 }
 
-TEST_F(MainWindowTest, InstrumentLockDisablesCommandsUntilTheOperationEnds) {
+TEST_F(MainWindowTest, ARunningOperationDisablesCommandsUntilItEnds) {
   auto window = makeWindow();
   window->setHandler(MenuHandler::RxSetupClick, [] {});
   auto* get = new QPushButton("Get", window.get());
@@ -255,8 +255,9 @@ TEST_F(MainWindowTest, InstrumentLockDisablesCommandsUntilTheOperationEnds) {
   window->registerInstrumentButton(get);
   window->registerInstrumentButton(already, [&wanted] { return wanted; });
   EXPECT_FALSE(already->isEnabled());
+  Shell& shell = window->shell();
   {
-    MainWindow::InstrumentLock lock(*window);
+    shell.setInstrumentBusy(true);
     EXPECT_TRUE(window->instrumentBusy());
     EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
     EXPECT_FALSE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
@@ -266,8 +267,11 @@ TEST_F(MainWindowTest, InstrumentLockDisablesCommandsUntilTheOperationEnds) {
     // A handler given meanwhile is enabled when the lock goes.
     window->setHandler(MenuHandler::TxSetupClick, [] {});
     EXPECT_FALSE(window->action(MenuHandler::TxSetupClick)->isEnabled());
-    { MainWindow::InstrumentLock nested(*window); }
+    // A nested operation's end leaves the outer one's lock.
+    shell.setInstrumentBusy(true);
+    shell.setInstrumentBusy(false);
     EXPECT_FALSE(get->isEnabled());
+    shell.setInstrumentBusy(false);
   }
   EXPECT_FALSE(window->instrumentBusy());
   EXPECT_TRUE(window->action(MenuHandler::RxSetupClick)->isEnabled());

@@ -140,10 +140,9 @@ TEST_F(PageHostTest, ScreenEditingLocksTheCommandsMenuAloneAndBusyLocksMore) {
   EXPECT_FALSE(window->action(MenuHandler::EraseRecords1Click)->isEnabled());
   EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
   EXPECT_TRUE(window->action(MenuHandler::OpenSetupFileClick)->isEnabled());
-  {
-    MainWindow::InstrumentLock lock(*window);
-    EXPECT_FALSE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
-  }
+  window->shell().setInstrumentBusy(true);
+  EXPECT_FALSE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
+  window->shell().setInstrumentBusy(false);
   // The lock let go, editing still locks the Commands menu.
   EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
   EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
