@@ -53,17 +53,15 @@ void installCollectionModule(PageHost& host) {
     const QString path = host.chooseFile(
         {false, std::string(kOpenFilter), std::string(kExtension), std::string(kOpenTitle), {}});
     if (path.isEmpty()) return;
-    host.shell().setBusy(true);
+    const BusyCursor busy(host.shell());
     openGroup(path.toStdString(), group, host.shell());
-    host.shell().setBusy(false);
   });
   host.setHandler(MenuHandler::SaveGroupClick, [&host, group] {
     const QString path = host.chooseFile(
         {true, std::string(kSaveFilter), std::string(kExtension), std::string(kSaveTitle), {}});
     if (path.isEmpty()) return;
-    host.shell().setBusy(true);
+    const BusyCursor busy(host.shell());
     saveGroup(path.toStdString(), group, host.shell());
-    host.shell().setBusy(false);
   });
 }
 

@@ -11,9 +11,8 @@ void openUsbLink(CommandExchange& exchange, Shell& shell) {
   if (exchange.linkOpen()) {
     // Give the bridge time to come back after the close.
     exchange.closeLink();
-    shell.setBusy(true);
+    const BusyCursor busy(shell);
     exchange.pause(std::chrono::milliseconds(kReopenPauseMs));
-    shell.setBusy(false);
   }
   if (!exchange.openLink()) {
     shell.connectionWarning(kCannotOpenText);

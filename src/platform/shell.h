@@ -53,6 +53,18 @@ class Shell {
 };
 
 // The warning after a failed transfer.
+// The hourglass for as long as it lives.
+class BusyCursor {
+ public:
+  explicit BusyCursor(Shell& shell) : m_shell(shell) { m_shell.setBusy(true); }
+  ~BusyCursor() { m_shell.setBusy(false); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  Shell& m_shell;
+};
+
 inline void commError(Shell& shell) {
   shell.message(kCommErrorText, MessageKind::Warning, MessageButtons::Ok);
 }

@@ -24,18 +24,6 @@ constexpr std::chrono::milliseconds kEndPause{100};
 constexpr std::size_t kRecordsPerTurn = 512;
 constexpr std::size_t kRecordsPerShownPiece = 2000;
 
-// The hourglass for a part of the command.
-class BusyCursor {
- public:
-  explicit BusyCursor(Shell& shell) : m_shell(shell) { m_shell.setBusy(true); }
-  ~BusyCursor() { m_shell.setBusy(false); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-
- private:
-  Shell& m_shell;
-};
-
 // The buttons disabled for as long as it lives.
 class ButtonsOff {
  public:

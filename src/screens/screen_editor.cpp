@@ -88,7 +88,7 @@ bool ScreenEditor::stepScreen(int number) {
     m_shell.beep(BeepKind::Default);
     return false;
   }
-  m_shell.setBusy(true);
+  const BusyCursor busy(m_shell);
   m_image.fill(Bitmap::kBlack);
   m_buffer.setCurrentScreen(number - 1);
   drawScreen(m_image, m_buffer, m_buffer.currentScreen());
@@ -96,7 +96,6 @@ bool ScreenEditor::stepScreen(int number) {
     m_row = m_column = 0;
     showCursor();
   }
-  m_shell.setBusy(false);
   return true;
 }
 
