@@ -103,13 +103,9 @@ void BM_SnprintfLoopOfTheSameValues(benchmark::State& state) {
 }
 BENCHMARK(BM_SnprintfLoopOfTheSameValues)->Unit(benchmark::kMillisecond);
 
-// The shown text handed to the page as the download hands it: numbered lines in pieces.
+// The shown text handed to the page as the download hands it: numbered lines in pieces. The
+// application is bench_main's.
 void BM_ShowRecordsInThePage(benchmark::State& state) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "halvern_bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
   const LoggedRecords& r = largest();
   for (auto _ : state) {
     RecordsSettings settings;

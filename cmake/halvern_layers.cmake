@@ -66,12 +66,11 @@ endfunction()
 # (and what they see in turn).
 set(HALVERN_SUBSYSTEM_BASE link files)
 
-# halvern_subsystem(name [DEPENDS subsystem...] [DOCUMENT] CORE file... [UI file...] [CLI file...]
+# halvern_subsystem(name [DEPENDS subsystem...] CORE file... [UI file...] [CLI file...]
 #                   [SIM file...] [TESTS file...] [WIDGET_TESTS file...] [E2E_TESTS file...]
 #                   [FUZZ harness...])
 # The one declaration of a subsystem, made in its folder under src/:
 #   CORE   halvern_<name>, plain C++ (layer <name>): sees the subsystems in DEPENDS and the base.
-#   DOCUMENT  the window's document holds its state: the host sees (and links) its core.
 #   UI     halvern_<name>_ui, Qt (layer <name>_ui): its page and module; sees its core and the
 #          host. The window links every module whole, so modules register themselves.
 #   CLI    its command files of halvern-cli (layer <name>_cli), which register themselves; they
@@ -84,7 +83,7 @@ set(HALVERN_SUBSYSTEM_BASE link files)
 # File paths are relative to the subsystem's folder unless said otherwise. The core-only build
 # (HALVERN_CORE_ONLY) takes CORE, SIM, TESTS and FUZZ and leaves the rest.
 function(halvern_subsystem name)
-  cmake_parse_arguments(ARG "DOCUMENT" ""
+  cmake_parse_arguments(ARG "" ""
     "DEPENDS;CORE;UI;CLI;SIM;TESTS;WIDGET_TESTS;E2E_TESTS;FUZZ" ${ARGN})
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "halvern_subsystem(${name}): unknown arguments ${ARG_UNPARSED_ARGUMENTS}")
@@ -112,10 +111,6 @@ function(halvern_subsystem name)
     return()
   endif()
 
-  if(ARG_DOCUMENT)
-    halvern_layer(host ALSO_SEES ${name})
-    target_link_libraries(halvern_host PUBLIC halvern_${name})
-  endif()
   set(ui_headers)
   if(ARG_UI)
     halvern_library(${name}_ui QT SEES ${name} host FILES ${ARG_UI})
@@ -125,7 +120,6 @@ function(halvern_subsystem name)
   if(ARG_CLI)
     halvern_layer(${name}_cli QT SEES ${name} cli ALSO_SEES ${ui_headers} FILES ${ARG_CLI})
     halvern_collect(HALVERN_CLI_SOURCES ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_CLI})
-    set_property(GLOBAL APPEND PROPERTY HALVERN_CLI_LIBRARIES halvern_${name})
   endif()
   halvern_collect(HALVERN_WIDGET_TEST_SOURCES ${HALVERN_TEST_ROOT} ${ARG_WIDGET_TESTS})
   halvern_collect(HALVERN_E2E_TEST_SOURCES ${HALVERN_TEST_ROOT} ${ARG_E2E_TESTS})

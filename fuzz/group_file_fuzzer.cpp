@@ -1,6 +1,7 @@
 // A group file: accepted exactly when its first ten bytes are "40100Group". Refused, nothing
 // changes (the group name included) and one warning is shown; accepted, the name is the file's
-// base name and each member that is not there (none are, here) gets its own warning.
+// base name and its members, saved beside it once from a known setup, screens and program, are
+// what opens: no warning, and the documents as they were saved.
 #include <unistd.h>
 
 #include <cstdint>
@@ -41,17 +42,41 @@ class CountingShell final : public Shell {
 
 const std::filesystem::path& folder() {
   static const std::filesystem::path path = [] {
-    auto p = std::filesystem::temp_directory_path() /
-             ("halvern_group_fuzz_" + std::to_string(getpid()));
+    auto p =
+        std::filesystem::temp_directory_path() / ("halvern_group_fuzz_" + std::to_string(getpid()));
     std::filesystem::create_directories(p);
     return p;
   }();
   return path;
 }
 
+// The group's members, saved once beside the input from documents unlike the defaults.
+struct SavedMembers {
+  SetupModel setup;
+  ScreenBuffer screens;
+  ProgramDocument program;
+};
+
+const SavedMembers& savedMembers() {
+  static const SavedMembers saved = [] {
+    SavedMembers m;
+    m.setup.setFieldsPerRecord(7);
+    m.screens.setCell(2, 1, 1, 'G');
+    m.program.insertInstruction(0, 3);  // BEEP
+    std::string name;
+    CountingShell shell;
+    FUZZ_REQUIRE(
+        saveGroup((folder() / "input.ssp").string(), {m.setup, m.screens, m.program, name}, shell));
+    FUZZ_REQUIRE(shell.boxes == 0);
+    return m;
+  }();
+  return saved;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const SavedMembers& saved = savedMembers();
   const std::string bytes(fuzz::bytesOf(data, size));
   const std::string path = (folder() / "input.ssp").string();
   {
@@ -70,8 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(name == "before" && shell.boxes == 1 && setup.version() == setupVersion);
     FUZZ_REQUIRE(screens.replacements() == 0 && program.programVersion() == 0);
   } else {
-    // No member is beside it: four warnings, one for each member read.
-    FUZZ_REQUIRE(name == "input" && shell.boxes == 4);
+    FUZZ_REQUIRE(name == "input" && shell.boxes == 0);
+    FUZZ_REQUIRE(setup == saved.setup && screens == saved.screens);
+    FUZZ_REQUIRE(program.store() == saved.program.store() &&
+                 program.tree() == saved.program.tree());
   }
   return 0;
 }

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite: everything under the debug
-# build, the end-to-end and window tests once more on a desktop whose language writes a decimal
-# comma, then the core and simulator tests again under AddressSanitizer and UBSan, then each
-# fuzzing harness briefly.
+# Installs what is missing, checks every C++ file's format, builds, and runs the whole test
+# suite: everything under the debug build, the end-to-end and window tests once more on a
+# desktop whose language writes a decimal comma, then the core and simulator tests again under
+# AddressSanitizer and UBSan, then each fuzzing harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/bootstrap.sh
+
+# Every C++ file as .clang-format writes it.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 cmake --preset default >/dev/null
 cmake --build --preset default

@@ -9,15 +9,11 @@
 
 namespace halvern {
 
-KeyRouter::KeyRouter(std::function<bool()> screensPageShown, std::function<void()> beep,
-                     QWidget* window)
-    : QObject(window),
-      m_screensPageShown(std::move(screensPageShown)),
-      m_beep(std::move(beep)),
-      m_window(window) {}
+KeyRouter::KeyRouter(std::function<void()> beep, QWidget* window)
+    : QObject(window), m_beep(std::move(beep)), m_window(window) {}
 
 bool KeyRouter::active() const {
-  return m_target && m_target->isEditing() && m_screensPageShown && m_screensPageShown();
+  return m_target && m_target->isEditing() && m_targetShown && m_targetShown();
 }
 
 bool KeyRouter::ownsKeyboard(QObject* watched) const {

@@ -19,19 +19,22 @@ class ScreenKeyTarget {
   virtual void typeCharacter(std::uint8_t code) = 0;
 };
 
-// Application-wide key filter: while the screen editor is in edit mode and the Screens page is
-// shown, the cursor and erase keys go to the editor and typed characters are typed into the
-// screen (control characters beep). Tab, function keys and menu shortcuts pass on, as does
-// everything when not editing.
-// Only the keys of `window`, which owns the filter, are routed: while a menu or another popup
-// is open, a modal dialog runs, or the key goes to any other window, every key passes untouched.
-// Without a window, the keys of any window are routed, popups and modal dialogs still aside.
+// Application-wide key filter: while the screen editor is in edit mode and its page is shown, the
+// cursor and erase keys go to the editor and typed characters are typed into the screen (control
+// characters beep). Tab, function keys and menu shortcuts pass on, as does everything when not
+// editing. Only the keys of `window`, which owns the filter, are routed: while a menu or another
+// popup is open, a modal dialog runs, or the key goes to any other window, every key passes
+// untouched. Without a window, the keys of any window are routed, popups and modal dialogs still
+// aside.
 class KeyRouter : public QObject {
  public:
-  KeyRouter(std::function<bool()> screensPageShown, std::function<void()> beep,
-            QWidget* window = nullptr);
+  KeyRouter(std::function<void()> beep, QWidget* window = nullptr);
 
-  void setTarget(ScreenKeyTarget* target) { m_target = target; }
+  // The editor the keys go to, and whether its page is shown.
+  void setTarget(ScreenKeyTarget* target, std::function<bool()> targetShown) {
+    m_target = target;
+    m_targetShown = std::move(targetShown);
+  }
   bool active() const;
 
  protected:
@@ -41,7 +44,7 @@ class KeyRouter : public QObject {
   // True when `watched` is the routed window's own: not a popup's, a dialog's or another window's.
   bool ownsKeyboard(QObject* watched) const;
 
-  std::function<bool()> m_screensPageShown;
+  std::function<bool()> m_targetShown;
   std::function<void()> m_beep;
   QWidget* m_window = nullptr;
   ScreenKeyTarget* m_target = nullptr;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +16,7 @@
 
 #include "app/bridge_chooser.h"
 #include "app/main_window.h"
+#include "app/module.h"
 #include "app/settings_file.h"
 #include "app/window_shell.h"
 #include "link/serial_link.h"
@@ -30,6 +30,8 @@ namespace {
 constexpr const char* kDescription =
     "The Model 40100 configuration window, against the instrument behind its USB bridge\n"
     "\"ZELKA 40100 USB\", a given serial device, or the built-in simulated instrument.";
+// The widest line of an option's help.
+constexpr std::size_t kHelpWidth = 66;
 
 // An exception that escapes a handler is shown in a box, and the program goes on.
 class HalvernApplication : public QApplication {
@@ -64,6 +66,29 @@ class HalvernApplication : public QApplication {
   }
 };
 
+// The pages --page takes, as their tabs read: "Setup, Screens, \"User Program\", ...", broken
+// into lines for the help's column.
+std::string pageNames() {
+  std::string names = "the page to show: ";
+  std::size_t lineStart = 0;
+  bool first = true;
+  for (const halvern::Module& module : halvern::Module::all()) {
+    const std::string caption = module.page.caption;
+    if (caption.empty()) continue;
+    const std::string name = caption.find(' ') == std::string::npos ? caption : '"' + caption + '"';
+    if (!first) names += ",";
+    if (!first && names.size() + 1 + name.size() - lineStart > kHelpWidth) {
+      names += "\n";
+      lineStart = names.size();
+    } else if (!first) {
+      names += " ";
+    }
+    names += name;
+    first = false;
+  }
+  return names;
+}
+
 struct Options {
   bool simulate = false;
   std::string port;
@@ -77,6 +102,7 @@ struct Options {
 
 int main(int argc, char** argv) {
   Options options;
+  const std::string pageHelp = pageNames();
   CLI::App parser(kDescription, "halvern");
   parser.get_formatter()->column_width(26);
   parser.add_flag("--simulate", options.simulate, "run against the built-in simulated instrument");
@@ -91,9 +117,7 @@ int main(int argc, char** argv) {
        "description (also HALVERN_PORT)"},
       {"--screenshot", options.screenshot, "FILE.png",
        "start, show the page, save a picture of the window, exit"},
-      {"--page", options.page, "NAME",
-       "the page to show: Setup, Screens, \"User Program\", \"Get Records\",\n"
-       "Tests, Calibration"},
+      {"--page", options.page, "NAME", pageHelp.c_str()},
       {"--open-program", options.openProgram, "FILE.pgm",
        "open this program file at start, as File > Open User Pgm File...\n"
        "does, and expand its tree"},
@@ -159,6 +183,7 @@ int main(int argc, char** argv) {
   halvern::SystemCalendar calendar;
   std::unique_ptr<halvern::sim::SimulatedInstrument> instrument;
   std::unique_ptr<halvern::Link> link;
+  halvern::SerialLink* serialLink = nullptr;  // the link, when it is the serial port's
   if (options.simulate) {
     instrument = std::make_unique<halvern::sim::SimulatedInstrument>(calendar, clock);
     if (const std::string error = instrument->dialect().choose(options.dialect); !error.empty()) {
@@ -168,6 +193,7 @@ int main(int argc, char** argv) {
     link = std::make_unique<halvern::sim::SimulatedLink>(*instrument, clock);
   } else {
     auto serial = std::make_unique<halvern::SerialLink>(clock, options.port);
+    serialLink = serial.get();
     // Several bridges: the user picks one (a screenshot takes the first).
     serial->setBridgeChooser(
         [screenshot = !options.screenshot.empty()](
@@ -191,8 +217,8 @@ int main(int argc, char** argv) {
     };
   }
   auto window = std::make_unique<halvern::MainWindow>(std::move(context));
-  if (auto* serial = dynamic_cast<halvern::SerialLink*>(link.get())) {
-    serial->setOnDeviceLost([w = window.get()] { w->shell().setStatus("USB port closed"); });
+  if (serialLink != nullptr) {
+    serialLink->setOnDeviceLost([w = window.get()] { w->shell().setStatus("USB port closed"); });
   }
   if (!options.openProgram.empty()) {
     // The menu command itself, its file dialog answered with the given name.
@@ -200,8 +226,7 @@ int main(int argc, char** argv) {
     window->setFileChooser([path](const halvern::MainWindow::FileRequest&) { return path; });
     if (QAction* open = window->action(halvern::MenuHandler::OpenPgmFileClick)) open->trigger();
     window->setFileChooser(nullptr);
-    if (auto* expand = window->findChild<QPushButton*>(QStringLiteral("ButtonExpand")))
-      expand->click();
+    window->expandPages();
   }
   if (page) window->showPage(*page);
   window->show();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,16 +20,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 #include "app/about_dialog.h"
-#include "app/connection_help_dialog.h"
 #include "app/key_router.h"
 #include "app/menu_table.h"
 #include "app/module.h"
 #include "app/window_shell.h"
 #include "link/command_exchange.h"
 #include "link/instrument_command.h"
-#include "link/serial_link.h"
 #include "link/usb_link.h"
 #include "platform/link.h"
 
@@ -36,15 +36,10 @@ namespace halvern {
 
 namespace {
 
-struct PageDef {
-  const char* caption;
-  const char* objectName;
-};
-constexpr PageDef kPages[] = {
-    {"Setup", "TabSheetSetup"},          {"Screens", "TabSheetScreen"},
-    {"User Program", "TabSheetUserPgm"}, {"Get Records", "TabSheetRecords"},
-    {"Tests", "TabSheetTests"},          {"Calibration", "TabSheetCalib"},
-};
+// The window's own keys of the settings file: where it was closed.
+constexpr const char* kTop = "Top";
+constexpr const char* kLeft = "Left";
+constexpr int kDefaultPosition = 100;
 
 QAction* makeAction(const MenuItemDef& def, QObject* parent) {
   auto* action = new QAction(QString::fromUtf8(def.caption), parent);
@@ -79,37 +74,42 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   if (m_context.boxAnswerer) m_shell->setBoxAnswerer(m_context.boxAnswerer);
   m_shell->setHooks({[this] { refreshPages(); }, [this](bool running) { holdClockTimer(running); },
                      [this](bool busy) { setInstrumentBusy(busy); }});
-  m_shell->setConnectionHelp([this] { connectionHelpClick(); });
   m_exchange = std::make_unique<CommandExchange>(m_context.link, m_context.clock, *m_shell);
 
-  m_keyRouter = new KeyRouter([this] { return currentPage() == Page::Screens; },
-                              [this] { m_shell->beep(BeepKind::Default); }, this);
+  m_keyRouter = new KeyRouter([this] { m_shell->beep(BeepKind::Default); }, this);
   qApp->installEventFilter(m_keyRouter);
 
   // The client area is 570 x 671 below the menu bar.
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
-  // Remembered settings, then the window where it was closed (on a screen).
-  m_settings = SettingsFile::read(m_context.settingsPath);
-  // The Get Records page's two, as the control takes them.
-  m_document.records.numOfRecords = static_cast<std::uint32_t>(std::clamp<long long>(
-      m_settings.numOfRecords, RecordsSettings::kMinRecords, RecordsSettings::kMaxRecords));
-  m_document.records.showRecords = m_settings.showRecords;
-  QList<QRect> screens;
-  for (QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry());
-  move(placeOnScreens(QRect(QPoint(m_settings.left, m_settings.top), size()), screens));
+  // Remembered settings: the window's own, then each module's, into its part of the document.
+  Settings defaults{{kWindowSettingsSection, kTop, kDefaultPosition},
+                    {kWindowSettingsSection, kLeft, kDefaultPosition}};
+  for (const Module& module : Module::all())
+    defaults.insert(defaults.end(), module.settings.begin(), module.settings.end());
+  m_settings = SettingsFile::read(m_context.settingsPath, std::move(defaults));
+  for (const Module& module : Module::all())
+    if (module.loadSettings) module.loadSettings(m_document, m_settings);
+  // The window where it was closed (on a screen).
+  QList<QRect> displays;
+  for (QScreen* display : QGuiApplication::screens()) displays.append(display->availableGeometry());
+  const QPoint closedAt(SettingsFile::value(m_settings, kWindowSettingsSection, kLeft, 0),
+                        SettingsFile::value(m_settings, kWindowSettingsSection, kTop, 0));
+  move(placeOnScreens(QRect(closedAt, size()), displays));
 
   m_timer = new QTimer(this);
   m_timer->setInterval(kTimerIntervalMs);
   connect(m_timer, &QTimer::timeout, this, [this] { timer1Timer(); });
   m_timer->start();
 
-  for (const Module& module : Module::all()) module.install(*this);
+  for (const Module& module : Module::all()) {
+    module.install(*this);
+    if (module.shownAtStart) showPage(module.page);
+  }
   updateCommandStates();
-  showPage(Page::UserProgram);
 
   // The link last: a failure warns over the window, and start-up goes on.
-  openUsbLink(m_context.link, m_context.clock, *m_shell);
+  openUsbLink(*m_exchange, *m_shell);
   showBridgeInUse();
 }
 
@@ -126,12 +126,6 @@ void MainWindow::buildClientArea() {
 
   m_pages = new QTabWidget(central);
   m_pages->setObjectName(QStringLiteral("PageControlMain"));
-  for (const auto& def : kPages) {
-    auto* page = new QWidget;
-    page->setObjectName(QString::fromUtf8(def.objectName));
-    m_pages->addTab(page, QString::fromUtf8(def.caption));
-    m_pageWidgets.push_back(page);
-  }
   layout->addWidget(m_pages, 1);
 
   m_progress = new QProgressBar(central);
@@ -216,9 +210,9 @@ void MainWindow::buildMenus() {
 
   m_popupMenu = new QMenu(this);
   m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
-  for (const auto& def : kProgramPopupMenu) {
+  for (const auto& def : kPopupMenu) {
     QAction* action = makeAction(def, m_popupMenu);
-    // The program page keeps these enabled as its selection and clipboard allow.
+    // The page that pops the menu up keeps these enabled as its selection and clipboard allow.
     action->setEnabled(def.handler != MenuHandler::Paste1Click);
     m_popupMenu->addAction(action);
     m_entries[static_cast<std::size_t>(def.handler)].action = action;
@@ -228,7 +222,6 @@ void MainWindow::buildMenus() {
   setHandler(MenuHandler::ReconnectUSBClick, [this] { reconnectUsbClick(); });
   setHandler(MenuHandler::Exit1Click, [this] { close(); });
   setHandler(MenuHandler::About1Click, [this] { about1Click(); });
-  setHandler(MenuHandler::ConnectionHelpClick, [this] { connectionHelpClick(); });
 }
 
 void MainWindow::triggered(MenuHandler handler) {
@@ -241,34 +234,47 @@ void MainWindow::triggered(MenuHandler handler) {
 }
 
 QWidget* MainWindow::page(Page page) const {
-  return m_pageWidgets.at(static_cast<std::size_t>(page));
+  for (const Tab& tab : m_tabs)
+    if (tab.page == page) return tab.widget;
+  return nullptr;
 }
 
 MainWindow::Page MainWindow::currentPage() const {
-  return static_cast<Page>(m_pages->currentIndex());
+  const int index = m_pages->currentIndex();
+  return index < 0 ? Page{} : m_tabs.at(static_cast<std::size_t>(index)).page;
 }
 
-void MainWindow::showPage(Page page) { m_pages->setCurrentIndex(static_cast<int>(page)); }
+void MainWindow::showPage(Page page) {
+  for (std::size_t i = 0; i < m_tabs.size(); ++i)
+    if (m_tabs[i].page == page) m_pages->setCurrentIndex(static_cast<int>(i));
+}
 
-void MainWindow::setPage(Page page, QWidget* widget, PageView* view) {
-  const int index = static_cast<int>(page);
-  const bool shown = m_pages->currentIndex() == index;
-  QWidget* old = m_pageWidgets.at(static_cast<std::size_t>(index));
-  widget->setObjectName(old->objectName());
-  m_pages->removeTab(index);
-  m_pages->insertTab(index, widget, QString::fromUtf8(kPages[index].caption));
-  m_pageWidgets[static_cast<std::size_t>(index)] = widget;
-  old->deleteLater();
-  if (shown) m_pages->setCurrentIndex(index);
+void MainWindow::showPageOf(const void* part) {
+  for (const Tab& tab : m_tabs)
+    if (part != nullptr && tab.shows == part) showPage(tab.page);
+}
+
+void MainWindow::setPage(Page page, QWidget* widget, PageView* view, const void* shows) {
+  widget->setObjectName(QString::fromUtf8(page.objectName));
+  // In its module's place; a page no module declares goes last.
+  const Module* module = Module::ofPage(page);
+  const int place = module != nullptr ? module->order : std::numeric_limits<int>::max();
+  const auto at = std::find_if(m_tabs.begin(), m_tabs.end(),
+                               [place](const Tab& tab) { return tab.place > place; });
+  const int index = static_cast<int>(at - m_tabs.begin());
+  m_tabs.insert(at, Tab{page, place, widget, shows});
+  m_pages->insertTab(index, widget, QString::fromUtf8(page.caption));
   if (view) m_views.push_back({widget, view});
 }
 
 std::optional<MainWindow::Page> MainWindow::pageByName(const QString& name) {
   const QString wanted = name.trimmed();
-  for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) {
-    if (wanted.compare(QString::fromUtf8(kPages[i].caption), Qt::CaseInsensitive) == 0 ||
-        wanted.compare(QString::fromUtf8(kPages[i].objectName), Qt::CaseInsensitive) == 0)
-      return static_cast<Page>(i);
+  for (const Module& module : Module::all()) {
+    const Page& page = module.page;
+    if (*page.caption == '\0') continue;
+    if (wanted.compare(QString::fromUtf8(page.caption), Qt::CaseInsensitive) == 0 ||
+        wanted.compare(QString::fromUtf8(page.objectName), Qt::CaseInsensitive) == 0)
+      return page;
   }
   return std::nullopt;
 }
@@ -282,6 +288,12 @@ void MainWindow::refreshPages() {
     if (widget) view->refresh();
   }
   m_refreshing = false;
+}
+
+void MainWindow::expandPages() {
+  for (const auto& [widget, view] : m_views) {
+    if (widget) view->expandAll();
+  }
 }
 
 QAction* MainWindow::action(MenuHandler handler) const {
@@ -302,8 +314,8 @@ void MainWindow::registerInstrumentButton(QAbstractButton* button, std::function
   updateCommandStates();
 }
 
-void MainWindow::setScreenEditing(bool editing) {
-  m_screenEditing = editing;
+void MainWindow::setEditing(bool editing) {
+  m_editing = editing;
   updateCommandStates();
 }
 
@@ -311,7 +323,7 @@ void MainWindow::updateCommandStates() {
   const bool busy = m_lockDepth > 0;
   auto allowed = [&](std::uint8_t flags) {
     return !(busy && (flags & (kInstrument | kFileLocked))) &&
-           !(m_screenEditing && (flags & kEditLocked));
+           !(m_editing && (flags & kEditLocked));
   };
   for (const MenuEntry& entry : m_entries) {
     if (entry.action && !entry.popup)
@@ -393,11 +405,11 @@ void MainWindow::timer1Timer() {
   for (auto& listener : m_clockListeners) listener();
 }
 
-QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screens) {
-  if (screens.isEmpty()) return frame.topLeft();
+QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& displays) {
+  if (displays.isEmpty()) return frame.topLeft();
   // Reachable: a strip of the title bar, 100 x 20 pixels from the left edge, lies on a screen.
   const QRect titleBar(frame.left(), frame.top(), std::min(frame.width(), 100), 20);
-  for (const QRect& s : screens)
+  for (const QRect& s : displays)
     if (s.contains(titleBar)) return frame.topLeft();
 
   // The screen it overlaps most; when it overlaps none, the nearest.
@@ -406,10 +418,10 @@ QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screen
     const int dy = std::max({s.top() - frame.top(), 0, frame.top() - s.bottom()});
     return 1LL * dx * dx + 1LL * dy * dy;
   };
-  const QRect* best = &screens.front();
+  const QRect* best = &displays.front();
   long long bestArea = -1;
   long long bestDistance = 0;
-  for (const QRect& s : screens) {
+  for (const QRect& s : displays) {
     const QRect overlap = s.intersected(frame);
     const long long area = overlap.isEmpty() ? 0 : 1LL * overlap.width() * overlap.height();
     const long long d = distance(s);
@@ -428,43 +440,41 @@ QPoint MainWindow::placeOnScreens(const QRect& frame, const QList<QRect>& screen
 
 void MainWindow::reconnectUsbClick() {
   InstrumentSession session(*m_shell, false);
-  reconnectUsb(m_context.link, m_context.clock, *m_shell);
+  reconnectUsb(*m_exchange, *m_shell);
   showBridgeInUse();
 }
 
 void MainWindow::showBridgeInUse() {
-  const auto* serial = dynamic_cast<const SerialLink*>(&m_context.link);
-  const bool several = serial != nullptr && serial->isOpen() && serial->bridgesFound() > 1 &&
-                       serial->bridgeInUse().has_value();
-  m_bridgeLabel->setText(several
-                             ? QStringLiteral("Bridge %1")
-                                   .arg(QString::fromStdString(bridgeLabel(*serial->bridgeInUse())))
-                             : QString());
+  const std::optional<BridgeReport> bridge = m_context.link.bridgeReport();
+  const bool several = bridge.has_value() && m_context.link.isOpen() && bridge->bridgesFound > 1 &&
+                       bridge->inUse.has_value();
+  m_bridgeLabel->setText(
+      several ? QStringLiteral("Bridge %1").arg(QString::fromStdString(*bridge->inUse))
+              : QString());
   m_bridgeLabel->setVisible(several);
 }
 
-void MainWindow::connectionHelpClick() {
-  const auto* serial = dynamic_cast<const SerialLink*>(&m_context.link);
-  ConnectionHelpDialog help(this, serial != nullptr ? serial->namedDevice() : std::string(),
-                            serial == nullptr,
-                            serial != nullptr ? serial->lastBridgeSerial() : std::string());
-  help.move(WindowShell::centredOver(frameGeometry(), help.frameGeometry().size()));
-  help.exec();
+void MainWindow::runDialog(QDialog& dialog) {
+  dialog.move(WindowShell::centredOver(frameGeometry(), dialog.frameGeometry().size()));
+  dialog.exec();
+}
+
+void MainWindow::setConnectionHelp(std::function<void()> help) {
+  m_shell->setConnectionHelp(std::move(help));
 }
 
 void MainWindow::about1Click() {
   AboutDialog about(this);
   about.adjustSize();
-  about.move(WindowShell::centredOver(frameGeometry(), about.frameGeometry().size()));
-  about.exec();
+  runDialog(about);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing is never refused.
-  m_settings.left = pos().x();
-  m_settings.top = pos().y();
-  m_settings.numOfRecords = static_cast<int>(m_document.records.numOfRecords);
-  m_settings.showRecords = m_document.records.showRecords;
+  SettingsFile::set(m_settings, kWindowSettingsSection, kLeft, pos().x());
+  SettingsFile::set(m_settings, kWindowSettingsSection, kTop, pos().y());
+  for (const Module& module : Module::all())
+    if (module.saveSettings) module.saveSettings(m_document, m_settings);
   if (m_context.writeSettingsOnClose) SettingsFile::write(m_context.settingsPath, m_settings);
   if (m_context.link.isOpen()) m_context.link.close();
   m_timer->stop();

@@ -35,9 +35,9 @@ class CommandExchange;
 class KeyRouter;
 class Link;
 
-// The one main window: six pages, the progress bar, the message area, the status bar, the menus,
-// the 500 ms clock timer. It opens the link at start-up and closes it at shutdown, and is the host
-// of every subsystem's page (see Module).
+// The one main window: the modules' pages, the progress bar, the message area, the status bar, the
+// menus, the 500 ms clock timer. It opens the link at start-up and closes it at shutdown, and is
+// the host of every subsystem's page (see Module).
 class MainWindow : public QMainWindow, public PageHost {
  public:
   static constexpr const char* kCaption = "Zelka 40100 Halvern 3.0";
@@ -70,31 +70,39 @@ class MainWindow : public QMainWindow, public PageHost {
   WindowShell& shell() override { return *m_shell; }
   CommandExchange& exchange() override { return *m_exchange; }
   const Calendar& calendar() const override { return m_context.calendar; }
-  void setPage(Page page, QWidget* widget, PageView* view) override;
+  const Link& link() const override { return m_context.link; }
+  void setPage(Page page, QWidget* widget, PageView* view, const void* shows = nullptr) override;
   void showPage(Page page) override;
   Page currentPage() const override;
+  void showPageOf(const void* part) override;
   void setHandler(MenuHandler handler, std::function<void()> run) override;
   void registerInstrumentButton(QAbstractButton* button,
                                 std::function<bool()> wanted = nullptr) override;
-  void setScreenEditing(bool editing) override;
+  void setEditing(bool editing) override;
   void updateCommandStates() override;
   CommandResult runCommand(Page shown, const InstrumentCommand& command) override;
   void addClockListener(std::function<void()> listener) override;
   // Empty when the user cancelled. Tests answer through `setFileChooser`.
   QString chooseFile(const FileRequest& request) override;
   KeyRouter& keyRouter() override { return *m_keyRouter; }
-  QMenu* programPopupMenu() const override { return m_popupMenu; }
+  QMenu* popupMenu() const override { return m_popupMenu; }
   QAbstractButton* clearMessageButton() const override;
+  QWidget* dialogParent() override { return this; }
+  void runDialog(QDialog& dialog) override;
+  void setConnectionHelp(std::function<void()> help) override;
 
   Link& link() { return m_context.link; }
   Clock& clock() { return m_context.clock; }
 
   QTabWidget* pageControl() { return m_pages; }
+  // The widget of a page among the tabs; null for one that is not.
   QWidget* page(Page page) const;
-  // Finds a page by its tab text or object name, case aside ("Setup", "user program").
+  // Finds a module's page by its tab text or object name, case aside ("Setup", "user program").
   static std::optional<Page> pageByName(const QString& name);
   // Every page shows the document as it is now.
   void refreshPages();
+  // Every page opens what it folds away (see PageView::expandAll).
+  void expandPages();
 
   // The menu item of a handler.
   QAction* action(MenuHandler handler) const;
@@ -127,11 +135,11 @@ class MainWindow : public QMainWindow, public PageHost {
 
   QTimer* timer() const { return m_timer; }
 
-  // The settings read at start-up; the records page keeps its two in here.
-  WindowSettings& settings() { return m_settings; }
-  // Where a window at `frame` goes so it is on one of `screens`: unchanged when its title bar can
+  // The settings read at start-up: the window's and its modules'.
+  Settings& settings() { return m_settings; }
+  // Where a window at `frame` goes so it is on one of `displays`: unchanged when its title bar can
   // be reached on one, else moved onto the screen it overlaps most (the nearest when none).
-  static QPoint placeOnScreens(const QRect& frame, const QList<QRect>& screens);
+  static QPoint placeOnScreens(const QRect& frame, const QList<QRect>& displays);
 
   // File > Reconnect USB.
   void reconnectUsbClick();
@@ -147,20 +155,25 @@ class MainWindow : public QMainWindow, public PageHost {
   void holdClockTimer(bool running);
   void timer1Timer();
   void about1Click();
-  // Help > Connection Help...: the checks of the port, the bridge and the system around them.
-  void connectionHelpClick();
   // With several bridges attached, the status bar names the one in use.
   void showBridgeInUse();
 
   Context m_context;
   Document m_document;
-  WindowSettings m_settings;
+  Settings m_settings;
   std::unique_ptr<WindowShell> m_shell;
   std::unique_ptr<CommandExchange> m_exchange;
   KeyRouter* m_keyRouter = nullptr;
 
   QTabWidget* m_pages = nullptr;
-  std::vector<QWidget*> m_pageWidgets;
+  // A page among the tabs: what it is, its place, its widget, what part of the document it shows.
+  struct Tab {
+    Page page;
+    int place = 0;
+    QPointer<QWidget> widget;
+    const void* shows = nullptr;
+  };
+  std::vector<Tab> m_tabs;  // in the tabs' order
   QProgressBar* m_progress = nullptr;
   QLabel* m_bridgeLabel = nullptr;
   QPlainTextEdit* m_messageArea = nullptr;
@@ -188,7 +201,7 @@ class MainWindow : public QMainWindow, public PageHost {
   std::function<QString(const FileRequest&)> m_fileChooser;
   int m_lockDepth = 0;
   int m_clockHolds = 0;
-  bool m_screenEditing = false;
+  bool m_editing = false;
   bool m_refreshing = false;
 };
 

@@ -100,7 +100,8 @@ struct MenuItemDef {
 
 inline constexpr MenuItemDef kMainMenu[] = {
     HALVERN_MAIN_MENU(HALVERN_MENU_DEF_MENU, HALVERN_MENU_DEF_ITEM, HALVERN_MENU_DEF_SEP)};
-inline constexpr MenuItemDef kProgramPopupMenu[] = {
+// The context menu a page pops up (the program editor's).
+inline constexpr MenuItemDef kPopupMenu[] = {
     HALVERN_PROGRAM_POPUP_MENU(HALVERN_MENU_DEF_MENU, HALVERN_MENU_DEF_ITEM, HALVERN_MENU_DEF_SEP)};
 
 #undef HALVERN_MENU_DEF_MENU

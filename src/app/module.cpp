@@ -24,6 +24,12 @@ Module::Registration::Registration(Module module) {
 
 const std::vector<Module>& Module::all() { return registry(); }
 
+const Module* Module::ofPage(const Page& page) {
+  for (const Module& module : registry())
+    if (*module.page.caption != '\0' && module.page == page) return &module;
+  return nullptr;
+}
+
 void PageHost::setFileHandler(MenuHandler handler, FileRequest request,
                               std::function<std::string(const std::string& path)> use) {
   setHandler(handler, [this, request = std::move(request), use = std::move(use)] {

@@ -3,11 +3,13 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/menu_table.h"
 #include "link/instrument_command.h"
 
 class QAbstractButton;
+class QDialog;
 class QMenu;
 class QWidget;
 
@@ -15,12 +17,22 @@ namespace halvern {
 
 class Calendar;
 class CommandExchange;
+class Document;
 class KeyRouter;
+class Link;
 class Shell;
-struct Document;
 
-// The six pages, in their order.
-enum class Page { Setup, Screens, UserProgram, Records, Tests, Calibration };
+// A page of the window as its subsystem declares it: the tab's caption and the page's object name
+// (which `MainWindow::pageByName` finds, as it finds the caption). Its place among the tabs is
+// its module's order. Two pages are the same page when their object names are.
+struct Page {
+  const char* caption = "";
+  const char* objectName = "";
+
+  friend bool operator==(const Page& a, const Page& b) {
+    return std::string_view(a.objectName) == std::string_view(b.objectName);
+  }
+};
 
 // A page of the window: it shows its part of the document and writes edits back at once.
 class PageView {
@@ -29,6 +41,8 @@ class PageView {
   // Shows what changed in the document since the last call. Cheap when nothing did: the host calls
   // it after every command and wherever events are processed.
   virtual void refresh() = 0;
+  // Opens every branch the page folds away; a page that folds nothing ignores it.
+  virtual void expandAll() {}
 };
 
 // A file to open or save, asked of the user: the filter in the "Text|*.ext|Text|*.*" form.
@@ -53,11 +67,18 @@ class PageHost {
   virtual CommandExchange& exchange() = 0;
   virtual const Calendar& calendar() const = 0;
 
-  // Puts a page in its place, replacing the empty frame; the host owns it from now on and calls
-  // its refresh().
-  virtual void setPage(Page page, QWidget* widget, PageView* view) = 0;
+  // The link, to ask what it can tell of its connection; instrument commands go through the
+  // exchange.
+  virtual const Link& link() const = 0;
+
+  // Puts a page among the tabs, in its module's place; the host owns it from now on and calls its
+  // refresh(). `shows`: the part of the document the page shows, for `showPageOf`.
+  virtual void setPage(Page page, QWidget* widget, PageView* view, const void* shows = nullptr) = 0;
+  // Nothing happens for a page not (yet) among the tabs.
   virtual void showPage(Page page) = 0;
   virtual Page currentPage() const = 0;
+  // Shows the page that shows `part` of the document (see setPage); nothing when none does.
+  virtual void showPageOf(const void* part) = 0;
 
   // Gives a menu item its handler and enables it; items without one stay disabled.
   virtual void setHandler(MenuHandler handler, std::function<void()> run) = 0;
@@ -65,8 +86,8 @@ class PageHost {
   // says so and no operation runs. Call `updateCommandStates` when what `wanted` answers changes.
   virtual void registerInstrumentButton(QAbstractButton* button,
                                         std::function<bool()> wanted = nullptr) = 0;
-  // Screen editing locks the Commands menu out.
-  virtual void setScreenEditing(bool editing) = 0;
+  // A page in its editing mode locks out the menus and items flagged kEditLocked.
+  virtual void setEditing(bool editing) = 0;
   virtual void updateCommandStates() = 0;
 
   // Shows `shown` when the link is open, then runs the command (see runInstrumentCommand).
@@ -84,9 +105,18 @@ class PageHost {
                       std::function<std::string(const std::string& path)> use);
 
   virtual KeyRouter& keyRouter() = 0;
-  virtual QMenu* programPopupMenu() const = 0;
-  // The Clear Message Area button (the screens page keeps the space bar from pressing it).
+  // The context menu of the menu table, for the page that pops it up.
+  virtual QMenu* popupMenu() const = 0;
+  // The Clear Message Area button (a page may keep keys from pressing it).
   virtual QAbstractButton* clearMessageButton() const = 0;
+
+  // The window a dialog belongs to.
+  virtual QWidget* dialogParent() = 0;
+  // Runs a modal dialog centred over the window.
+  virtual void runDialog(QDialog& dialog) = 0;
+  // What the "Connection Help..." button of a connection warning opens (see
+  // Shell::connectionWarning), after the box closes.
+  virtual void setConnectionHelp(std::function<void()> help) = 0;
 };
 
 }  // namespace halvern

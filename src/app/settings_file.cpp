@@ -19,10 +19,6 @@ namespace {
 
 // Far larger than a settings file grows; a larger file is not one of ours.
 constexpr std::size_t kLargestFile = 1u << 20;
-constexpr const char* kTop = "Top";
-constexpr const char* kLeft = "Left";
-constexpr const char* kShowRecords = "Show Records";
-constexpr const char* kNumOfRecords = "Num of Records";
 
 std::string trimmed(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t\r\n");
@@ -31,7 +27,7 @@ std::string trimmed(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-bool sameText(const std::string& a, const std::string& b) {
+bool sameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(a[i])) !=
@@ -70,6 +66,33 @@ bool isSection(const std::string& line, std::string* name) {
   return true;
 }
 
+// The sections `settings` writes, in the order they first appear.
+std::vector<std::string> sectionsOf(const Settings& settings) {
+  std::vector<std::string> out;
+  for (const SettingsValue& v : settings) {
+    bool known = false;
+    for (const auto& s : out) known = known || sameText(s, v.section);
+    if (!known) out.push_back(v.section);
+  }
+  return out;
+}
+
+// The index in `sections` of `name`, or -1 when it is none of them.
+int sectionIndex(const std::vector<std::string>& sections, const std::string& name) {
+  for (std::size_t i = 0; i < sections.size(); ++i)
+    if (sameText(sections[i], name)) return static_cast<int>(i);
+  return -1;
+}
+
+// The value of `key` in `section`; null when `settings` has none.
+template <class List>
+auto* findValue(List& settings, std::string_view section, std::string_view key) {
+  decltype(&settings.front()) found = nullptr;
+  for (auto& v : settings)
+    if (!found && sameText(v.section, section) && sameText(v.key, key)) found = &v;
+  return found;
+}
+
 }  // namespace
 
 std::string SettingsFile::defaultPath() {
@@ -84,99 +107,104 @@ std::string SettingsFile::defaultPath() {
   return (base / "halvern" / kFileName).string();
 }
 
-WindowSettings SettingsFile::parse(const std::string& text) {
-  WindowSettings s;
-  bool inSection = false;
-  bool seen = false;
+Settings SettingsFile::parse(const std::string& text, Settings settings) {
+  const std::vector<std::string> sections = sectionsOf(settings);
+  std::vector<bool> seen(sections.size(), false);
+  int current = -1;
   for (const auto& line : lines(text)) {
     std::string name;
     if (isSection(line, &name)) {
-      // Our section counts once: where it first stands, which is where a save writes it.
-      inSection = sameText(name, kSection) && !seen;
-      seen = seen || inSection;
+      // Each of our sections counts once: where it first stands, which is where a save writes it.
+      current = sectionIndex(sections, name);
+      if (current >= 0 && seen[static_cast<std::size_t>(current)]) current = -1;
+      if (current >= 0) seen[static_cast<std::size_t>(current)] = true;
       continue;
     }
-    if (!inSection) continue;
+    if (current < 0) continue;
     auto eq = line.find('=');
     if (eq == std::string::npos) continue;
-    std::string key = trimmed(line.substr(0, eq));
-    std::string value = trimmed(line.substr(eq + 1));
+    const std::string key = trimmed(line.substr(0, eq));
     int v;
-    if (!parseInt(value, v)) continue;
-    if (sameText(key, kTop))
-      s.top = v;
-    else if (sameText(key, kLeft))
-      s.left = v;
-    else if (sameText(key, kShowRecords))
-      s.showRecords = v != 0;
-    else if (sameText(key, kNumOfRecords))
-      s.numOfRecords = v;
+    if (!parseInt(trimmed(line.substr(eq + 1)), v)) continue;
+    if (auto* setting = findValue(settings, sections[static_cast<std::size_t>(current)], key))
+      setting->value = v;
   }
-  return s;
+  return settings;
 }
 
-WindowSettings SettingsFile::read(const std::string& path) {
+Settings SettingsFile::read(const std::string& path, Settings defaults) {
   const LoadedFile file = loadFileBytes(path, kLargestFile, "settings file");
   // A file that cannot be read, or is not one of ours, gives the defaults.
-  if (!file.problem.empty() || file.longer) return WindowSettings{};
-  return parse(file.bytes);
+  if (!file.problem.empty() || file.longer) return defaults;
+  return parse(file.bytes, std::move(defaults));
 }
 
-std::string SettingsFile::format(const WindowSettings& settings, const std::string& existing) {
-  std::ostringstream section;
-  // Whatever global C++ locale a library may set: no digit grouping in the numbers.
-  section.imbue(std::locale::classic());
-  section << '[' << kSection << "]\n"
-          << kTop << '=' << settings.top << '\n'
-          << kLeft << '=' << settings.left << '\n'
-          << kShowRecords << '=' << (settings.showRecords ? 1 : 0) << '\n'
-          << kNumOfRecords << '=' << settings.numOfRecords << '\n';
-
-  auto ourKey = [](const std::string& key) {
-    return sameText(key, kTop) || sameText(key, kLeft) || sameText(key, kShowRecords) ||
-           sameText(key, kNumOfRecords);
-  };
-  // Our section's other keys, from every copy of it the file holds.
-  std::vector<std::string> extraKeys;
+std::string SettingsFile::format(const Settings& settings, const std::string& existing) {
+  const std::vector<std::string> sections = sectionsOf(settings);
+  // Each of our sections' other keys, from every copy of it the file holds.
+  std::vector<std::vector<std::string>> extraKeys(sections.size());
   {
-    bool inSection = false;
+    int current = -1;
     for (const auto& line : lines(existing)) {
       std::string name;
       if (isSection(line, &name)) {
-        inSection = sameText(name, kSection);
+        current = sectionIndex(sections, name);
         continue;
       }
       const auto eq = line.find('=');
       const std::string key = eq == std::string::npos ? std::string() : trimmed(line.substr(0, eq));
-      if (inSection && !key.empty() && !ourKey(key)) extraKeys.push_back(line);
+      if (current >= 0 && !key.empty() &&
+          !findValue(settings, sections[static_cast<std::size_t>(current)], key))
+        extraKeys[static_cast<std::size_t>(current)].push_back(line);
     }
   }
 
-  // Keep whatever else the file holds: other sections whole, our section once, where it first
+  // Keep whatever else the file holds: other sections whole, each of ours once, where it first
   // stood, with its other keys; a second copy of it would be read in place of the first.
   std::ostringstream out;
-  bool written = false;
-  bool inSection = false;
-  auto flushOurs = [&] {
-    out << section.str();
-    for (const auto& k : extraKeys) out << k << '\n';
-    written = true;
+  // Whatever global C++ locale a library may set: no digit grouping in the numbers.
+  out.imbue(std::locale::classic());
+  std::vector<bool> written(sections.size(), false);
+  auto flush = [&](std::size_t index) {
+    out << '[' << sections[index] << "]\n";
+    for (const SettingsValue& v : settings)
+      if (sameText(v.section, sections[index])) out << v.key << '=' << v.value << '\n';
+    for (const auto& k : extraKeys[index]) out << k << '\n';
+    written[index] = true;
   };
+  int current = -1;
   for (const auto& line : lines(existing)) {
     std::string name;
     if (isSection(line, &name)) {
-      inSection = sameText(name, kSection);
-      if (inSection && !written) flushOurs();
-      if (!inSection) out << line << '\n';
+      current = sectionIndex(sections, name);
+      if (current < 0)
+        out << line << '\n';
+      else if (!written[static_cast<std::size_t>(current)])
+        flush(static_cast<std::size_t>(current));
       continue;
     }
-    if (!inSection) out << line << '\n';
+    if (current < 0) out << line << '\n';
   }
-  if (!written) flushOurs();
+  for (std::size_t i = 0; i < sections.size(); ++i)
+    if (!written[i]) flush(i);
   return out.str();
 }
 
-bool SettingsFile::write(const std::string& path, const WindowSettings& settings) {
+int SettingsFile::value(const Settings& settings, std::string_view section, std::string_view key,
+                        int fallback) {
+  const SettingsValue* found = findValue(settings, section, key);
+  return found != nullptr ? found->value : fallback;
+}
+
+void SettingsFile::set(Settings& settings, std::string_view section, std::string_view key,
+                       int value) {
+  if (SettingsValue* found = findValue(settings, section, key))
+    found->value = value;
+  else
+    settings.push_back({std::string(section), std::string(key), value});
+}
+
+bool SettingsFile::write(const std::string& path, const Settings& settings) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path target(path);

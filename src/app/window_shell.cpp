@@ -12,7 +12,6 @@
 #include <QTextDocument>
 
 #include "app/windows1252.h"
-#include "link/usb_link.h"
 
 namespace halvern {
 
@@ -64,6 +63,15 @@ QPoint WindowShell::centredOver(const QRect& main, const QSize& box) {
 
 MessageResult WindowShell::message(std::string_view text, MessageKind kind,
                                    MessageButtons buttons) {
+  return showBox(text, kind, buttons, false);
+}
+
+MessageResult WindowShell::connectionWarning(std::string_view text) {
+  return showBox(text, MessageKind::Warning, MessageButtons::Ok, true);
+}
+
+MessageResult WindowShell::showBox(std::string_view text, MessageKind kind, MessageButtons buttons,
+                                   bool offerHelp) {
   if (m_answerer) return m_answerer(text, kind, buttons);
 
   QMessageBox box(m_window);
@@ -102,7 +110,7 @@ MessageResult WindowShell::message(std::string_view text, MessageKind kind,
   }
   // The port that would not open offers the connection checks beside its OK.
   QPushButton* help = nullptr;
-  if (m_connectionHelp && text == kCannotOpenText)
+  if (m_connectionHelp && offerHelp)
     help = box.addButton(QStringLiteral("Connection &Help..."), QMessageBox::HelpRole);
   // Centred over the main window, by its outer frame.
   box.adjustSize();

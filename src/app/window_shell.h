@@ -27,6 +27,8 @@ class WindowShell final : public Shell {
   void setProgressMax(int maximum) override;
   void setProgress(int position) override;
   MessageResult message(std::string_view text, MessageKind kind, MessageButtons buttons) override;
+  // The box of `message` with a "Connection Help..." button beside its OK, when a help was given.
+  MessageResult connectionWarning(std::string_view text) override;
   void beep(BeepKind kind) override;
   void processEvents() override;
   void setBusy(bool busy) override;
@@ -43,7 +45,7 @@ class WindowShell final : public Shell {
     std::function<void(bool)> instrumentBusy;
   };
   void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
-  // What the "Connection Help..." button of the cannot-open warning opens, after the box closes.
+  // What the "Connection Help..." button of a connection warning opens, after the box closes.
   void setConnectionHelp(std::function<void()> help) { m_connectionHelp = std::move(help); }
 
   // A Cancel button pressed during an operation; cleared when the next one starts.
@@ -57,6 +59,9 @@ class WindowShell final : public Shell {
   static QPoint centredOver(const QRect& main, const QSize& box);
 
  private:
+  MessageResult showBox(std::string_view text, MessageKind kind, MessageButtons buttons,
+                        bool offerHelp);
+
   QWidget* m_window;
   QPlainTextEdit* m_messageArea;
   QProgressBar* m_progress;

@@ -266,7 +266,8 @@ bool CliApp::connect() {
     m_tracer = std::move(tracer);
     m_link = m_tracer.get();
   }
-  openUsbLink(*m_link, m_clock, *m_shell);
+  m_exchange = std::make_unique<CommandExchange>(*m_link, m_clock, *m_shell);
+  openUsbLink(*m_exchange, *m_shell);
   if (!m_link->isOpen()) {
     std::string why = m_link->lastError();
     std::fprintf(m_err, "error: %s\n",
@@ -274,7 +275,6 @@ bool CliApp::connect() {
     std::fputs("Run 'halvern-cli doctor' to find out what stands in the way.\n", m_err);
     return false;
   }
-  m_exchange = std::make_unique<CommandExchange>(*m_link, m_clock, *m_shell);
   return true;
 }
 

@@ -11,45 +11,14 @@
 #include "link/command_exchange.h"
 #include "link/serial_link.h"
 #include "platform/link.h"
+#include "setup/setup_transfer.h"
 #include "wire/commands.h"
+#include "wire/text_format.h"
 #include "wire/wire.h"
 
 namespace halvern::cli {
 
 namespace {
-
-// Text with the bytes a terminal cannot show written as C escapes.
-std::string escaped(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    switch (c) {
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        if (c >= 0x20 && c < 0x7F) {
-          out += static_cast<char>(c);
-        } else {
-          char hex[8];
-          std::snprintf(hex, sizeof hex, "\\x%02X", c);
-          out += hex;
-        }
-    }
-  }
-  return out;
-}
 
 std::string hexBytes(std::string_view bytes) {
   std::string out;
@@ -94,7 +63,7 @@ int commandLine(CliApp& app, const LineArguments& args) {
 
   const std::string line = args.text + "\r";
   app.exchange().sendCommandLine(line);
-  std::fprintf(app.out(), "sent: \"%s\"\n", escaped(line).c_str());
+  std::fprintf(app.out(), "sent: \"%s\"\n", escapedBytes(line, ByteEscapes::C).c_str());
   std::fflush(app.out());
   app.exchange().pause(std::chrono::milliseconds(args.waitMs));
   if (args.readCount == 0) return kExitOk;
@@ -106,7 +75,7 @@ int commandLine(CliApp& app, const LineArguments& args) {
   std::fprintf(app.out(), "received %zu of %ld bytes%s\n", got, args.readCount,
                got == 0 ? " (no reply)" : "");
   if (got > 0) {
-    std::fprintf(app.out(), "text: \"%s\"\n", escaped(reply).c_str());
+    std::fprintf(app.out(), "text: \"%s\"\n", escapedBytes(reply, ByteEscapes::C).c_str());
     std::fprintf(app.out(), "hex:  %s\n", hexBytes(reply).c_str());
   }
   return got > 0 ? kExitOk : kExitFailed;
@@ -162,10 +131,9 @@ int commandDemo(CliApp& app) {
   }
   // The record formats come back as one block of 25 field descriptions.
   std::string formats(wire::kRecordFormatsSize, '\0');
-  const std::size_t got =
-      app.exchange().queryBlock(cmd::kGetRecordFormatsLine,
-                                reinterpret_cast<std::uint8_t*>(formats.data()), formats.size(),
-                                {1, std::chrono::milliseconds(100)});
+  const std::size_t got = app.exchange().queryBlock(
+      cmd::kGetRecordFormatsLine, reinterpret_cast<std::uint8_t*>(formats.data()), formats.size(),
+      {1, std::chrono::milliseconds(100)});
   if (got != formats.size()) {
     std::fprintf(app.out(), "CMD325   record formats                       %zu of %zu bytes\n", got,
                  formats.size());
@@ -174,12 +142,13 @@ int commandDemo(CliApp& app) {
     static const char* kTypes[] = {"Number", "Date", "Time"};
     std::fputs("CMD325   record formats:\n", app.out());
     for (std::size_t n = 0; n < wire::kRecordFormatCount; ++n) {
-      const char* block = formats.data() + n * wire::kRecordFormatBlockSize;
-      std::string label(block, strnlen(block, wire::kRecordLabelMax + 2));
-      unsigned type = static_cast<unsigned char>(block[28]);
+      const DecodedRecordFormat field = decodeRecordFormat(
+          reinterpret_cast<const std::uint8_t*>(formats.data()) + n * wire::kRecordFormatBlockSize);
+      const auto type = static_cast<unsigned>(field.format.type);
       std::fprintf(app.out(), "           %02zu %-25s %-6s width %u precision %u\n", n + 1,
-                   escaped(label).c_str(), type < 3 ? kTypes[type] : "?",
-                   static_cast<unsigned char>(block[29]), static_cast<unsigned char>(block[30]));
+                   escapedBytes(field.format.label, ByteEscapes::C).c_str(),
+                   type < 3 ? kTypes[type] : "?", static_cast<unsigned>(field.format.width),
+                   static_cast<unsigned>(field.format.precision));
     }
   }
   return failures == 0 ? kExitOk : kExitFailed;

@@ -18,7 +18,7 @@ namespace {
 struct RecordsArguments {
   std::uint32_t count = 100;
   std::string path;
-  int delimiter = 1;
+  int delimiter = static_cast<int>(RecordsDelimiter::Comma);
   bool show = false;
 };
 
@@ -52,7 +52,9 @@ CliCommand::Action defineRecords(CLI::App& command, CliApp& app) {
   command.add_option("FILE.txt", args->path, "the records text file to write")
       ->required()
       ->type_name("");
-  const std::map<std::string, int> delimiters{{"space", 0}, {"comma", 1}, {"tab", 2}};
+  const std::map<std::string, int> delimiters{{"space", static_cast<int>(RecordsDelimiter::Space)},
+                                              {"comma", static_cast<int>(RecordsDelimiter::Comma)},
+                                              {"tab", static_cast<int>(RecordsDelimiter::Tab)}};
   command
       .add_option("--delimiter", args->delimiter,
                   "between the fields: space, comma (the default) or tab")

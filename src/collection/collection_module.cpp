@@ -6,30 +6,36 @@
 #include "collection/collection_commands.h"
 #include "collection/group_file.h"
 #include "platform/shell.h"
+#include "program/program_document.h"
+#include "screens/screen_buffer.h"
+#include "setup/setup_model.h"
 
 namespace halvern {
 
 namespace {
 
-Page pageOf(CollectionPart part) {
+// The part of the document a collection's part moves.
+const void* partOf(const CollectionParts& parts, CollectionPart part) {
   switch (part) {
     case CollectionPart::Setup:
-      return Page::Setup;
+      return &parts.setup;
     case CollectionPart::Screens:
-      return Page::Screens;
+      return &parts.screens;
     case CollectionPart::Program:
       break;
   }
-  return Page::UserProgram;
+  return &parts.program;
 }
 
 void installCollectionModule(PageHost& host) {
   Document& document = host.document();
-  const CollectionParts parts{document.setup, document.screens, document.program, host.calendar()};
+  const CollectionParts parts{document.part<SetupModel>(), document.part<ScreenBuffer>(),
+                              document.part<ProgramDocument>(), host.calendar()};
   auto collection = [&host, parts](bool get) {
     const Page remembered = host.currentPage();
-    const CollectionView view{[&host](CollectionPart part) { host.showPage(pageOf(part)); },
-                              [&host, remembered] { host.showPage(remembered); }};
+    const CollectionView view{
+        [&host, parts](CollectionPart part) { host.showPageOf(partOf(parts, part)); },
+        [&host, remembered] { host.showPage(remembered); }};
     (void)host.runCommand(
         remembered, get ? getCollectionCommand(parts, view) : sendCollectionCommand(parts, view));
   };
@@ -37,8 +43,8 @@ void installCollectionModule(PageHost& host) {
   host.setHandler(MenuHandler::SendCollection1Click, [collection] { collection(false); });
 
   using namespace group_file;
-  const GroupParts group{document.setup, document.screens, document.program,
-                         document.currentGroupName};
+  const GroupParts group{parts.setup, parts.screens, parts.program,
+                         document.part<CurrentGroup>().name};
   host.setHandler(MenuHandler::OpenGroupClick, [&host, group] {
     // The question comes before the file dialog.
     if (host.shell().message(kOpenQuestion, MessageKind::Confirmation, MessageButtons::YesNo) !=
@@ -61,7 +67,8 @@ void installCollectionModule(PageHost& host) {
   });
 }
 
-const Module::Registration kCollectionModule{{"collection", 50, &installCollectionModule}};
+const Module::Registration kCollectionModule{
+    {.name = "collection", .order = 50, .install = &installCollectionModule}};
 
 }  // namespace
 

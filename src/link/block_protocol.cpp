@@ -153,8 +153,7 @@ BlockProtocol::Outcome BlockProtocol::send(std::span<const std::uint8_t> image,
   prepare(0);
   int errors = 0;
   std::size_t number = 0;
-  Clock& clock = m_exchange.m_clock;
-  auto silenceStart = clock.now();
+  auto silenceStart = m_exchange.silenceStartsNow();
   for (;;) {
     m_shell.processEvents();
     if (m_shell.cancelled()) {
@@ -165,14 +164,14 @@ BlockProtocol::Outcome BlockProtocol::send(std::span<const std::uint8_t> image,
     if (!m_exchange.linkOpen()) return Outcome::TooManyErrors;
     std::uint8_t byte = 0;
     if (m_exchange.readBlock(&byte, 1) == 0) {
-      if (clock.now() - silenceStart >= kSilence) {
+      if (m_exchange.silentFor(silenceStart, kSilence)) {
         m_shell.beep(BeepKind::Default);
         if (++errors >= kMaxErrors) return Outcome::TooManyErrors;
-        silenceStart = clock.now();
+        silenceStart = m_exchange.silenceStartsNow();
       }
     } else if (byte == wire::kAck) {
       errors = 0;
-      silenceStart = clock.now();
+      silenceStart = m_exchange.silenceStartsNow();
       if (++number == count) {
         m_exchange.write(endBlock());
         m_exchange.awaitSent();

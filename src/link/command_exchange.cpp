@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "platform/link.h"
 #include "platform/shell.h"
@@ -13,6 +14,12 @@ CommandExchange::CommandExchange(Link& link, Clock& clock, Shell& shell)
     : m_link(link), m_clock(clock), m_shell(shell) {}
 
 bool CommandExchange::linkOpen() const { return m_link.isOpen(); }
+
+bool CommandExchange::openLink() { return m_link.open(); }
+
+void CommandExchange::closeLink() { m_link.close(); }
+
+void CommandExchange::cycleLink() { m_link.cyclePort(); }
 
 void CommandExchange::sendCommandLine(std::string_view line) {
   // Whatever the instrument sent unasked, and whatever is still queued, goes first.
@@ -80,20 +87,62 @@ bool CommandExchange::waitForMark(std::uint8_t mark, Clock::Duration timeout, On
 std::optional<std::uint8_t> CommandExchange::waitForAnyMark(std::string_view marks,
                                                             Clock::Duration timeout,
                                                             OnTimeout onTimeout) {
+  std::optional<std::uint8_t> found;
+  waitReading(1, timeout, onTimeout, [&](std::span<const std::uint8_t> piece) {
+    // Other bytes are dropped.
+    if (piece.size() == 1 && marks.find(static_cast<char>(piece[0])) != marks.npos) {
+      found = piece[0];
+    }
+    return found.has_value();
+  });
+  return found;
+}
+
+CommandExchange::WaitEnd CommandExchange::copyReportUntil(
+    std::uint8_t mark, Clock::Duration timeout, std::size_t readSize,
+    const std::function<void(std::span<const std::uint8_t>)>& sink) {
+  return waitReading(readSize, timeout, OnTimeout::Beep, [&](std::span<const std::uint8_t> piece) {
+    const auto end = std::find(piece.begin(), piece.end(), mark);
+    if (end != piece.begin()) sink(piece.first(static_cast<std::size_t>(end - piece.begin())));
+    return end != piece.end();
+  });
+}
+
+CommandExchange::WaitEnd CommandExchange::waitReading(
+    std::size_t readSize, Clock::Duration timeout, OnTimeout onTimeout,
+    const std::function<bool(std::span<const std::uint8_t>)>& take) {
   m_stopWaitFlag = false;
   const auto deadline = m_clock.now() + timeout;
+  std::vector<std::uint8_t> buffer(readSize);
   while (m_link.isOpen()) {
-    std::uint8_t byte = 0;
-    if (readBlock(&byte, 1) == 1 && marks.find(static_cast<char>(byte)) != marks.npos) return byte;
+    const std::size_t got = readBlock(buffer.data(), buffer.size());
+    if (take(std::span<const std::uint8_t>(buffer.data(), got))) return WaitEnd::Mark;
+    // Stop Calibration and the cancel are noticed between reads.
     m_shell.processEvents();
     if (m_shell.cancelled()) m_stopWaitFlag = true;
-    if (m_stopWaitFlag) return std::nullopt;
+    if (m_stopWaitFlag) return WaitEnd::Stopped;
     if (m_clock.now() >= deadline) {
       if (onTimeout == OnTimeout::Beep) m_shell.beep(BeepKind::Default);
-      return std::nullopt;
+      return WaitEnd::TimedOut;
     }
   }
-  return std::nullopt;
+  return WaitEnd::Closed;
+}
+
+std::size_t CommandExchange::readPiece(std::uint8_t* buffer, std::size_t n, SilentReads& silence) {
+  const std::size_t got = readBlock(buffer, n);
+  silence.count = got > 0 ? 0 : silence.count + 1;
+  return got;
+}
+
+void CommandExchange::drainUntilQuiet(Clock::Duration limit, std::size_t piece) {
+  const auto deadline = m_clock.now() + limit;
+  // What still comes is of no use: read to make room for it, and dropped.
+  std::vector<std::uint8_t> dropped(piece);
+  while (readBlock(dropped.data(), dropped.size()) > 0 && m_clock.now() < deadline) {
+    m_shell.processEvents();
+  }
+  m_link.purge();
 }
 
 bool CommandExchange::sendUntilMark(std::string_view line, std::uint8_t mark, int seconds,

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,7 +18,9 @@ class Shell;
 
 // The exchange every instrument operation is built on, and the only code that reads the link or
 // waits on the clock for it: command lines paced one byte a millisecond, acknowledgement and mark
-// waits, fixed-length value queries, block queries with their retries, settings answered "*".
+// waits, fixed-length value queries, block queries with their retries, settings answered "*",
+// reports copied up to their mark, streams that end in silence, the protocols' own silences and
+// the pause of a reopened link.
 // Nothing here throws. Every wait is bounded by a deadline on the injected clock, ends at once
 // when the link is closed or gone, and cannot spin: a read that comes back empty before its
 // time-out (a dead device) still takes the time-out.
@@ -50,6 +53,12 @@ class CommandExchange {
 
   // True while the link to the instrument is open.
   bool linkOpen() const;
+  // Opens the link; true when it is open afterwards.
+  bool openLink();
+  // Closes the link.
+  void closeLink();
+  // Cycles the port of the link (see Link::cyclePort).
+  void cycleLink();
 
   // Purges the link, then writes the line one byte at a time with a gap of more than 1 ms before
   // the first byte and after each. Reads nothing.
@@ -103,14 +112,56 @@ class CommandExchange {
   // One setting: up to 10 sends of the line, each waiting 2 s for "*". True when accepted.
   bool sendSetting(std::string_view line);
 
+  // How a wait of an operation's own ended.
+  enum class WaitEnd {
+    Mark,      // the mark came
+    Stopped,   // the stop flag was raised or the shell cancelled
+    TimedOut,  // the time-out passed (after one default beep)
+    Closed,    // the link was closed
+  };
+
+  // A report copied up to its closing mark: clears the stop flag, then reads pieces of up to
+  // `readSize` bytes and hands each piece's bytes before `mark` to `sink` (a piece with none is
+  // not handed on), until `mark` comes (what follows it in its piece is dropped), `timeout` has
+  // passed since the call (one default beep), the stop flag is raised or the shell cancelled
+  // (no beep), or the link is closed. Events are processed after every read that brings no mark.
+  WaitEnd copyReportUntil(std::uint8_t mark, Clock::Duration timeout, std::size_t readSize,
+                          const std::function<void(std::span<const std::uint8_t>)>& sink);
+
+  // The reads in a row that brought nothing, for a stream that ends with its sender's silence.
+  struct SilentReads {
+    // This many reads in a row without a byte end the stream.
+    int limit;
+    int count = 0;
+    bool ended() const { return count >= limit; }
+  };
+  // One read of a stream (see readBlock): `silence` counts it when it brings nothing and starts
+  // again from zero when it brings bytes. Returns the count read.
+  std::size_t readPiece(std::uint8_t* buffer, std::size_t n, SilentReads& silence);
+
+  // Lets a sender that is still talking finish: reads and drops pieces of up to `piece` bytes
+  // while they bring bytes and `limit` has not passed since the call, processing events after
+  // each, then purges the link. Lasts one read time-out past the last byte, or about `limit`.
+  void drainUntilQuiet(Clock::Duration limit, std::size_t piece);
+
+  // The start of a silence a protocol times for itself (a sender's second without an answer).
+  class SilenceStart {
+   private:
+    friend class CommandExchange;
+    explicit SilenceStart(Clock::TimePoint at) : m_at(at) {}
+    Clock::TimePoint m_at;
+  };
+  // A silence starting now, on the exchange's clock.
+  SilenceStart silenceStartsNow() const { return SilenceStart(m_clock.now()); }
+  // True when `limit` has passed since `start`.
+  bool silentFor(SilenceStart start, Clock::Duration limit) const {
+    return m_clock.now() - start.m_at >= limit;
+  }
+
   // The stop flag: cleared when a wait starts, raised by the Stop Calibration button (or the
   // shell's cancel) while it runs.
   void requestStop() { m_stopWaitFlag = true; }
   bool stopRequested() const { return m_stopWaitFlag; }
-  // Clears the stop flag, for a wait of an operation's own (a report read up to its mark).
-  void clearStop() { m_stopWaitFlag = false; }
-  // The injected clock's now, for an operation's own deadline.
-  Clock::TimePoint now() const { return m_clock.now(); }
 
   // One attempt of a fixed-length query: sends the line, pauses 50 ms (unless `pause` is None),
   // reads `n` bytes. Returns the reply when exactly `n` bytes arrived.
@@ -133,7 +184,10 @@ class CommandExchange {
   static int parseNumber(std::string_view text);
 
  private:
-  friend class BlockProtocol;
+  // The wait shared by the marks and the reports: clears the stop flag, then reads pieces of up
+  // to `readSize` bytes, each handed to `take`, which says whether the wait is over.
+  WaitEnd waitReading(std::size_t readSize, Clock::Duration timeout, OnTimeout onTimeout,
+                      const std::function<bool(std::span<const std::uint8_t>)>& take);
 
   Link& m_link;
   Clock& m_clock;

@@ -175,6 +175,12 @@ std::string SerialLink::chooseBridge() {
 
 bool SerialLink::isOpen() const { return m_port != nullptr && m_port->isOpen(); }
 
+std::optional<BridgeReport> SerialLink::bridgeReport() const {
+  BridgeReport report{m_devicePath, m_lastSerial, m_bridgesFound, std::nullopt};
+  if (m_bridgeInUse) report.inUse = bridgeLabel(*m_bridgeInUse);
+  return report;
+}
+
 std::size_t SerialLink::read(std::uint8_t* buffer, std::size_t n) {
   if (!isOpen() || n == 0) return 0;
   QuietNotifiers quiet;

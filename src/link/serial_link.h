@@ -38,6 +38,7 @@ class SerialLink final : public Link {
   void close() override;
   std::string lastError() const override { return m_lastError; }
   std::optional<bool> lowLatency() const override { return m_lowLatency; }
+  std::optional<BridgeReport> bridgeReport() const override;
 
   // Where the stable links are looked for; /dev unless a test says otherwise.
   void setDeviceFolder(std::string folder) { m_deviceFolder = std::move(folder); }

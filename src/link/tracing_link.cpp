@@ -39,10 +39,9 @@ void TracingLink::bytes(char direction, const std::uint8_t* data, std::size_t n,
         std::fputs("   ", m_file);
     }
     std::fputs("  ", m_file);
-    for (std::size_t i = 0; i < count; ++i) {
-      std::uint8_t c = data[line + i];
-      std::fputc(c >= 0x20 && c < 0x7F ? c : '.', m_file);
-    }
+    std::fputs(
+        escapedBytes({reinterpret_cast<const char*>(data + line), count}, ByteEscapes::Dot).c_str(),
+        m_file);
     std::fputc('\n', m_file);
   }
   std::fflush(m_file);

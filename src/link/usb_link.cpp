@@ -2,31 +2,30 @@
 
 #include <chrono>
 
-#include "platform/clock.h"
-#include "platform/link.h"
+#include "link/command_exchange.h"
 #include "platform/shell.h"
 
 namespace halvern {
 
-void openUsbLink(Link& link, Clock& clock, Shell& shell) {
-  if (link.isOpen()) {
+void openUsbLink(CommandExchange& exchange, Shell& shell) {
+  if (exchange.linkOpen()) {
     // Give the bridge time to come back after the close.
-    link.close();
+    exchange.closeLink();
     shell.setBusy(true);
-    clock.sleepFor(std::chrono::milliseconds(kReopenPauseMs));
+    exchange.pause(std::chrono::milliseconds(kReopenPauseMs));
     shell.setBusy(false);
   }
-  if (!link.open()) {
-    shell.message(kCannotOpenText, MessageKind::Warning, MessageButtons::Ok);
+  if (!exchange.openLink()) {
+    shell.connectionWarning(kCannotOpenText);
     shell.setStatus(kPortClosedStatus);
     return;
   }
   shell.setStatus(kPortOpenStatus);
 }
 
-void reconnectUsb(Link& link, Clock& clock, Shell& shell) {
-  if (link.isOpen()) link.cyclePort();
-  openUsbLink(link, clock, shell);
+void reconnectUsb(CommandExchange& exchange, Shell& shell) {
+  if (exchange.linkOpen()) exchange.cycleLink();
+  openUsbLink(exchange, shell);
 }
 
 }  // namespace halvern

@@ -7,6 +7,17 @@
 
 namespace halvern {
 
+// What a link over a USB bridge tells of its connection.
+struct BridgeReport {
+  // The device the user named; empty when the bridge is looked for by its description.
+  std::string namedDevice;
+  // The serial number of the bridge used last, which the link keeps to among several.
+  std::string lastSerial;
+  // How many bridges the last open found, and the label of the one it chose.
+  std::size_t bridgesFound = 0;
+  std::optional<std::string> inUse;
+};
+
 // The one connection to the instrument's USB-to-serial bridge: 1250000 baud, 8 data bits, 1 stop
 // bit, no parity, no flow control.
 class Link {
@@ -40,6 +51,9 @@ class Link {
   // passes each byte on at once instead of holding a partly filled packet for its latency
   // timer); nothing for a link without such a driver (a pseudo-terminal, the simulator).
   virtual std::optional<bool> lowLatency() const { return std::nullopt; }
+  // What the link tells of its USB bridge; nothing for a link without one (a pseudo-terminal
+  // named as the device still has one; the simulator and scripted links do not).
+  virtual std::optional<BridgeReport> bridgeReport() const { return std::nullopt; }
 
   std::size_t write(std::uint8_t byte) { return write(&byte, 1); }
 };

@@ -30,6 +30,11 @@ class Shell {
   // A message box centred over the main window; returns the button pressed.
   virtual MessageResult message(std::string_view text, MessageKind kind,
                                 MessageButtons buttons) = 0;
+  // A warning that the instrument's port could not be opened: a box with OK, beside which a
+  // window offers its connection help.
+  virtual MessageResult connectionWarning(std::string_view text) {
+    return message(text, MessageKind::Warning, MessageButtons::Ok);
+  }
   virtual void beep(BeepKind kind = BeepKind::Default) = 0;
   // Lets the window process pending events: timers tick, buttons can be pressed.
   virtual void processEvents() = 0;

@@ -16,9 +16,9 @@ namespace halvern {
 namespace {
 
 void installProgramModule(PageHost& host) {
-  ProgramDocument& document = host.document().program;
-  auto* page = new ProgramPage(document, host.shell(), host.programPopupMenu());
-  host.setPage(Page::UserProgram, page, page);
+  ProgramDocument& document = host.document().part<ProgramDocument>();
+  auto* page = new ProgramPage(document, host.shell(), host.popupMenu());
+  host.setPage(kProgramPage, page, page, &document);
 
   // New Program replaces the program: not while an instrument operation runs. The page enables
   // it with Enable Edit; the host has the last word after each click.
@@ -28,11 +28,11 @@ void installProgramModule(PageHost& host) {
                    [&host] { host.updateCommandStates(); });
 
   host.setHandler(MenuHandler::RxProgramClick, [&host, &document, page] {
-    if (host.runCommand(Page::UserProgram, getProgramCommand(document)) == CommandResult::Done)
+    if (host.runCommand(kProgramPage, getProgramCommand(document)) == CommandResult::Done)
       page->tree()->setFocus();
   });
   host.setHandler(MenuHandler::TxUserProgramClick, [&host, &document] {
-    (void)host.runCommand(Page::UserProgram, sendProgramCommand(document));
+    (void)host.runCommand(kProgramPage, sendProgramCommand(document));
   });
 
   using namespace program_file;
@@ -54,7 +54,12 @@ void installProgramModule(PageHost& host) {
                       [&doc](const std::string& path) { return loadNotesFile(path, doc); });
 }
 
-const Module::Registration kProgramModule{{"program", 30, &installProgramModule}};
+// The page the window opens on.
+const Module::Registration kProgramModule{{.name = "program",
+                                           .order = 30,
+                                           .install = &installProgramModule,
+                                           .page = kProgramPage,
+                                           .shownAtStart = true}};
 
 }  // namespace
 

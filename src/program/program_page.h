@@ -24,6 +24,9 @@ namespace halvern {
 class ProgramDocument;
 class Shell;
 
+// The page among the window's tabs.
+inline constexpr Page kProgramPage{"User Program", "TabSheetUserPgm"};
+
 // The User Program page: a thin view of the ProgramDocument. The tree shows the program, one
 // top-level line per instruction and one child line per parameter; every edit goes to the
 // document, and the tree follows it line by line. The parameter dialogs open beside the
@@ -46,6 +49,8 @@ class ProgramPage : public QWidget, public PageView {
   // nothing selected, the instruction label as at start. After its notes were replaced: the
   // notes shown anew.
   void refresh() override;
+  // The whole tree expanded, as Expand does.
+  void expandAll() override { buttonExpandClick(); }
   // The tree rebuilt from the document (also after a new program).
   void showProgram();
   // Shows the document's notes after they were replaced.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "link/instrument_command.h"
+#include "records/records_file.h"
 
 namespace halvern {
 
@@ -19,7 +20,7 @@ struct RecordsSettings {
   static constexpr std::uint32_t kMaxRecords = 999999999;
   std::uint32_t numOfRecords = 100;
   bool showRecords = false;
-  int delimiter = 1;  // 0 Space, 1 Comma, 2 Tab
+  int delimiter = static_cast<int>(RecordsDelimiter::Comma);  // a RecordsDelimiter
 };
 
 // How the download meets the page (or the terminal): the save dialog, the records shown, the

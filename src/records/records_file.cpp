@@ -30,10 +30,10 @@ void appendFormatted(std::string& out, const char* format, Args... args) {
 }  // namespace
 
 char recordDelimiter(int index) {
-  switch (index) {
-    case 0:
+  switch (static_cast<RecordsDelimiter>(index)) {
+    case RecordsDelimiter::Space:
       return ' ';
-    case 2:
+    case RecordsDelimiter::Tab:
       return '\t';
     default:
       return ',';

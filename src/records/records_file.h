@@ -15,7 +15,11 @@ namespace halvern {
 // IEEE 754 single, field i of record r at byte 4 * (r * f + i); no header, no separator.
 inline constexpr std::size_t kRecordFieldSize = 4;
 
-// The field delimiter by the page's choice: 0 blank, 1 comma, 2 tab.
+// The field delimiters the page offers, by their place in its list (the index the settings file
+// keeps).
+enum class RecordsDelimiter : int { Space = 0, Comma = 1, Tab = 2 };
+
+// The field delimiter by the page's choice: a blank, a comma or a tab; any other index a comma.
 char recordDelimiter(int index);
 
 // Field i of record r.

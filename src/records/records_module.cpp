@@ -1,12 +1,15 @@
-// The records subsystem in the window: the Get Records page and its download, and Erase Records.
+// The records subsystem in the window: the Get Records page and its download, Erase Records, and
+// the page's two settings, kept in the window's section of the settings file.
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/document.h"
 #include "app/module.h"
 #include "app/page_host.h"
 #include "records/records_commands.h"
 #include "records/records_page.h"
+#include "setup/setup_model.h"
 
 namespace halvern {
 
@@ -14,11 +17,33 @@ namespace {
 
 constexpr const char* kRecordsFilter = "Text File (*.txt)|*.txt|All Files (*.*)|*.*";
 constexpr const char* kRecordsSaveTitle = "Save Records File";
+constexpr const char* kShowRecordsKey = "Show Records";
+constexpr const char* kNumOfRecordsKey = "Num of Records";
+
+// The page's two as the controls take them: the count within its bounds.
+void loadRecordsSettings(Document& document, const Settings& settings) {
+  auto& records = document.part<RecordsSettings>();
+  const RecordsSettings defaults;
+  const int count = SettingsFile::value(settings, kWindowSettingsSection, kNumOfRecordsKey,
+                                        static_cast<int>(defaults.numOfRecords));
+  records.numOfRecords = static_cast<std::uint32_t>(
+      std::clamp<long long>(count, RecordsSettings::kMinRecords, RecordsSettings::kMaxRecords));
+  records.showRecords =
+      SettingsFile::value(settings, kWindowSettingsSection, kShowRecordsKey, 0) != 0;
+}
+
+void saveRecordsSettings(Document& document, Settings& settings) {
+  const auto& records = document.part<RecordsSettings>();
+  SettingsFile::set(settings, kWindowSettingsSection, kShowRecordsKey, records.showRecords ? 1 : 0);
+  SettingsFile::set(settings, kWindowSettingsSection, kNumOfRecordsKey,
+                    static_cast<int>(records.numOfRecords));
+}
 
 void installRecordsModule(PageHost& host) {
-  Document& document = host.document();
-  auto* page = new RecordsPage(document.records);
-  host.setPage(Page::Records, page, page);
+  RecordsSettings& records = host.document().part<RecordsSettings>();
+  SetupModel& setup = host.document().part<SetupModel>();
+  auto* page = new RecordsPage(records);
+  host.setPage(kRecordsPage, page, page, &records);
   host.registerInstrumentButton(page->getRecords());
 
   // The view lives as long as the page: the download reaches the page through it.
@@ -32,16 +57,24 @@ void installRecordsModule(PageHost& host) {
       [page](bool enabled) { page->setButtonsEnabled(enabled); }};
   QObject::connect(page, &QObject::destroyed, [view] { delete view; });
 
-  page->setOnGetRecords([&host, &document, view] {
-    (void)host.runCommand(
-        Page::Records, getRecordsCommand(document.setup, host.calendar(), document.records, *view));
+  page->setOnGetRecords([&host, &setup, &records, view] {
+    (void)host.runCommand(kRecordsPage, getRecordsCommand(setup, host.calendar(), records, *view));
     host.updateCommandStates();
   });
   host.setHandler(MenuHandler::EraseRecords1Click,
-                  [&host] { (void)host.runCommand(Page::Records, eraseRecordsCommand()); });
+                  [&host] { (void)host.runCommand(kRecordsPage, eraseRecordsCommand()); });
 }
 
-const Module::Registration kRecordsModule{{"records", 40, &installRecordsModule}};
+const Module::Registration kRecordsModule{
+    {.name = "records",
+     .order = 40,
+     .install = &installRecordsModule,
+     .page = kRecordsPage,
+     .settings = {{kWindowSettingsSection, kShowRecordsKey, 0},
+                  {kWindowSettingsSection, kNumOfRecordsKey,
+                   static_cast<int>(RecordsSettings{}.numOfRecords)}},
+     .loadSettings = &loadRecordsSettings,
+     .saveSettings = &saveRecordsSettings}};
 
 }  // namespace
 

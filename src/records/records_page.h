@@ -16,6 +16,9 @@ namespace halvern {
 class SpinEditWidget;
 struct RecordsSettings;
 
+// The page among the window's tabs.
+inline constexpr Page kRecordsPage{"Get Records", "TabSheetRecords"};
+
 // The Get Records page: the number of records to retrieve, "Show Records", the field delimiter,
 // the records window, Get Records and Clear Text. Every change goes to the settings at once.
 class RecordsPage : public QWidget, public PageView {

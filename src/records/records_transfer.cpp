@@ -1,7 +1,6 @@
 #include "records/records_transfer.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "link/command_exchange.h"
 #include "platform/shell.h"
@@ -31,16 +30,15 @@ RecordsEnd receiveRecords(CommandExchange& exchange, Shell& shell, std::uint32_t
                           std::span<std::uint8_t> buffer, std::size_t& received) {
   exchange.sendCommandLine(cmd::getRecordsLine(count));
   received = 0;
-  int silent = 0;
+  CommandExchange::SilentReads silence{kRecordsSilentReads};
   while (received < buffer.size()) {
     const std::size_t ask = std::min(kRecordsPiece, buffer.size() - received);
-    const std::size_t got = exchange.readBlock(buffer.data() + received, ask);
+    const std::size_t got = exchange.readPiece(buffer.data() + received, ask, silence);
     if (got > 0) {
       received += got;
       shell.setProgress(static_cast<int>(received));
-      silent = 0;
       if (received == buffer.size()) break;
-    } else if (++silent >= kRecordsSilentReads) {
+    } else if (silence.ended()) {
       return RecordsEnd::TimedOut;
     }
     shell.processEvents();
@@ -54,13 +52,8 @@ RecordsEnd receiveRecords(CommandExchange& exchange, Shell& shell, std::uint32_t
 
 void awaitQuietLink(CommandExchange& exchange, Shell& shell, std::size_t bytesLeft) {
   shell.addMessageLine(records_text::kWaitingForQuiet);
-  const auto deadline =
-      exchange.now() + 2 * wire::kByteTime * static_cast<long long>(bytesLeft) + kQuietMargin;
-  // What still comes is of no use: read to make room for it, and dropped.
-  std::vector<std::uint8_t> dropped(kQuietPiece);
-  while (exchange.readBlock(dropped.data(), dropped.size()) > 0 && exchange.now() < deadline)
-    shell.processEvents();
-  exchange.purge();
+  exchange.drainUntilQuiet(2 * wire::kByteTime * static_cast<long long>(bytesLeft) + kQuietMargin,
+                           kQuietPiece);
 }
 
 CommandResult eraseRecords(CommandExchange& exchange, Shell& shell) {

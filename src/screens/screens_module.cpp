@@ -6,6 +6,7 @@
 #include "app/key_router.h"
 #include "app/module.h"
 #include "app/page_host.h"
+#include "screens/screen_buffer.h"
 #include "screens/screen_commands.h"
 #include "screens/screen_file.h"
 #include "screens/screens_page.h"
@@ -15,21 +16,21 @@ namespace halvern {
 namespace {
 
 void installScreensModule(PageHost& host) {
-  ScreenBuffer& screens = host.document().screens;
+  ScreenBuffer& screens = host.document().part<ScreenBuffer>();
   auto* page = new ScreensPage(screens, host.shell());
-  host.setPage(Page::Screens, page, page);
-  host.keyRouter().setTarget(page);
-  page->setOnEditing([&host](bool editing) { host.setScreenEditing(editing); });
+  host.setPage(kScreensPage, page, page, &screens);
+  host.keyRouter().setTarget(page, [&host] { return host.currentPage() == kScreensPage; });
+  page->setOnEditing([&host](bool editing) { host.setEditing(editing); });
   // Editing neither starts nor ends while an instrument operation runs.
   host.registerInstrumentButton(page->startEdit(), [page] { return !page->isEditing(); });
   host.registerInstrumentButton(page->stopEdit(), [page] { return page->isEditing(); });
   page->guardAgainstSpace(host.clearMessageButton());
 
   host.setHandler(MenuHandler::RxScreensClick, [&host, &screens] {
-    (void)host.runCommand(Page::Screens, getScreensCommand(screens));
+    (void)host.runCommand(kScreensPage, getScreensCommand(screens));
   });
   host.setHandler(MenuHandler::TxScreensClick, [&host, &screens] {
-    (void)host.runCommand(Page::Screens, sendScreensCommand(screens));
+    (void)host.runCommand(kScreensPage, sendScreensCommand(screens));
   });
 
   using namespace screen_file;
@@ -42,7 +43,8 @@ void installScreensModule(PageHost& host) {
       [&screens](const std::string& path) { return loadScreenFile(path, screens); });
 }
 
-const Module::Registration kScreensModule{{"screens", 20, &installScreensModule}};
+const Module::Registration kScreensModule{
+    {.name = "screens", .order = 20, .install = &installScreensModule, .page = kScreensPage}};
 
 }  // namespace
 

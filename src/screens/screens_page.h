@@ -20,6 +20,9 @@ class ScreenBuffer;
 class ScreenNumberWidget;
 class Shell;
 
+// The page among the window's tabs.
+inline constexpr Page kScreensPage{"Screens", "TabSheetScreen"};
+
 // The Screens page: the picture of the current screen as the display shows it, the cursor
 // position, Start Edit / Stop Edit / Clear Screen, the write font with its sample, and the screen
 // number. While editing, the window's keyboard routing sends the cursor keys and typed characters

@@ -1,6 +1,7 @@
 #include "service/calibration.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "link/command_exchange.h"
@@ -123,24 +124,14 @@ bool calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
 }
 
 CommandResult copyReport(CommandExchange& exchange, Shell& shell) {
-  exchange.clearStop();
-  const auto deadline = exchange.now() + kCalibrationAckLimit;
-  std::vector<std::uint8_t> buffer(kReportReadSize);
-  while (exchange.linkOpen()) {
-    const std::size_t got = exchange.readBlock(buffer.data(), buffer.size());
-    std::size_t end = 0;
-    while (end < got && buffer[end] != wire::kCompletionMark) ++end;
-    if (end > 0) shell.insertText(asLines(buffer.data(), end));
-    if (end < got) return CommandResult::Done;
-    // Stop Calibration and the cancel are noticed between reads.
-    shell.processEvents();
-    if (shell.cancelled() || exchange.stopRequested()) return CommandResult::Cancelled;
-    if (exchange.now() >= deadline) {
-      shell.beep(BeepKind::Default);
-      return CommandResult::Failed;
-    }
-  }
-  return CommandResult::Failed;
+  using WaitEnd = CommandExchange::WaitEnd;
+  const WaitEnd end =
+      exchange.copyReportUntil(wire::kCompletionMark, kCalibrationAckLimit, kReportReadSize,
+                               [&shell](std::span<const std::uint8_t> text) {
+                                 shell.insertText(asLines(text.data(), text.size()));
+                               });
+  if (end == WaitEnd::Mark) return CommandResult::Done;
+  return end == WaitEnd::Stopped ? CommandResult::Cancelled : CommandResult::Failed;
 }
 
 CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell, CalibrationCheck check) {

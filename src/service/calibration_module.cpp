@@ -24,7 +24,7 @@ constexpr CalibrationCheck kChecks[] = {CalibrationCheck::Se,     CalibrationChe
 
 void installCalibrationModule(PageHost& host) {
   auto* page = new CalibrationPage;
-  host.setPage(Page::Calibration, page, page);
+  host.setPage(kCalibrationPage, page, page);
   // Enabled in the page's order once the password was given.
   for (QPushButton* button : page->calibrationButtons())
     host.registerInstrumentButton(button, [page] { return page->calibrationEnabled(); });
@@ -32,17 +32,17 @@ void installCalibrationModule(PageHost& host) {
 
   for (CalibrationStep step : kSteps) {
     QObject::connect(page->stepButton(step), &QPushButton::clicked, page, [&host, page, step] {
-      (void)host.runCommand(Page::Calibration,
+      (void)host.runCommand(kCalibrationPage,
                             calibrationStepCommand(step, page->confirm(), page->reference()));
     });
   }
   for (CalibrationCheck check : kChecks) {
     QObject::connect(page->checkButton(check), &QPushButton::clicked, page, [&host, check] {
-      (void)host.runCommand(Page::Calibration, calibrationCheckCommand(check));
+      (void)host.runCommand(kCalibrationPage, calibrationCheckCommand(check));
     });
   }
   QObject::connect(page->getCalData(), &QPushButton::clicked, page,
-                   [&host] { (void)host.runCommand(Page::Calibration, getCalDataCommand()); });
+                   [&host] { (void)host.runCommand(kCalibrationPage, getCalDataCommand()); });
   // Live while a step waits: it ends the wait, which then reports its failure line.
   QObject::connect(page->stopCal(), &QPushButton::clicked, page,
                    [&host] { host.exchange().requestStop(); });
@@ -52,13 +52,16 @@ void installCalibrationModule(PageHost& host) {
       [&host, page] {
         page->enableCalibration();
         host.updateCommandStates();
-        host.showPage(Page::Calibration);
+        host.showPage(kCalibrationPage);
       },
       page);
   host.setHandler(MenuHandler::AllowCalibrationClick, [dialog] { dialog->exec(); });
 }
 
-const Module::Registration kCalibrationModule{{"calibration", 70, &installCalibrationModule}};
+const Module::Registration kCalibrationModule{{.name = "calibration",
+                                               .order = 70,
+                                               .install = &installCalibrationModule,
+                                               .page = kCalibrationPage}};
 
 }  // namespace
 

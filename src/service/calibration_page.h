@@ -15,6 +15,9 @@ class QPushButton;
 
 namespace halvern {
 
+// The page among the window's tabs.
+inline constexpr Page kCalibrationPage{"Calibration", "TabSheetCalib"};
+
 // The Calibration page: Confirm, the full-scale reference, the steps and checks of each input and
 // output kind in their boxes, Get Cal Data, Stop Calibration and the fixed note. The steps and
 // checks stay disabled until the calibration password has been given; the module runs them.

@@ -11,12 +11,13 @@ namespace {
 
 void installTestsModule(PageHost& host) {
   auto* page = new TestsPage(
-      [&host](const InstrumentCommand& command) { return host.runCommand(Page::Tests, command); });
-  host.setPage(Page::Tests, page, page);
+      [&host](const InstrumentCommand& command) { return host.runCommand(kTestsPage, command); });
+  host.setPage(kTestsPage, page, page);
   for (QAbstractButton* button : page->instrumentButtons()) host.registerInstrumentButton(button);
 }
 
-const Module::Registration kTestsModule{{"tests", 60, &installTestsModule}};
+const Module::Registration kTestsModule{
+    {.name = "tests", .order = 60, .install = &installTestsModule, .page = kTestsPage}};
 
 }  // namespace
 

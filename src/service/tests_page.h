@@ -18,6 +18,9 @@ namespace halvern {
 
 class SpinEditWidget;
 
+// The page among the window's tabs.
+inline constexpr Page kTestsPage{"Tests", "TabSheetTests"};
+
 // The Tests page: a single input of any kind, the analog outputs at their test levels, the
 // display, switch, RAM and signature tests, and the pull-downs. It holds nothing but its
 // controls; every test runs through `run`, the one command path.

@@ -12,15 +12,15 @@ namespace halvern {
 namespace {
 
 void installSetupModule(PageHost& host) {
-  SetupModel& setup = host.document().setup;
+  SetupModel& setup = host.document().part<SetupModel>();
   auto* page = new SetupPage(setup, host.calendar());
-  host.setPage(Page::Setup, page, page);
-  host.addClockListener([&host, page] { page->clockTick(host.currentPage() == Page::Setup); });
+  host.setPage(kSetupPage, page, page, &setup);
+  host.addClockListener([&host, page] { page->clockTick(host.currentPage() == kSetupPage); });
 
   host.setHandler(MenuHandler::RxSetupClick,
-                  [&host, &setup] { (void)host.runCommand(Page::Setup, getSetupCommand(setup)); });
+                  [&host, &setup] { (void)host.runCommand(kSetupPage, getSetupCommand(setup)); });
   host.setHandler(MenuHandler::TxSetupClick, [&host, &setup] {
-    (void)host.runCommand(Page::Setup, sendSetupCommand(setup, host.calendar()));
+    (void)host.runCommand(kSetupPage, sendSetupCommand(setup, host.calendar()));
   });
 
   using namespace setup_file;
@@ -33,7 +33,8 @@ void installSetupModule(PageHost& host) {
                       [&setup](const std::string& path) { return loadSetupFile(path, setup); });
 }
 
-const Module::Registration kSetupModule{{"setup", 10, &installSetupModule}};
+const Module::Registration kSetupModule{
+    {.name = "setup", .order = 10, .install = &installSetupModule, .page = kSetupPage}};
 
 }  // namespace
 

@@ -13,10 +13,10 @@
 #include <QSignalBlocker>
 
 #include "app/drop_down_list_style.h"
+#include "app/spin_edit_widget.h"
 #include "app/windows1252.h"
 #include "platform/calendar.h"
 #include "setup/setup_model.h"
-#include "app/spin_edit_widget.h"
 
 namespace halvern {
 

@@ -20,6 +20,9 @@ class Calendar;
 class SetupModel;
 class SpinEditWidget;
 
+// The page among the window's tabs.
+inline constexpr Page kSetupPage{"Setup", "TabSheetSetup"};
+
 // The Setup page: a thin view of the SetupModel. Every edit goes to the model at once (a value
 // typed and not yet left counts); every change of the model (a get, a file) shows at the next
 // refresh.

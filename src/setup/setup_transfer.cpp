@@ -101,8 +101,7 @@ std::string setup_text::recordFormatsFailed(std::size_t bytesRead) {
   return formatText("CANNOT GET RECORD FORMATS. BYTES READ: %u", static_cast<unsigned>(bytesRead));
 }
 
-// --- Record-format blocks
-// --------------------------------------------------------------------------
+// Record-format blocks.
 
 RecordFormatBlock encodeRecordFormat(const RecordFormat& format) {
   RecordFormatBlock block{};
@@ -129,8 +128,7 @@ DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block) {
   return decoded;
 }
 
-// --- Gets
-// ---------------------------------------------------------------------------------------------
+// Gets.
 
 bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto date = queryTriple(exchange, cmd::kGetDateLine, setup_text::kDate);
@@ -252,8 +250,7 @@ bool getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return false;
 }
 
-// --- Sends
-// --------------------------------------------------------------------------------------------
+// Sends.
 
 bool sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [month, day, year] = setup.dateNumbers();
@@ -317,7 +314,7 @@ bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shel
     // All 25 fields go, whatever the fields-per-record value; the bytes are not paced.
     const RecordFormatBlock block = encodeRecordFormat(setup.format(row));
     for (std::uint8_t byte : block) exchange.write(byte);
-    shell.setProgress(static_cast<int>(91.67 + row / 3.0));
+    shell.setProgress(static_cast<int>(kFormatsProgressStart + row / kFormatsPerProgressStep));
     shell.processEvents();
     if (row + 1 < SetupModel::kFieldCount) {
       if (!exchange.waitForAck(wire::kProgressMark, kRecordBlockAckSeconds)) return true;
@@ -326,8 +323,7 @@ bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shel
   return !exchange.waitForAck(wire::kCompletionMark, kRecordFormatsDoneSeconds);
 }
 
-// --- The whole setup
-// ------------------------------------------------------------------------------
+// The whole setup.
 
 CommandResult getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   shell.setProgressMax(kProgressMax);

@@ -17,9 +17,10 @@ class Calendar;
 class CommandExchange;
 class Shell;
 
-// Moving the setup between the instrument and the SetupModel, item by item. Every operation
-// returns true when it FAILED and false on success, adds its own lines to the message area, and
-// leaves the items it read before a failure updated and the rest unchanged.
+// Moving the setup between the instrument and the SetupModel, item by item. The whole transfers
+// return a CommandResult; the single items return true when they FAILED and false on success.
+// Each adds its own lines to the message area and leaves the items it read before a failure
+// updated and the rest unchanged.
 
 // Message-area lines.
 namespace setup_text {
@@ -58,10 +59,10 @@ inline constexpr std::chrono::milliseconds kRecordFormatPause{100};
 inline constexpr int kRecordBlockAckSeconds = 2;
 inline constexpr int kRecordFormatsDoneSeconds = 5;
 
-// --- Record-format blocks on the wire (32 bytes per field)
-// ----------------------------------------
+// A record-format block on the wire, 32 bytes per field.
 using RecordFormatBlock = std::array<std::uint8_t, 32>;
-// Label (zero-terminated, zero-padded to 28 bytes), type, width, precision, a zero byte.
+// The block of a format: label (zero-terminated, zero-padded to 28 bytes), type, width,
+// precision, a zero byte.
 RecordFormatBlock encodeRecordFormat(const RecordFormat& format);
 // A received block as the get takes it: the label is bytes 0..26 up to the first zero (byte 27
 // never belongs to it). `labelOk` is false for a label of more than 25 characters; `valuesOk` is
@@ -74,19 +75,18 @@ struct DecodedRecordFormat {
 };
 DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block);
 
-// --- The whole setup
-// ------------------------------------------------------------------------------ Reads every item
-// into `setup`: the date and time first unless "Use PC System Time" is on, then COM1, COM2, stop on
-// error, keypad lock, execution interval, fields per record, record formats, auto scroll, scroll
-// pause and scroll end screen. The progress bar (maximum 100) moves by a twelfth per item; the
-// first failure stops the sequence. Ends with "FINISHED GETTING SETUP." or "GET SETUP FAILED.".
+// The whole setup: reads every item into `setup`: the date and time first unless "Use PC System
+// Time" is on, then COM1, COM2, stop on error, keypad lock, execution interval, fields per record,
+// record formats, auto scroll, scroll pause and scroll end screen. The progress bar (maximum 100)
+// moves by a twelfth per item; the first failure stops the sequence. Ends with "FINISHED GETTING
+// SETUP." or "GET SETUP FAILED.".
 CommandResult getUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell);
 
 // Sends every item: date, time, keypad lock, execution interval, fields per record, auto scroll,
 // scroll pause, scroll end screen, COM1, COM2 and the record formats; the progress bar moves by
 // an eleventh per item; the first failure stops the sequence. With "Use PC System Time" on, the
 // date and time fields are first refreshed from `calendar`. A date whose year is outside 2000 to
-// 2099 is refused with a warning before anything is sent (true, no message-area line).
+// 2099 is refused with a warning before anything is sent (Refused, no message-area line).
 CommandResult sendUserSettings(CommandExchange& exchange, SetupModel& setup, Shell& shell,
                                const Calendar& calendar);
 
@@ -96,8 +96,7 @@ std::optional<std::string> dateRefusal(const SetupModel& setup);
 // true (and the warning shown) when the date cannot be sent.
 bool refuseUnsendableDate(SetupModel& setup, Shell& shell, const Calendar& calendar);
 
-// --- Items, in the order the whole transfers use them
-// -----------------------------------------------
+// The single items, in the order the whole transfers use them: true when the item FAILED.
 bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shell);
 bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shell);
 bool getCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell);
@@ -129,7 +128,9 @@ bool sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell
 bool sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell);
 // "CMD320" (up to 10 sends, "!" within 2 s each), then the 25 blocks written byte by byte
 // without pacing, each followed by "!" within 2 s ("*" within 5 s after the last). The progress
-// bar goes to 91.67 + (n - 1) / 3 after block n.
+// bar goes to kFormatsProgressStart + (n - 1) / 3 after block n.
+inline constexpr double kFormatsProgressStart = 91.67;
+inline constexpr double kFormatsPerProgressStep = 3.0;
 bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell);
 
 }  // namespace halvern

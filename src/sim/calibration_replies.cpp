@@ -44,19 +44,7 @@ CalibrationReplies::CalibrationReplies() {
 }
 
 std::optional<std::vector<CalibrationReplies::Piece>> CalibrationReplies::answer(
-    std::string_view line, FaultPlan& faults) {
-  if (line.size() < 6 || line.substr(0, 3) != "CMD") return std::nullopt;
-  int code = 0;
-  for (char c : line.substr(3, 3)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    code = code * 10 + (c - '0');
-  }
-  std::string_view args = line.substr(6);
-  if (!args.empty()) {
-    if (args.front() != ' ') return std::nullopt;
-    args.remove_prefix(1);
-  }
-
+    int code, std::string_view args, FaultPlan& faults) {
   if (code == cmd::kDriveVoltage || code == cmd::kDriveCurrent) {
     // Noted, and left to the drive's own handling.
     const std::string text(args);

@@ -49,10 +49,11 @@ class CalibrationReplies {
 
   CalibrationReplies();
 
-  // The reply to `line` (carriage return stripped) when it is one of the calibration commands;
-  // nothing otherwise. The analog output drives ("CMD945", "CMD950") are noted for the output
-  // report and left to the caller (nothing is returned for them).
-  std::optional<std::vector<Piece>> answer(std::string_view line, FaultPlan& faults);
+  // The reply to command `code` with the arguments `args` (the text after the blank that follows
+  // the code) when it is one of the calibration commands; nothing otherwise. The analog output
+  // drives ("CMD945", "CMD950") are noted for the output report and left to the caller (nothing
+  // is returned for them).
+  std::optional<std::vector<Piece>> answer(int code, std::string_view args, FaultPlan& faults);
 
   const std::array<Row, kChannels>& table() const { return m_table; }
   // The table as "CMD805" sends it: one row a channel, tab-separated, each ended by a carriage

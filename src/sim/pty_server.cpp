@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "sim/simulated_instrument.h"
+#include "wire/text_format.h"
 #include "wire/wire.h"
 
 namespace halvern::sim {
@@ -25,21 +26,6 @@ constexpr Clock::Duration kIdleWait = std::chrono::milliseconds(100);
 
 std::string systemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
-}
-
-// A command line as a log shows it: control bytes and bytes above 0x7E in hex.
-std::string printable(const std::string& line) {
-  std::string out;
-  for (unsigned char c : line) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -159,7 +145,7 @@ bool PtyServer::readAvailable(std::ostream* log) {
   if (log != nullptr) {
     const auto& lines = m_instrument.linesReceived();
     for (; m_linesLogged < lines.size(); ++m_linesLogged) {
-      *log << "< " << printable(lines[m_linesLogged]) << std::endl;
+      *log << "< " << escapedBytes(lines[m_linesLogged], ByteEscapes::Hex) << std::endl;
     }
   }
   return true;

@@ -4,32 +4,13 @@
 #include <cstring>
 #include <limits>
 
+#include "sim/date_arithmetic.h"
 #include "wire/byte_order.h"
 
 namespace halvern::sim {
 
-namespace {
-
-DateTime at(const DateTime& first, std::chrono::seconds offset) {
-  using namespace std::chrono;
-  const sys_seconds start = sys_days{year{first.year} / first.month / first.day} +
-                            hours{first.hour} + minutes{first.minute} + seconds{first.second};
-  const sys_seconds t = start + offset;
-  const auto day = floor<days>(t);
-  const year_month_day ymd{day};
-  const hh_mm_ss hms{t - day};
-  return DateTime{static_cast<int>(ymd.year()),
-                  static_cast<int>(unsigned(ymd.month())),
-                  static_cast<int>(unsigned(ymd.day())),
-                  static_cast<int>(hms.hours().count()),
-                  static_cast<int>(hms.minutes().count()),
-                  static_cast<int>(hms.seconds().count())};
-}
-
-}  // namespace
-
 float RecordLog::value(std::size_t record, std::size_t field, FieldType type) const {
-  const DateTime when = at(m_first, m_interval * static_cast<long>(record));
+  const DateTime when = secondsLater(m_first, m_interval * static_cast<long>(record));
   switch (type) {
     case FieldType::Date:
       return static_cast<float>((when.year % 100) * 10000 + when.month * 100 + when.day);

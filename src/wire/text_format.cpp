@@ -33,4 +33,41 @@ std::string excerpt(std::string_view text, std::size_t most) {
   return std::string(text.substr(0, most)) + "... (" + std::to_string(text.size()) + " characters)";
 }
 
+std::string escapedBytes(std::string_view bytes, ByteEscapes style) {
+  std::string out;
+  for (const unsigned char c : bytes) {
+    if (style == ByteEscapes::C) {
+      switch (c) {
+        case '\r':
+          out += "\\r";
+          continue;
+        case '\n':
+          out += "\\n";
+          continue;
+        case '\t':
+          out += "\\t";
+          continue;
+        case '"':
+        case '\\':
+          out += '\\';
+          out += static_cast<char>(c);
+          continue;
+        default:
+          break;
+      }
+    }
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else if (style == ByteEscapes::Dot) {
+      out += '.';
+    } else {
+      constexpr char kDigits[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kDigits[c >> 4];
+      out += kDigits[c & 0xF];
+    }
+  }
+  return out;
+}
+
 }  // namespace halvern

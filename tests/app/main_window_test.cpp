@@ -28,9 +28,12 @@
 
 #include "app/key_router.h"
 #include "app/menu_table.h"
+#include "app/module.h"
 #include "app/window_shell.h"
 #include "link/serial_link.h"
 #include "platform/calendar.h"
+#include "program/program_page.h"
+#include "records/records_commands.h"
 #include "support/scripted_link.h"
 
 namespace halvern {
@@ -89,7 +92,7 @@ TEST_F(MainWindowTest, StartsWithTheInstrumentAttached) {
   EXPECT_TRUE(link.isOpen());
   EXPECT_EQ(window->statusLabel()->text(), "ZELKA 40100 USB: Port Open");
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
+  EXPECT_EQ(window->currentPage(), kProgramPage);
   const QStringList tabs{"Setup", "Screens", "User Program", "Get Records", "Tests", "Calibration"};
   ASSERT_EQ(window->pageControl()->count(), tabs.size());
   for (int i = 0; i < tabs.size(); ++i) EXPECT_EQ(window->pageControl()->tabText(i), tabs[i]);
@@ -135,7 +138,11 @@ TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
   {
     auto window = makeWindow();
     EXPECT_EQ(window->pos(), QPoint(100, 100));
-    EXPECT_EQ(window->settings(), WindowSettings{});
+    const Settings defaults{{"40100 Setup", "Top", 100},
+                            {"40100 Setup", "Left", 100},
+                            {"40100 Setup", "Show Records", 0},
+                            {"40100 Setup", "Num of Records", 100}};
+    EXPECT_EQ(window->settings(), defaults);
     window->close();
   }
   EXPECT_EQ(settingsText(),
@@ -146,16 +153,16 @@ TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
     auto window = makeWindow();
     window->move(140, 120);
     // The Get Records page's two, as the page keeps them.
-    window->document().records.showRecords = true;
-    window->document().records.numOfRecords = 2500;
+    window->document().part<RecordsSettings>().showRecords = true;
+    window->document().part<RecordsSettings>().numOfRecords = 2500;
     window->close();
   }
   EXPECT_EQ(settingsText(),
             "[40100 Setup]\nTop=120\nLeft=140\nShow Records=1\nNum of Records=2500\n");
   auto reopened = makeWindow();
   EXPECT_EQ(reopened->pos(), QPoint(140, 120));
-  EXPECT_TRUE(reopened->document().records.showRecords);
-  EXPECT_EQ(reopened->document().records.numOfRecords, 2500u);
+  EXPECT_TRUE(reopened->document().part<RecordsSettings>().showRecords);
+  EXPECT_EQ(reopened->document().part<RecordsSettings>().numOfRecords, 2500u);
 }
 
 TEST_F(MainWindowTest, PositionOffEveryScreenIsBroughtBack) {
@@ -231,7 +238,7 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
   EXPECT_EQ(special->menu()->actions().at(0)->menu()->actions().size(), 7);
 
   // The program editor's context menu, Paste disabled until something is copied.
-  const auto popup = window->programPopupMenu()->actions();
+  const auto popup = window->popupMenu()->actions();
   ASSERT_EQ(popup.size(), 4);
   EXPECT_EQ(popup[0]->text(), "Cu&t");
   EXPECT_EQ(popup[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
@@ -365,7 +372,8 @@ TEST_F(MainWindowTest, CannotOpenWarningOffersConnectionHelp) {
   shell.setConnectionHelp([&helped] { ++helped; });
 
   // Presses the box's button captioned `caption`, or OK when it has none; returns its buttons.
-  auto press = [&shell](std::string_view text, const QString& caption) {
+  bool connection = true;  // a connection warning, else a plain one
+  auto press = [&shell, &connection](std::string_view text, const QString& caption) {
     QStringList captions;
     QTimer poll;
     poll.setInterval(1);
@@ -380,7 +388,9 @@ TEST_F(MainWindowTest, CannotOpenWarningOffersConnectionHelp) {
       chosen->click();
     });
     poll.start();
-    const MessageResult result = shell.message(text, MessageKind::Warning, MessageButtons::Ok);
+    const MessageResult result =
+        connection ? shell.connectionWarning(text)
+                   : shell.message(text, MessageKind::Warning, MessageButtons::Ok);
     EXPECT_EQ(result, MessageResult::Ok);
     return captions;
   };
@@ -389,8 +399,11 @@ TEST_F(MainWindowTest, CannotOpenWarningOffersConnectionHelp) {
   EXPECT_EQ(helped, 0);
   press("Cannot open ZELKA 40100 USB port.", "Connection &Help...");
   EXPECT_EQ(helped, 1);
+  // The call, not the text, chooses the box: the same words as a plain warning offer nothing.
+  connection = false;
   EXPECT_FALSE(
       press("Cannot test RAM because USB port is closed.", "OK").contains("Connection &Help..."));
+  EXPECT_FALSE(press("Cannot open ZELKA 40100 USB port.", "OK").contains("Connection &Help..."));
   EXPECT_EQ(helped, 1);
 
   // Help > Connection Help... shows the checks' report under its own caption.
@@ -478,9 +491,9 @@ class FakeScreenEditor : public ScreenKeyTarget {
 TEST(KeyRouter, RoutesKeysOnlyWhileEditingOnTheScreensPage) {
   bool screensShown = true;
   int beeps = 0;
-  KeyRouter router([&] { return screensShown; }, [&] { ++beeps; });
+  KeyRouter router([&] { ++beeps; });
   FakeScreenEditor editor;
-  router.setTarget(&editor);
+  router.setTarget(&editor, [&] { return screensShown; });
   qApp->installEventFilter(&router);
   QLineEdit field;
   field.show();

@@ -1,6 +1,6 @@
 // The page host as a new subsystem meets it: a module of the tests' own, registered like every
-// other, with a page on the Tests tab and the Firmware Update item as its command. It installs
-// itself only in these tests' windows.
+// other, with a page of its own among the tabs and the Firmware Update item as its command. It
+// installs itself only in these tests' windows; no other file names it.
 #include "app/page_host.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +11,11 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/main_window.h"
 #include "app/module.h"
 #include "link/command_exchange.h"
 #include "platform/shell.h"
+#include "setup/setup_page.h"
 #include "support_qt/window_fixture.h"
 #include "wire/commands.h"
 
@@ -37,17 +39,19 @@ struct Probe : public QWidget, public PageView {
 Probe* g_probe = nullptr;
 bool g_probeWanted = false;
 
+constexpr Page kProbePage{"Probe", "TabSheetProbe"};
+
 void installProbe(PageHost& host) {
   if (!g_probeWanted) return;
   auto* page = new Probe;
   g_probe = page;
   page->host = &host;
   page->button = new QPushButton(QStringLiteral("Go"), page);
-  host.setPage(Page::Tests, page, page);
+  host.setPage(kProbePage, page, page);
   host.registerInstrumentButton(page->button);
   host.setHandler(MenuHandler::FirmwareUpdate1Click, [&host, page] {
     (void)host.runCommand(
-        Page::Tests,
+        kProbePage,
         {"Cannot probe.\nUSB port is closed.", nullptr,
          [page](CommandExchange& exchange, Shell& shell) {
            auto* window = dynamic_cast<MainWindow*>(page->host);
@@ -64,7 +68,9 @@ void installProbe(PageHost& host) {
   });
 }
 
-const Module::Registration kProbeModule{{"probe", 99, &installProbe}};
+// Between the Tests and Calibration tabs.
+const Module::Registration kProbeModule{
+    {.name = "probe", .order = 65, .install = &installProbe, .page = kProbePage}};
 
 class PageHostTest : public test::WindowFixture {
  protected:
@@ -78,14 +84,21 @@ class PageHostTest : public test::WindowFixture {
 
 TEST_F(PageHostTest, AModuleOfItsOwnGetsItsPageHandlerAndRefreshes) {
   ASSERT_NE(g_probe, nullptr);
-  EXPECT_EQ(window->page(Page::Tests), g_probe);
+  EXPECT_EQ(window->page(kProbePage), g_probe);
+  // Its tab in its module's place, found by its name as the others are.
+  const QStringList tabs{"Setup", "Screens", "User Program", "Get Records",
+                         "Tests", "Probe",   "Calibration"};
+  ASSERT_EQ(window->pageControl()->count(), tabs.size());
+  for (int i = 0; i < tabs.size(); ++i) EXPECT_EQ(window->pageControl()->tabText(i), tabs[i]);
+  EXPECT_EQ(g_probe->objectName(), "TabSheetProbe");
+  EXPECT_EQ(MainWindow::pageByName("probe"), kProbePage);
   EXPECT_TRUE(window->action(MenuHandler::FirmwareUpdate1Click)->isEnabled());
-  window->showPage(Page::Setup);
+  window->showPage(kSetupPage);
 
   const int before = g_probe->refreshes;
   erase();
   // Shown for the command, refreshed while it processed events and again when it ended.
-  EXPECT_EQ(window->currentPage(), Page::Tests);
+  EXPECT_EQ(window->currentPage(), kProbePage);
   EXPECT_EQ(g_probe->refreshesDuringRun, 1);
   EXPECT_EQ(g_probe->refreshes - before, 3);  // events, end of command, end of handler
   EXPECT_TRUE(boxes.empty());
@@ -102,13 +115,13 @@ TEST_F(PageHostTest, AModuleOfItsOwnGetsItsPageHandlerAndRefreshes) {
 }
 
 TEST_F(PageHostTest, ClosedLinkIsRefusedWithTheCommandsTextAndAFailureWarns) {
-  window->showPage(Page::Setup);
+  window->showPage(kSetupPage);
   link.close();
   erase();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Cannot probe.\nUSB port is closed.");
   // Nothing ran, and the page shown stays.
-  EXPECT_EQ(window->currentPage(), Page::Setup);
+  EXPECT_EQ(window->currentPage(), kSetupPage);
   EXPECT_TRUE(instrument.linesReceived().empty());
 
   ASSERT_TRUE(link.open());
@@ -121,7 +134,7 @@ TEST_F(PageHostTest, ClosedLinkIsRefusedWithTheCommandsTextAndAFailureWarns) {
 }
 
 TEST_F(PageHostTest, ScreenEditingLocksTheCommandsMenuAloneAndBusyLocksMore) {
-  window->setScreenEditing(true);
+  window->setEditing(true);
   EXPECT_FALSE(window->menuBar()->actions()[1]->isEnabled());
   EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
   EXPECT_FALSE(window->action(MenuHandler::EraseRecords1Click)->isEnabled());
@@ -134,7 +147,7 @@ TEST_F(PageHostTest, ScreenEditingLocksTheCommandsMenuAloneAndBusyLocksMore) {
   // The lock let go, editing still locks the Commands menu.
   EXPECT_FALSE(window->action(MenuHandler::RxSetupClick)->isEnabled());
   EXPECT_TRUE(window->action(MenuHandler::ReconnectUSBClick)->isEnabled());
-  window->setScreenEditing(false);
+  window->setEditing(false);
   EXPECT_TRUE(window->menuBar()->actions()[1]->isEnabled());
   EXPECT_TRUE(window->action(MenuHandler::RxSetupClick)->isEnabled());
 }

@@ -9,35 +9,45 @@
 namespace halvern {
 namespace {
 
+// The window's two and the records page's two, as they declare them: all in one section.
+Settings windowSettings(int top = 100, int left = 100, int show = 0, int count = 100) {
+  return {{"40100 Setup", "Top", top},
+          {"40100 Setup", "Left", left},
+          {"40100 Setup", "Show Records", show},
+          {"40100 Setup", "Num of Records", count}};
+}
+
 TEST(SettingsFile, ReadsWhatItCanAndDefaultsTheRest) {
   const struct {
     std::string text;
-    WindowSettings expected;
+    Settings expected;
   } cases[] = {
-      {"", {}},
+      {"", windowSettings()},
       {"[40100 Setup]\r\nTop=5\r\nLeft=-20\r\nShow Records=7\r\nNum of Records=42\r\n",
-       {5, -20, true, 42}},
-      {"[other]\nTop=5\n[40100 SETUP]\ntop = 6\nNUM OF RECORDS=9\n", {6, 100, false, 9}},
+       windowSettings(5, -20, 7, 42)},
+      {"[other]\nTop=5\n[40100 SETUP]\ntop = 6\nNUM OF RECORDS=9\n", windowSettings(6, 100, 0, 9)},
       {"[40100 Setup]\nTop=abc\nLeft=\nShow Records=0\nNum of Records=12x\n",
-       {100, 100, false, 12}},
-      {"Top=5\n[40100 Setup]\nLeft=99999999999999\n", {}},
-      {"\xff\xfe garbage without sections or equals", {}},
+       windowSettings(100, 100, 0, 12)},
+      {"Top=5\n[40100 Setup]\nLeft=99999999999999\n", windowSettings()},
+      {"\xff\xfe garbage without sections or equals", windowSettings()},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(SettingsFile::parse(c.text), c.expected) << c.text;
+    EXPECT_EQ(SettingsFile::parse(c.text, windowSettings()), c.expected) << c.text;
   }
-  EXPECT_EQ(SettingsFile::read("/nonexistent/Halvern.ini"), WindowSettings{});
+  // Found regardless of case.
+  EXPECT_EQ(SettingsFile::value(cases[1].expected, "40100 setup", "show records", -1), 7);
+  EXPECT_EQ(SettingsFile::read("/nonexistent/Halvern.ini", windowSettings()), windowSettings());
 }
 
 TEST(SettingsFile, WriteKeepsOtherSectionsAndKeys) {
   const std::string existing =
       "; kept\n[Other]\nA=1\n[40100 Setup]\nTop=1\nExtra=yes\nLeft=2\n[Last]\nB=2\n";
-  const std::string written = SettingsFile::format({10, 20, false, 30}, existing);
+  const std::string written = SettingsFile::format(windowSettings(10, 20, 0, 30), existing);
   EXPECT_EQ(written,
             "; kept\n[Other]\nA=1\n[40100 Setup]\nTop=10\nLeft=20\nShow Records=0\n"
             "Num of Records=30\nExtra=yes\n[Last]\nB=2\n");
   // Written again from its own text: the same bytes.
-  EXPECT_EQ(SettingsFile::format({10, 20, false, 30}, written), written);
+  EXPECT_EQ(SettingsFile::format(windowSettings(10, 20, 0, 30), written), written);
 }
 
 TEST(SettingsFile, OurSectionTwiceIsReadAndWrittenOnce) {
@@ -45,25 +55,52 @@ TEST(SettingsFile, OurSectionTwiceIsReadAndWrittenOnce) {
   const std::string existing =
       "[40100 Setup]\nTop=1\nLeft=2\nKeep=a\n[Other]\nA=1\n[ 40100 setup ]\nTop=7\nLeft=8\n"
       "Show Records=1\nAlso=b\n";
-  EXPECT_EQ(SettingsFile::parse(existing).top, 1);
-  EXPECT_EQ(SettingsFile::parse(existing).left, 2);
-  const WindowSettings saved{10, 20, true, 30};
+  const Settings read = SettingsFile::parse(existing, windowSettings());
+  EXPECT_EQ(SettingsFile::value(read, "40100 Setup", "Top", 0), 1);
+  EXPECT_EQ(SettingsFile::value(read, "40100 Setup", "Left", 0), 2);
+  const Settings saved = windowSettings(10, 20, 1, 30);
   const std::string written = SettingsFile::format(saved, existing);
   EXPECT_EQ(written,
             "[40100 Setup]\nTop=10\nLeft=20\nShow Records=1\nNum of Records=30\nKeep=a\nAlso=b\n"
             "[Other]\nA=1\n");
   // What was saved is what the next start reads.
-  EXPECT_EQ(SettingsFile::parse(written), saved);
+  EXPECT_EQ(SettingsFile::parse(written, windowSettings()), saved);
 }
 
 TEST(SettingsFile, ExtraCarriageReturnsAreDroppedSoASecondSaveChangesNothing) {
   const std::string existing = "[Other]\r\r\nA=1\r\r\r\n[40100 Setup]\r\nTop=5\r\r\n";
-  EXPECT_EQ(SettingsFile::parse(existing).top, 5);
-  const WindowSettings saved{10, 20, false, 30};
+  EXPECT_EQ(
+      SettingsFile::value(SettingsFile::parse(existing, windowSettings()), "40100 Setup", "Top", 0),
+      5);
+  const Settings saved = windowSettings(10, 20, 0, 30);
   const std::string written = SettingsFile::format(saved, existing);
   EXPECT_EQ(written,
             "[Other]\nA=1\n[40100 Setup]\nTop=10\nLeft=20\nShow Records=0\nNum of Records=30\n");
   EXPECT_EQ(SettingsFile::format(saved, written), written);
+}
+
+// A module may keep its own section: written where the file has it, else after the others, read
+// apart from the window's section even where the key names are the same.
+TEST(SettingsFile, AModulesOwnSectionStandsWhereTheFileHasIt) {
+  Settings settings = windowSettings(1, 2, 0, 3);
+  SettingsFile::set(settings, "Probe", "Top", 9);
+  const struct {
+    std::string existing;
+    std::string written;
+  } cases[] = {
+      {"", "[40100 Setup]\nTop=1\nLeft=2\nShow Records=0\nNum of Records=3\n[Probe]\nTop=9\n"},
+      {"[probe]\nTop=5\nOld=x\n[Other]\nA=1\n",
+       "[Probe]\nTop=9\nOld=x\n[Other]\nA=1\n[40100 Setup]\nTop=1\nLeft=2\nShow Records=0\n"
+       "Num of Records=3\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string written = SettingsFile::format(settings, c.existing);
+    EXPECT_EQ(written, c.written) << c.existing;
+    EXPECT_EQ(SettingsFile::parse(written, windowSettings()), windowSettings(1, 2, 0, 3));
+    Settings declared = windowSettings();
+    SettingsFile::set(declared, "Probe", "Top", 0);
+    EXPECT_EQ(SettingsFile::parse(written, declared), settings);
+  }
 }
 
 TEST(SettingsFile, WritesThroughATemporaryFileAndCreatesTheFolder) {
@@ -71,12 +108,12 @@ TEST(SettingsFile, WritesThroughATemporaryFileAndCreatesTheFolder) {
                       ("halvern_settings_" + std::to_string(getpid())) / "halvern";
   std::filesystem::remove_all(folder.parent_path());
   const std::string path = (folder / "Halvern.ini").string();
-  ASSERT_TRUE(SettingsFile::write(path, {1, 2, true, 3}));
-  EXPECT_EQ(SettingsFile::read(path), (WindowSettings{1, 2, true, 3}));
+  ASSERT_TRUE(SettingsFile::write(path, windowSettings(1, 2, 1, 3)));
+  EXPECT_EQ(SettingsFile::read(path, windowSettings()), windowSettings(1, 2, 1, 3));
   EXPECT_FALSE(std::filesystem::exists(path + ".saving"));
 
   // A folder where the file should be: the write fails and changes nothing.
-  EXPECT_FALSE(SettingsFile::write(folder.string(), {}));
+  EXPECT_FALSE(SettingsFile::write(folder.string(), windowSettings()));
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   std::filesystem::remove_all(folder.parent_path());
 }

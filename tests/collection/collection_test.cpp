@@ -20,6 +20,7 @@
 #include "setup/setup_model.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/test_folder.h"
 
@@ -32,8 +33,9 @@ namespace fs = std::filesystem;
 
 using test::readFile;
 
-class CollectionTest : public ::testing::Test {
+class CollectionTest : public ::testing::Test, protected test::ComputerBench {
  protected:
+  CollectionTest() : ComputerBench(DateTime{2026, 12, 7, 9, 5, 3}) {}
   void SetUp() override {
     ASSERT_TRUE(link.open());
     setup.setUsePcTime(false);
@@ -49,12 +51,6 @@ class CollectionTest : public ::testing::Test {
 
   test::TestFolder scratch{"halvern_group"};
   const fs::path folder = scratch.path();
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
   SetupModel setup;
   ScreenBuffer screens;
   ProgramDocument program;

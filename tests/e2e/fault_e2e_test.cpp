@@ -131,7 +131,13 @@ class BackgroundCli {
   pid_t m_pid = -1;
 };
 
-TEST(FaultCliAgainstSimulator, InstrumentKilledMidTransferEndsTheGetWithinTwoSeconds) {
+// The hang-up is seen at once, so the get ends in milliseconds on an idle machine. The bound is
+// what a get takes to give up on an instrument that went silent without hanging up (its ten
+// empty reads and its retries): a loaded machine's scheduling stays well below it, and a get that
+// waited out its silence instead of seeing the hang-up reaches it.
+constexpr auto kHangUpNoticed = 5s;
+
+TEST(FaultCliAgainstSimulator, InstrumentKilledMidTransferEndsTheGetPromptly) {
   SimulatorProcess sim;
   ASSERT_EQ(sim.device().rfind("/dev/", 0), 0u) << sim.device();
   const std::string target = tempPath("F.pgm");
@@ -153,7 +159,7 @@ TEST(FaultCliAgainstSimulator, InstrumentKilledMidTransferEndsTheGetWithinTwoSec
   const auto took =
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - killed);
   std::printf("halvern-cli ended %lld ms after the kill\n", static_cast<long long>(took.count()));
-  EXPECT_LE(took, 2s);
+  EXPECT_LE(took, kHangUpNoticed);
   EXPECT_EQ(status, 1) << cli.err();
   const std::string out = cli.out();
   // It was killed mid-transfer, and said so.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -21,8 +22,7 @@
 #include "screens/screen_commands.h"
 #include "setup/setup_commands.h"
 #include "setup/setup_model.h"
-#include "sim/simulated_instrument.h"
-#include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 
 namespace halvern {
@@ -78,8 +78,8 @@ Documents startingDocuments() {
 // A fresh instrument and its link on virtual time, the documents as the window would hold them:
 // the setup as last read from this instrument (so a get that succeeds changes nothing in it), the
 // screens and program of the user's own.
-struct Bench {
-  explicit Bench(const std::string& fault = {}) {
+struct Bench : test::InstrumentOnLink {
+  explicit Bench(const std::string& fault = {}) : InstrumentOnLink(DateTime{2026, 5, 4, 9, 30, 0}) {
     EXPECT_TRUE(link.open());
     test::RecordingShell quiet;
     CommandExchange exchange{link, clock, quiet};
@@ -109,10 +109,6 @@ struct Bench {
     return result;
   }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 5, 4, 9, 30, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
   test::RecordingShell shell;
   Documents documents = startingDocuments();
   Clock::Duration elapsed{};
@@ -324,43 +320,68 @@ Lines lastLines(const Lines& lines, std::size_t n) {
   return Lines(lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end());
 }
 
-TEST(FaultMatrix, EveryTransferEndsBoundedAgainstEveryFault) {
-  std::vector<Row> rows = kMatrix;
-  rows.insert(rows.end(), kCollections.begin(), kCollections.end());
-  for (const Row& row : rows) {
-    // What a get brings from an instrument without faults.
-    Bench clean;
-    const bool get = isGet(row.transfer);
-    ASSERT_EQ(clean.run(row.transfer), kDone);
-    const Documents fromInstrument = clean.documents;
+// One cell of the matrix: a transfer against one fault.
+struct MatrixCell {
+  Transfer transfer;
+  Cell cell;
+};
 
-    for (const Cell& cell : row.cells) {
-      SCOPED_TRACE(cell.fault);
-      Bench bench(cell.fault);
-      const Documents before = bench.documents;
+std::vector<MatrixCell> everyCell() {
+  std::vector<MatrixCell> cells;
+  for (const auto* rows : {&kMatrix, &kCollections})
+    for (const Row& row : *rows)
+      for (const Cell& cell : row.cells) cells.push_back({row.transfer, cell});
+  return cells;
+}
 
-      EXPECT_EQ(bench.run(row.transfer), cell.result);
-      EXPECT_LE(bench.elapsed, cell.bound);
-      EXPECT_EQ(lastLines(bench.shell.lines, cell.lastLines.size()), cell.lastLines);
-      Lines boxes = cell.boxes;
-      if (cell.result == kFailed) boxes.push_back(kCommError);
-      Lines shown;
-      for (const auto& box : bench.shell.boxes) shown.push_back(box.text);
-      EXPECT_EQ(shown, boxes);
-      // The lock and the hourglass are let go whatever happened.
-      EXPECT_EQ(bench.shell.instrumentBusy, (std::vector<bool>{true, false}));
-      EXPECT_EQ(bench.shell.busyChanges, (std::vector<bool>{true, false}));
+// "GetSetup_225_hangup__2": the transfer, then the fault with its separators as underscores.
+std::string cellName(const ::testing::TestParamInfo<MatrixCell>& info) {
+  static const char* const kTransfers[] = {"GetSetup",      "SendSetup",     "GetScreens",
+                                           "SendScreens",   "GetProgram",    "SendProgram",
+                                           "GetCollection", "SendCollection"};
+  std::string name = kTransfers[static_cast<int>(info.param.transfer)];
+  name += '_';
+  for (const char* c = info.param.cell.fault; *c; ++c)
+    name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
 
-      if (!get) continue;
-      const Documents& sound = cell.result == kDone ? fromInstrument : before;
-      if (cell.spoils) {
-        EXPECT_FALSE(bench.documents == sound) << "mended? " << cell.spoils;
-      } else {
-        EXPECT_TRUE(bench.documents == sound);
-      }
-    }
+class FaultMatrix : public ::testing::TestWithParam<MatrixCell> {};
+
+TEST_P(FaultMatrix, TheTransferEndsBoundedAgainstTheFault) {
+  const Transfer transfer = GetParam().transfer;
+  const Cell& cell = GetParam().cell;
+  // What a get brings from an instrument without faults.
+  Bench clean;
+  const bool get = isGet(transfer);
+  ASSERT_EQ(clean.run(transfer), kDone);
+  const Documents fromInstrument = clean.documents;
+
+  Bench bench(cell.fault);
+  const Documents before = bench.documents;
+
+  EXPECT_EQ(bench.run(transfer), cell.result);
+  EXPECT_LE(bench.elapsed, cell.bound);
+  EXPECT_EQ(lastLines(bench.shell.lines, cell.lastLines.size()), cell.lastLines);
+  Lines boxes = cell.boxes;
+  if (cell.result == kFailed) boxes.push_back(kCommError);
+  Lines shown;
+  for (const auto& box : bench.shell.boxes) shown.push_back(box.text);
+  EXPECT_EQ(shown, boxes);
+  // The lock and the hourglass are let go whatever happened.
+  EXPECT_EQ(bench.shell.instrumentBusy, (std::vector<bool>{true, false}));
+  EXPECT_EQ(bench.shell.busyChanges, (std::vector<bool>{true, false}));
+
+  if (!get) return;
+  const Documents& sound = cell.result == kDone ? fromInstrument : before;
+  if (cell.spoils) {
+    EXPECT_FALSE(bench.documents == sound) << "mended? " << cell.spoils;
+  } else {
+    EXPECT_TRUE(bench.documents == sound);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(everyCell()), cellName);
 
 }  // namespace
 }  // namespace halvern

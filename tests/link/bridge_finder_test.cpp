@@ -64,6 +64,13 @@ TEST_F(BridgeFinderTest, PortsByDescriptionFirstThenLinksToOtherPorts) {
   EXPECT_EQ(bridges[1].device, dev("ttyUSB0"));
   EXPECT_EQ(bridges[1].serialNumber, "A1");
 
+  // A port that tells its own serial number keeps it; its link lends only its path.
+  const std::vector<Bridge> own =
+      findBridges({{dev("ttyUSB0"), "ZELKA 40100 USB", "P9", true}}, findStableLinks(m_dev.path()));
+  ASSERT_EQ(own.size(), 2u);
+  EXPECT_EQ(own[0].serialNumber, "P9");
+  EXPECT_EQ(own[0].stableLink, dev("zelka40100-A1"));
+
   EXPECT_EQ(bridgeLabel({"/dev/ttyUSB3", "", ""}), "/dev/ttyUSB3");
   EXPECT_TRUE(findBridges({ports[0]}, {}).empty());
 }
@@ -92,9 +99,13 @@ TEST(BridgePick, OneIsTakenSeveralAreRememberedOrChosen) {
       pickBridge(two, "", [](const std::vector<Bridge>&) { return std::optional<std::size_t>(); });
   EXPECT_FALSE(cancelled.index);
   EXPECT_EQ(cancelled.problem, "no bridge was chosen");
-  const BridgePick outOfRange =
-      pickBridge(two, "", [](const std::vector<Bridge>&) { return std::optional<std::size_t>(5); });
-  EXPECT_FALSE(outOfRange.index);
+  // A pick past the last bridge, by far or by one, is none.
+  for (std::size_t picked : {std::size_t{5}, two.size()}) {
+    const BridgePick outOfRange = pickBridge(two, "", [picked](const std::vector<Bridge>&) {
+      return std::optional<std::size_t>(picked);
+    });
+    EXPECT_FALSE(outOfRange.index) << picked;
+  }
 
   const BridgePick unattended = pickBridge(two, "", nullptr);
   EXPECT_FALSE(unattended.index);

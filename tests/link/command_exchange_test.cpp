@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
@@ -155,10 +158,10 @@ TEST_F(CommandExchangeTest, EveryReplyOfItsLengthIsTakenAtTheFirstSend) {
     std::string reply;
     int value;
   } cases[] = {
-      {" 1", 1},      {"1\r", 1},      {"01", 1},         {"12", 12},       {"\r ", 0},
-      {" \r", 0},     {"  ", 0},       {"?#", 0},         {"-1", -1},       {"  96\r", 96},
-      {"   96", 96}, {"0096\r", 96}, {"-115\r", -115},   {"-0115", -115},  {"96  \r", 96},
-      {" 96\r", 96},  {"  96", 96},    {"096\r", 96},     {"5\r  ", 5},     {"\r\r", 0},
+      {" 1", 1},     {"1\r", 1},     {"01", 1},        {"12", 12},      {"\r ", 0},
+      {" \r", 0},    {"  ", 0},      {"?#", 0},        {"-1", -1},      {"  96\r", 96},
+      {"   96", 96}, {"0096\r", 96}, {"-115\r", -115}, {"-0115", -115}, {"96  \r", 96},
+      {" 96\r", 96}, {"  96", 96},   {"096\r", 96},    {"5\r  ", 5},    {"\r\r", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE('"' + c.reply + '"');
@@ -271,6 +274,99 @@ TEST_F(CommandExchangeTest, CancelFromTheShellStopsAWaitLikeTheStopFlag) {
   EXPECT_TRUE(shell.beeps.empty());
 }
 
+TEST_F(CommandExchangeTest, AReportIsCopiedUpToItsMarkAndNothingAfterIt) {
+  link.sendUnasked("SE 01 +0001.50 mV\r", 500ms);
+  link.sendUnasked("SE 02 -0000.15 mV\r*left over", 800ms);
+  // A Stop Calibration left over from an earlier wait does not end this one.
+  exchange.requestStop();
+  std::string copied;
+  int pieces = 0;
+  const auto end = exchange.copyReportUntil('*', 60s, 1000, [&](std::span<const std::uint8_t> t) {
+    EXPECT_FALSE(t.empty());
+    copied.append(t.begin(), t.end());
+    ++pieces;
+  });
+  EXPECT_EQ(end, CommandExchange::WaitEnd::Mark);
+  EXPECT_EQ(copied, "SE 01 +0001.50 mV\rSE 02 -0000.15 mV\r");
+  // Handed on as the reads bring them, never an empty piece.
+  EXPECT_GE(pieces, 2);
+  EXPECT_TRUE(shell.beeps.empty());
+}
+
+TEST_F(CommandExchangeTest, AReportEndsOnStopCancelTimeOutOrClose) {
+  using WaitEnd = CommandExchange::WaitEnd;
+  struct Case {
+    const char* name;
+    std::function<void(CommandExchange&, RecordingShell&, ScriptedLink&)> atEvents;
+    WaitEnd end;
+    std::size_t beeps;
+  };
+  const Case cases[] = {
+      {"stop", [](CommandExchange& e, RecordingShell&, ScriptedLink&) { e.requestStop(); },
+       WaitEnd::Stopped, 0},
+      {"cancel", [](CommandExchange&, RecordingShell& s, ScriptedLink&) { s.cancel = true; },
+       WaitEnd::Stopped, 0},
+      {"silence", nullptr, WaitEnd::TimedOut, 1},
+      {"closed", [](CommandExchange&, RecordingShell&, ScriptedLink& l) { l.close(); },
+       WaitEnd::Closed, 0},
+  };
+  for (const auto& c : cases) {
+    link.open();
+    shell.cancel = false;
+    shell.beeps.clear();
+    shell.onProcessEvents = [&](int) {
+      if (c.atEvents) c.atEvents(exchange, shell, link);
+    };
+    const auto start = clock.now();
+    std::string copied;
+    link.sendUnasked("WD 1", 10ms);
+    EXPECT_EQ(exchange.copyReportUntil(
+                  '*', 3s, 1000,
+                  [&](std::span<const std::uint8_t> t) { copied.append(t.begin(), t.end()); }),
+              c.end)
+        << c.name;
+    EXPECT_EQ(copied, "WD 1") << c.name;
+    EXPECT_EQ(shell.beeps.size(), c.beeps) << c.name;
+    EXPECT_LE(clock.now() - start, (c.beeps ? 3s : 0s) + 2 * wire::kReadTimeout) << c.name;
+  }
+}
+
+TEST_F(CommandExchangeTest, SilentReadsCountTheEmptyReadsInARowOnly) {
+  CommandExchange::SilentReads silence{3};
+  std::uint8_t piece[8];
+  auto read = [&] { return exchange.readPiece(piece, sizeof piece, silence); };
+  EXPECT_EQ(read(), 0u);
+  EXPECT_EQ(read(), 0u);
+  EXPECT_EQ(silence.count, 2);
+  link.sendUnasked("ab");
+  EXPECT_EQ(read(), 2u);
+  EXPECT_EQ(silence.count, 0);
+  EXPECT_EQ(read(), 0u);
+  EXPECT_EQ(read(), 0u);
+  EXPECT_FALSE(silence.ended());
+  EXPECT_EQ(read(), 0u);
+  EXPECT_TRUE(silence.ended());
+}
+
+TEST_F(CommandExchangeTest, DrainingReadsUntilQuietOrTheLimitThenPurges) {
+  // A sender that stops after 100 ms: the read with its last bytes lasts its time-out, then one
+  // empty read ends it.
+  link.sendUnasked(std::string(12500, 'y'));
+  auto start = clock.now();
+  exchange.drainUntilQuiet(10s, 4096);
+  EXPECT_GE(clock.now() - start, 100ms + wire::kReadTimeout);
+  EXPECT_LE(clock.now() - start, 100ms + 2 * wire::kReadTimeout);
+  EXPECT_EQ(link.events.back().kind, Event::Purge);
+
+  // One with 2 s of bytes still to come: the limit of 1 s ends the draining.
+  link.sendUnasked(std::string(250000, 'x'));
+  start = clock.now();
+  exchange.drainUntilQuiet(1s, 4096);
+  EXPECT_GE(clock.now() - start, 1s);
+  EXPECT_LT(clock.now() - start, 1s + wire::kReadTimeout);
+  EXPECT_EQ(link.events.back().kind, Event::Purge);
+}
+
 // Every wait of the exchange, as a call that reports whether it got what it waited for.
 struct WaitCase {
   const char* name;
@@ -299,6 +395,27 @@ const WaitCase kWaits[] = {
      [](CommandExchange& e) {
        std::uint8_t byte = 0;
        return e.readBlock(&byte, 1) == 1;
+     },
+     250ms},
+    {"copyReportUntil",
+     [](CommandExchange& e) {
+       return e.copyReportUntil('*', 2s, 100, [](std::span<const std::uint8_t>) {}) ==
+              CommandExchange::WaitEnd::Mark;
+     },
+     2s + 250ms},
+    {"readPiece",
+     [](CommandExchange& e) {
+       std::uint8_t piece[16];
+       CommandExchange::SilentReads silence{3};
+       while (!silence.ended())
+         if (e.readPiece(piece, sizeof piece, silence) > 0 || !e.linkOpen()) return false;
+       return false;
+     },
+     3 * 250ms},
+    {"drainUntilQuiet",
+     [](CommandExchange& e) {
+       e.drainUntilQuiet(2s, 100);
+       return false;
      },
      250ms},
 };

@@ -9,6 +9,7 @@
 #include "link/command_exchange.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "wire/commands.h"
 #include "wire/wire.h"
@@ -20,8 +21,9 @@ using namespace std::chrono_literals;
 using sim::Fault;
 using sim::FaultKind;
 
-class ExchangeWithSimulator : public ::testing::Test {
+class ExchangeWithSimulator : public ::testing::Test, protected test::ComputerBench {
  protected:
+  ExchangeWithSimulator() : ComputerBench(DateTime{2026, 12, 31, 23, 59, 30}) {}
   void SetUp() override { ASSERT_TRUE(link.open()); }
 
   std::size_t sends(const std::string& line) const {
@@ -29,13 +31,6 @@ class ExchangeWithSimulator : public ::testing::Test {
     for (const auto& l : instrument.linesReceived()) n += l == line;
     return n;
   }
-
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 31, 23, 59, 30}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
 };
 
 TEST_F(ExchangeWithSimulator, QueriesRetryShortRepliesAndTakeTheFirstWholeOne) {
@@ -96,8 +91,7 @@ TEST_F(ExchangeWithSimulator, SettingsGetTheirStarDespiteStrayBytesAndRetryWitho
   EXPECT_TRUE(exchange.sendSetting(cmd::setIntervalLine(42)));
   EXPECT_EQ(sends("CMD250 42"), 3u);
   EXPECT_EQ(shell.beeps.size(), 2u);
-  EXPECT_EQ(exchange.queryNumber(cmd::kGetIntervalLine, 2),
-            42);
+  EXPECT_EQ(exchange.queryNumber(cmd::kGetIntervalLine, 2), 42);
 
   // A value the instrument refuses is never acknowledged: ten sends, ten beeps.
   shell.beeps.clear();

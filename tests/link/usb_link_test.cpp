@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/command_exchange.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 
@@ -14,10 +15,11 @@ struct UsbLinkTest : ::testing::Test {
   VirtualClock clock;
   test::ScriptedLink link{clock};
   test::RecordingShell shell;
+  CommandExchange exchange{link, clock, shell};
 };
 
 TEST_F(UsbLinkTest, OpenSetsThePortOpenStatus) {
-  openUsbLink(link, clock, shell);
+  openUsbLink(exchange, shell);
   EXPECT_TRUE(link.isOpen());
   EXPECT_EQ(shell.statuses, std::vector<std::string>{"ZELKA 40100 USB: Port Open"});
   EXPECT_TRUE(shell.boxes.empty());
@@ -26,7 +28,7 @@ TEST_F(UsbLinkTest, OpenSetsThePortOpenStatus) {
 
 TEST_F(UsbLinkTest, FailedOpenWarnsThenSetsTheClosedStatus) {
   link.openFails = true;
-  openUsbLink(link, clock, shell);
+  openUsbLink(exchange, shell);
   EXPECT_FALSE(link.isOpen());
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_EQ(shell.boxes[0].text, "Cannot open ZELKA 40100 USB port.");
@@ -36,9 +38,9 @@ TEST_F(UsbLinkTest, FailedOpenWarnsThenSetsTheClosedStatus) {
 }
 
 TEST_F(UsbLinkTest, ReconnectWhileOpenCyclesClosesOnceAndPausesUnderTheHourglass) {
-  openUsbLink(link, clock, shell);
+  openUsbLink(exchange, shell);
   shell.statuses.clear();
-  reconnectUsb(link, clock, shell);
+  reconnectUsb(exchange, shell);
   EXPECT_EQ(link.cycles, 1);
   EXPECT_EQ(link.closes, 1);
   EXPECT_EQ(link.opens, 2);
@@ -50,9 +52,9 @@ TEST_F(UsbLinkTest, ReconnectWhileOpenCyclesClosesOnceAndPausesUnderTheHourglass
 
 TEST_F(UsbLinkTest, ReconnectWhileClosedIsOneAttemptWithoutPause) {
   link.openFails = true;
-  openUsbLink(link, clock, shell);
+  openUsbLink(exchange, shell);
   link.openFails = false;  // the bridge was plugged in meanwhile
-  reconnectUsb(link, clock, shell);
+  reconnectUsb(exchange, shell);
   EXPECT_EQ(link.cycles, 0);
   EXPECT_EQ(link.closes, 0);
   EXPECT_EQ(link.opens, 2);

@@ -30,6 +30,7 @@
 #include "setup/setup_model.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/test_folder.h"
 #include "wire/c_numbers.h"
@@ -136,13 +137,12 @@ TEST_F(DecimalComma, TheRecordsFileWritesAPoint) {
 
 // The whole download from the simulated instrument, as the window and the CLI run it.
 TEST_F(DecimalComma, ARecordsDownloadWritesAPoint) {
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 8, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
-  ASSERT_TRUE(link.open());
+  test::ComputerBench bench{DateTime{2026, 12, 8, 9, 5, 3}};
+  const FixedCalendar& calendar = bench.calendar;
+  sim::SimulatedInstrument& instrument = bench.instrument;
+  test::RecordingShell& shell = bench.shell;
+  CommandExchange& exchange = bench.exchange;
+  ASSERT_TRUE(bench.link.open());
   instrument.recordLog().setCount(50);
   SetupModel setup;
   RecordsSettings settings;
@@ -176,13 +176,11 @@ TEST_F(DecimalComma, TheCalibrationLineWritesAPointAndTheReferenceReadsOne) {
 // The step against the simulated instrument, which runs in this process as it does in
 // `halvern-cli --simulate`: it reads the reference from the line and answers.
 TEST_F(DecimalComma, TheSimulatedInstrumentReadsTheReferenceAndWritesItsReadings) {
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 8, 9, 0, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
-  ASSERT_TRUE(link.open());
+  test::ComputerBench bench{DateTime{2026, 12, 8, 9, 0, 0}};
+  sim::SimulatedInstrument& instrument = bench.instrument;
+  test::RecordingShell& shell = bench.shell;
+  CommandExchange& exchange = bench.exchange;
+  ASSERT_TRUE(bench.link.open());
   EXPECT_EQ(
       runInstrumentCommand(exchange, shell,
                            calibrationStepCommand(CalibrationStep::SeFullScale, false, "4998.37")),
@@ -224,9 +222,9 @@ TEST_F(DecimalComma, NumbersAreReadWithAPointOnly) {
 TEST(CNumbers, ReadAsStrtodReadsInTheCLocale) {
   const std::string tiny = "0." + std::string(400, '0') + "1";
   const std::vector<std::string> texts{
-      "4998.37", " \t+12.5e1x", "-0.000000", "5.", ".5", "-.5e-1x", "1e", "1e+", "1e-400",
-      "-1e999",  tiny,           "-" + tiny,  "+-3", "-+3", "", " ", "abc", ".", "-", "infinity",
-      "-INF",    "12 34",        "007",       "1,5"};
+      "4998.37", " \t+12.5e1x", "-0.000000", "5.",       ".5",   "-.5e-1x", "1e",  "1e+",
+      "1e-400",  "-1e999",      tiny,        "-" + tiny, "+-3",  "-+3",     "",    " ",
+      "abc",     ".",           "-",         "infinity", "-INF", "12 34",   "007", "1,5"};
   const CNumbersScope c;
   for (const auto& text : texts) {
     char* end = nullptr;
@@ -277,17 +275,14 @@ TEST_F(DecimalComma, TheProgramConversionKeepsThePoint) {
 }
 
 TEST_F(DecimalComma, ATraceWritesItsTimesWithAPoint) {
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 8, 9, 0, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
+  test::InstrumentOnLink bench{DateTime{2026, 12, 8, 9, 0, 0}};
   test::TestFolder scratch{"halvern_comma"};
   const std::string path = (scratch / "trace.txt").string();
   {
-    TracingLink trace(link, clock, path);
+    TracingLink trace(bench.link, bench.clock, path);
     ASSERT_TRUE(trace.ok());
     ASSERT_TRUE(trace.open());
-    clock.advance(1500us);
+    bench.clock.advance(1500us);
     const std::string line = "CMD100\r";
     trace.write(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
   }

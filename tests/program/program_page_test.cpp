@@ -31,6 +31,7 @@
 #include "program/instruction_catalogue.h"
 #include "program/program_document.h"
 #include "program/program_file.h"
+#include "setup/setup_page.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support/recording_shell.h"
@@ -89,7 +90,7 @@ int typeAndAnswer(QDialog& dialog, const QString& keys, bool ok) {
 class ProgramEditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const auto& def : kProgramPopupMenu) {
+    for (const auto& def : kPopupMenu) {
       auto* action = new QAction(QString::fromUtf8(def.caption), &menu);
       action->setObjectName(QString::fromUtf8(def.handlerName));
       action->setShortcut(QKeySequence(QString::fromUtf8(def.shortcut)));
@@ -111,7 +112,7 @@ class ProgramEditorTest : public ::testing::Test {
   }
 
   QAction* action(MenuHandler handler) {
-    for (const auto& def : kProgramPopupMenu)
+    for (const auto& def : kPopupMenu)
       if (def.handler == handler) return menu.findChild<QAction*>(def.handlerName);
     return nullptr;
   }
@@ -504,10 +505,10 @@ class ProgramWindowTest : public test::WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    page = dynamic_cast<ProgramPage*>(window->page(MainWindow::Page::UserProgram));
+    page = dynamic_cast<ProgramPage*>(window->page(kProgramPage));
     ASSERT_NE(page, nullptr);
   }
-  ProgramDocument& document() { return window->document().program; }
+  ProgramDocument& document() { return window->document().part<ProgramDocument>(); }
   void trigger(MenuHandler handler) { window->action(handler)->trigger(); }
   QTreeWidgetItem* item(int k) { return page->tree()->topLevelItem(k); }
 
@@ -515,8 +516,8 @@ class ProgramWindowTest : public test::WindowFixture {
 };
 
 TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
-  EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
-  EXPECT_EQ(window->programPopupMenu(), page->popupMenu());
+  EXPECT_EQ(window->currentPage(), kProgramPage);
+  EXPECT_EQ(window->popupMenu(), page->popupMenu());
 
   // Built from the pick list.
   page->enableEdit()->click();
@@ -588,20 +589,20 @@ TEST_F(ProgramWindowTest, BuiltEditedSavedReopenedSentAndReadBack) {
 
 TEST_F(ProgramWindowTest, ClosedLinkAndFailedTransfers) {
   const auto tree = document().tree();
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   link.close();
   trigger(MenuHandler::RxProgramClick);
   trigger(MenuHandler::TxUserProgramClick);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Cannot Get User Program.\nUSB port is closed.",
                                              "Cannot Send User Program.\nUSB port is closed."}));
-  EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
+  EXPECT_EQ(window->currentPage(), kSetupPage);
   EXPECT_TRUE(window->messageArea()->toPlainText().isEmpty());
 
   link.open();
   boxes.clear();
   instrument.faults().set(115, {sim::FaultKind::Silence, -1, "", -1});
   trigger(MenuHandler::RxProgramClick);
-  EXPECT_EQ(window->currentPage(), MainWindow::Page::UserProgram);
+  EXPECT_EQ(window->currentPage(), kProgramPage);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Too many errors.\nGet 40100 User Program failed.",
                                              std::string(kCommErrorText)}));
   EXPECT_EQ(document().tree(), tree);

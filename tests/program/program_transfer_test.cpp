@@ -12,6 +12,7 @@
 #include "program/program_document.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 #include "wire/crc32_mpeg2.h"
@@ -75,8 +76,9 @@ ProgramDocument sampleProgram() {
   return d;
 }
 
-class ProgramTransferTest : public ::testing::Test {
+class ProgramTransferTest : public ::testing::Test, protected test::InstrumentOnLink {
  protected:
+  ProgramTransferTest() : InstrumentOnLink(DateTime{2026, 3, 1, 12, 0, 0}) {}
   void SetUp() override { ASSERT_TRUE(simLink.open()); }
   std::size_t commandLines(const std::string& line) const {
     const auto& l = instrument.linesReceived();
@@ -84,10 +86,8 @@ class ProgramTransferTest : public ::testing::Test {
   }
   void addFault(const std::string& option) { ASSERT_EQ(instrument.faults().parse(option), ""); }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 3, 1, 12, 0, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink simLink{instrument, clock};
+  sim::SimulatedLink& simLink = InstrumentOnLink::link;
+  // The exchange talks through it, so every write is seen; it hides the bench's own link.
   WatchedLink link{simLink};
   test::RecordingShell shell;
   CommandExchange exchange{link, clock, shell};

@@ -17,6 +17,8 @@
 
 #include "app/spin_edit_widget.h"
 #include "program/program_page.h"
+#include "records/records_commands.h"
+#include "setup/setup_page.h"
 #include "support_qt/window_fixture.h"
 
 namespace halvern {
@@ -26,11 +28,11 @@ class RecordsPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    page = dynamic_cast<RecordsPage*>(window->page(Page::Records));
+    page = dynamic_cast<RecordsPage*>(window->page(kRecordsPage));
     ASSERT_NE(page, nullptr);
     instrument.recordLog().setCount(20);
   }
-  RecordsSettings& settings() { return window->document().records; }
+  RecordsSettings& settings() { return window->document().part<RecordsSettings>(); }
   std::string fileText(const std::string& name) {
     std::ifstream in(folder / name, std::ios::binary);
     std::stringstream s;
@@ -50,7 +52,7 @@ TEST_F(RecordsPageTest, ControlsStartFromTheSettingsAndWriteThemBack) {
   EXPECT_EQ(page->getRecords()->text(), "&Get Records");
   EXPECT_EQ(page->clearText()->text(), "&Clear Text");
 
-  window->showPage(Page::Records);
+  window->showPage(kRecordsPage);
   page->numOfRecords()->setFocus();
   page->numOfRecords()->selectAll();
   QTest::keyClicks(page->numOfRecords(), "25x7");  // letters are swallowed
@@ -66,10 +68,10 @@ TEST_F(RecordsPageTest, EnterInTheCountStartsTheDownloadAndShowsTheRecords) {
   settings().showRecords = true;
   page->refresh();
   choose("r.txt");
-  window->showPage(Page::Setup);
+  window->showPage(kSetupPage);
   page->numOfRecords()->setFocus();
   QTest::keyClick(page->numOfRecords(), Qt::Key_Return);
-  EXPECT_EQ(window->currentPage(), Page::Records);
+  EXPECT_EQ(window->currentPage(), kRecordsPage);
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_TRUE(requests[0].save);
   EXPECT_EQ(requests[0].defaultSuffix, "txt");
@@ -119,7 +121,7 @@ TEST_F(RecordsPageTest, FilesAndNewProgramAreLockedOutWhileItRuns) {
       H::OpenGroupClick,   H::SaveGroupClick,         H::OpenSetupFileClick, H::OpenScreenFileClick,
       H::OpenPgmFileClick, H::OpenPgmNotesFile1Click, H::SaveSetupFileClick, H::SaveScreenFileClick,
       H::SavePgmFileClick, H::SavePgmNotesFile1Click, H::PrintProgram1Click};
-  auto* program = dynamic_cast<ProgramPage*>(window->page(Page::UserProgram));
+  auto* program = dynamic_cast<ProgramPage*>(window->page(kProgramPage));
   ASSERT_NE(program, nullptr);
   program->enableEdit()->click();
   ASSERT_TRUE(program->newButton()->isEnabled());

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
+#include <locale>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +22,7 @@
 #include "setup/setup_model.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 #include "support/test_folder.h"
@@ -33,8 +38,9 @@ namespace fs = std::filesystem;
 
 using test::readFile;
 
-class RecordsTest : public ::testing::Test {
+class RecordsTest : public ::testing::Test, protected test::ComputerBench {
  protected:
+  RecordsTest() : ComputerBench(DateTime{2026, 12, 7, 9, 5, 3}) {}
   void SetUp() override {
     path = (folder / "records.txt").string();
     ASSERT_TRUE(link.open());
@@ -45,21 +51,39 @@ class RecordsTest : public ::testing::Test {
     return runInstrumentCommand(exchange, shell,
                                 getRecordsCommand(setup, calendar, settings, view));
   }
-  // The file the download should write: the instrument's own records, its formats.
+  // The file the download should write, from what the instrument is known to log: each field's
+  // value as the log makes it, written out here by hand rather than by the records file's code.
   std::string expectedFile(std::size_t records) const {
     const auto& s = instrument.settings();
-    std::vector<RecordFormat> formats;
-    std::vector<sim::RecordLog::FieldType> types;
-    for (int i = 0; i < s.fieldsPerRecord; ++i) {
-      const auto& f = s.formats[static_cast<std::size_t>(i)];
-      formats.push_back({f.label, f.type, f.width, f.precision});
-      types.push_back(static_cast<sim::RecordLog::FieldType>(f.type));
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out << std::min(records, instrument.recordLog().count()) << " RECORDS\r\n"
+        << "12-07-2026 09:05:03\r\n";  // the fixture's calendar
+    for (int i = 0; i < s.fieldsPerRecord; ++i)
+      out << (i > 0 ? "," : "") << s.formats[static_cast<std::size_t>(i)].label;
+    out << "\r\n";
+    const auto two = [](unsigned n) { return std::string{char('0' + n / 10), char('0' + n % 10)}; };
+    for (std::size_t r = 0; r < std::min(records, instrument.recordLog().count()); ++r) {
+      for (int i = 0; i < s.fieldsPerRecord; ++i) {
+        const auto& f = s.formats[static_cast<std::size_t>(i)];
+        const auto type = static_cast<sim::RecordLog::FieldType>(f.type);
+        const float v = instrument.recordLog().value(r, static_cast<std::size_t>(i), type);
+        if (i > 0) out << ',';
+        const auto whole = static_cast<unsigned>(v);  // YYMMDD or HHMMSS
+        if (std::isnan(v)) {
+          out << "-99999";
+        } else if (type == sim::RecordLog::FieldType::Date) {
+          out << two(whole / 100 % 100) << '/' << two(whole % 100) << "/20" << two(whole / 10000);
+        } else if (type == sim::RecordLog::FieldType::Time) {
+          out << two(whole / 10000) << ':' << two(whole / 100 % 100) << ':' << two(whole % 100);
+        } else {
+          out << std::fixed << std::setprecision(f.precision) << std::setfill('0') << std::internal
+              << std::setw(f.width) << static_cast<double>(v);
+        }
+      }
+      out << "\r\n";
     }
-    const std::string bytes = instrument.recordLog().bytes(records, types);
-    std::string file = recordsFileHeader(records, formats, ',', calendar.now());
-    appendRecordLines(file, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
-                      formats.size(), formats, ',', 0, records, false);
-    return file;
+    return out.str();
   }
   std::size_t recordsRequests() const {
     std::size_t n = 0;
@@ -67,12 +91,6 @@ class RecordsTest : public ::testing::Test {
     return n;
   }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
   SetupModel setup;
   RecordsSettings settings;
   std::string shown;
@@ -221,28 +239,26 @@ TEST_F(RecordsTest, FailuresAndCancelLeaveNoFileAndAnOldOneAsItWas) {
       {"cancelled", 50, nullptr, 5, CommandResult::Cancelled, "RECORD DOWNLOAD CANCELLED."},
   };
   for (const auto& c : cases) {
-    sim::SimulatedInstrument fresh{calendar, clock};
-    fresh.recordLog().setCount(50);
+    test::ComputerBench fresh{calendar.now()};
+    fresh.instrument.recordLog().setCount(50);
     if (c.fault) {
-      ASSERT_EQ(fresh.faults().parse(c.fault), "") << c.what;
+      ASSERT_EQ(fresh.instrument.faults().parse(c.fault), "") << c.what;
     }
-    sim::SimulatedLink freshLink{fresh, clock};
-    ASSERT_TRUE(freshLink.open());
-    test::RecordingShell freshShell;
-    CommandExchange freshExchange{freshLink, clock, freshShell};
+    ASSERT_TRUE(fresh.link.open());
+    test::RecordingShell& freshShell = fresh.shell;
     if (c.cancelAtEvent) {
       freshShell.onProcessEvents = [&freshShell, &c](int n) {
         if (n >= c.cancelAtEvent) freshShell.cancel = true;
       };
     }
     settings.numOfRecords = c.count;
-    const auto start = clock.now();
-    EXPECT_EQ(runInstrumentCommand(freshExchange, freshShell,
+    const auto start = fresh.clock.now();
+    EXPECT_EQ(runInstrumentCommand(fresh.exchange, freshShell,
                                    getRecordsCommand(setup, calendar, settings, view)),
               c.result)
         << c.what;
     // Eleven empty reads of 250 ms at the most after the last byte, the queries before.
-    EXPECT_LE(clock.now() - start, 5s) << c.what;
+    EXPECT_LE(fresh.clock.now() - start, 5s) << c.what;
     EXPECT_EQ(freshShell.lines.back(), c.lastLine) << c.what;
     EXPECT_EQ(readFile(path), "old records") << c.what;
     EXPECT_FALSE(fs::exists(path + ".saving")) << c.what;
@@ -290,6 +306,26 @@ TEST_F(RecordsTest, ACommandRightAfterACancelledDownloadFindsAQuietLink) {
   EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(got)), CommandResult::Done);
   EXPECT_EQ(shell.lines.back(), "FINISHED GETTING SETUP.");
   EXPECT_EQ(got.format(2).label, "WIND SPEED");
+}
+
+TEST(ReceiveRecords, TheEleventhSilentReadEndsTheDownload) {
+  test::ComputerOnScript bench;
+  VirtualClock& clock = bench.clock;
+  test::ScriptedLink& link = bench.link;
+  test::RecordingShell& shell = bench.shell;
+  CommandExchange& exchange = bench.exchange;
+  // Two records asked for, one sent, then nothing.
+  link.answer = [](const std::string&) { return std::string(16, 'R'); };
+  std::vector<std::uint8_t> buffer(32);
+  std::size_t received = 0;
+  EXPECT_EQ(receiveRecords(exchange, shell, 2, buffer, received), RecordsEnd::TimedOut);
+  EXPECT_EQ(received, 16u);
+  Clock::TimePoint lastBytes{};
+  for (const auto& e : link.events)
+    if (e.kind == test::ScriptedLink::Event::Read && e.got > 0) lastBytes = e.at;
+  // Eleven read time-outs of silence after the read that brought the last bytes, not twelve.
+  EXPECT_GE(clock.now() - lastBytes, 11 * wire::kReadTimeout);
+  EXPECT_LT(clock.now() - lastBytes, 12 * wire::kReadTimeout);
 }
 
 TEST(AwaitQuietLink, EndsOnceTheInstrumentIsQuietOrAtItsBound) {

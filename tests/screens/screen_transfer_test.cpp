@@ -12,6 +12,7 @@
 #include "screens/screen_commands.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 
 namespace halvern {
@@ -64,8 +65,9 @@ ScreenBuffer editedScreens() {
   return buffer;
 }
 
-class ScreenTransfer : public ::testing::Test {
+class ScreenTransfer : public ::testing::Test, protected test::ComputerBench {
  protected:
+  ScreenTransfer() : ComputerBench(DateTime{2026, 12, 7, 10, 0, 0}) {}
   void SetUp() override { ASSERT_TRUE(link.open()); }
 
   std::string instrumentCells() const {
@@ -75,13 +77,6 @@ class ScreenTransfer : public ::testing::Test {
   static std::string bytesOf(const ScreenBuffer& buffer) {
     return {buffer.bytes().begin(), buffer.bytes().end()};
   }
-
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 10, 0, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
 };
 
 TEST_F(ScreenTransfer, GetReplacesEveryScreenAndShowsScreenOne) {

@@ -25,6 +25,7 @@
 #include "platform/calendar.h"
 #include "screens/screen_buffer.h"
 #include "screens/screen_number_widget.h"
+#include "setup/setup_page.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 #include "support_qt/window_fixture.h"
@@ -36,12 +37,12 @@ class ScreensPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    page = dynamic_cast<ScreensPage*>(window->page(MainWindow::Page::Screens));
+    page = dynamic_cast<ScreensPage*>(window->page(kScreensPage));
     ASSERT_NE(page, nullptr);
-    window->showPage(MainWindow::Page::Screens);
+    window->showPage(kScreensPage);
   }
 
-  ScreenBuffer& screens() { return window->document().screens; }
+  ScreenBuffer& screens() { return window->document().part<ScreenBuffer>(); }
   void type(const char* text) {
     for (const char* c = text; *c; ++c) QTest::keyClick(page->imageScreen(), *c);
   }
@@ -123,9 +124,9 @@ TEST_F(ScreensPageTest, EditingTypesBothFontsWhileTheCommandsMenuRests) {
 
 TEST_F(ScreensPageTest, KeysReachTheScreenOnlyOnTheScreensPage) {
   page->startEdit()->click();
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   type("x");
-  window->showPage(MainWindow::Page::Screens);
+  window->showPage(kScreensPage);
   EXPECT_EQ(screens().cell(0, 0, 0), ' ');
   type("y");
   EXPECT_EQ(screens().cell(0, 0, 0), 'y');
@@ -263,14 +264,14 @@ TEST_F(ScreensPageTest, TypedScreensSurviveInstrumentAndFile) {
 }
 
 TEST_F(ScreensPageTest, ClosedLinkIsRefusedBeforeAnythingIsSent) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   link.close();
   window->action(MenuHandler::RxScreensClick)->trigger();
   window->action(MenuHandler::TxScreensClick)->trigger();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0], "Cannot Get Screens.\nUSB port is closed.");
   EXPECT_EQ(boxes[1], "Cannot Send Screens.\nUSB port is closed.");
-  EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
+  EXPECT_EQ(window->currentPage(), kSetupPage);
   EXPECT_TRUE(instrument.linesReceived().empty());
 }
 

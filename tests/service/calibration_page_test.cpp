@@ -17,6 +17,7 @@
 
 #include "service/calibrate_dialog.h"
 #include "service/calibration_reference.h"
+#include "setup/setup_page.h"
 #include "support_qt/window_fixture.h"
 
 namespace halvern {
@@ -30,7 +31,7 @@ class CalibrationPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    page = dynamic_cast<CalibrationPage*>(window->page(Page::Calibration));
+    page = dynamic_cast<CalibrationPage*>(window->page(kCalibrationPage));
     ASSERT_NE(page, nullptr);
     dialog = window->findChild<CalibrateDialog*>();
     ASSERT_NE(dialog, nullptr);
@@ -110,7 +111,7 @@ TEST_F(CalibrationPageTest, ControlsCaptionsBoxesAndTheNote) {
 }
 
 TEST_F(CalibrationPageTest, TheReferenceFieldTakesFourDigitsAndTwoDecimals) {
-  window->showPage(Page::Calibration);
+  window->showPage(kCalibrationPage);
   page->vRef()->setFocus();
   page->vRef()->selectAll();
   QTest::keyClicks(page->vRef(), "4x99837");
@@ -120,7 +121,7 @@ TEST_F(CalibrationPageTest, TheReferenceFieldTakesFourDigitsAndTwoDecimals) {
 
 TEST_F(CalibrationPageTest, AReferenceWithAnOpenDigitIsRefusedAndNothingSent) {
   enable();
-  window->showPage(Page::Calibration);
+  window->showPage(kCalibrationPage);
   page->vRef()->setFocus();
   page->vRef()->selectAll();
   QTest::keyClicks(page->vRef(), "25");
@@ -155,7 +156,7 @@ TEST_F(CalibrationPageTest, AWrongPasswordIsRefusedAndTheDialogStaysOpen) {
 }
 
 TEST_F(CalibrationPageTest, TheRightPasswordEnablesTheFifteenButtonsAndShowsThePage) {
-  window->showPage(Page::Setup);
+  window->showPage(kSetupPage);
   openDialog([this] {
     dialog->password()->setFocus();
     QTest::keyClicks(dialog->password(), "pmk73914");
@@ -165,7 +166,7 @@ TEST_F(CalibrationPageTest, TheRightPasswordEnablesTheFifteenButtonsAndShowsTheP
   });
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
-  EXPECT_EQ(window->currentPage(), Page::Calibration);
+  EXPECT_EQ(window->currentPage(), kCalibrationPage);
   const auto buttons = page->calibrationButtons();
   EXPECT_EQ(buttons.size(), 15u);
   for (QPushButton* b : buttons) EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
@@ -204,11 +205,11 @@ TEST_F(CalibrationPageTest, EachButtonRunsItsOperation) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.lastLine);
     boxes.clear();
-    window->showPage(Page::Setup);
+    window->showPage(kSetupPage);
     c.button->click();
     EXPECT_EQ(instrument.linesReceived().back(), c.lastLine);
     EXPECT_TRUE(messages().endsWith(QString::fromLatin1(c.shown))) << messages().toStdString();
-    EXPECT_EQ(window->currentPage(), Page::Calibration);
+    EXPECT_EQ(window->currentPage(), kCalibrationPage);
   }
   // The table as the instrument holds it after the steps, each row a line.
   QString table = QString::fromLatin1(instrument.calibration().tableText());

@@ -16,6 +16,7 @@
 #include "service/calibration_reference.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 
@@ -36,8 +37,9 @@ std::string shown(std::string bytes) {
   return text;
 }
 
-class CalibrationTest : public ::testing::Test {
+class CalibrationTest : public ::testing::Test, protected test::ComputerBench {
  protected:
+  CalibrationTest() : ComputerBench(DateTime{2026, 12, 8, 9, 0, 0}) {}
   void SetUp() override { ASSERT_TRUE(link.open()); }
 
   CommandResult step(CalibrationStep s, bool confirm, std::string reference = "5000.00") {
@@ -53,13 +55,6 @@ class CalibrationTest : public ::testing::Test {
     f.kind = kind;
     instrument.faults().set(code, f);
   }
-
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 8, 9, 0, 0}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
 };
 
 TEST(CalibrationPassword, OnlyTheWholeTextInItsCase) {
@@ -242,6 +237,10 @@ TEST_F(CalibrationTest, AStopWhileNothingWaitsHasNoLastingEffect) {
   exchange.requestStop();
   EXPECT_EQ(step(CalibrationStep::Vout, false), CommandResult::Done);
   EXPECT_EQ(shell.lines, Lines{"VOUT CAL FINISHED."});
+  // Nor on a check's report.
+  exchange.requestStop();
+  EXPECT_EQ(check(CalibrationCheck::Wd), CommandResult::Done);
+  EXPECT_NE(shell.inserted.find("WD 4 "), std::string::npos) << shell.inserted;
 }
 
 TEST_F(CalibrationTest, TheNormalCursorComesBackAHundredMillisecondsAfterTheLine) {

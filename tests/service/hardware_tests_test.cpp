@@ -10,8 +10,7 @@
 #include "link/command_exchange.h"
 #include "platform/calendar.h"
 #include "platform/clock.h"
-#include "sim/simulated_instrument.h"
-#include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 
@@ -22,6 +21,8 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 using test::RecordingShell;
 using test::ScriptedLink;
+
+constexpr DateTime kSimulatedAt{2026, 12, 7, 9, 5, 3};
 
 class HardwareTestsTest : public ::testing::Test {
  protected:
@@ -267,8 +268,15 @@ TEST(InputChannelRange, ByKind) {
   }
 }
 
+// The simulated instrument's tests, run as the window runs them.
+class HardwareTestsSimulated : public ::testing::Test, protected test::ComputerBench {
+ protected:
+  HardwareTestsSimulated() : ComputerBench(kSimulatedAt) {}
+  void SetUp() override { ASSERT_TRUE(link.open()); }
+};
+
 // Against the simulated instrument: its readings, counts and signatures, and its faults.
-TEST(HardwareTestsSimulated, TheInstrumentAnswersEveryTestAndItsFaultsShowAsTheFieldWould) {
+TEST_F(HardwareTestsSimulated, TheInstrumentAnswersEveryTestAndItsFaultsShowAsTheFieldWould) {
   struct Row {
     std::string fault;
     InputKind kind;
@@ -291,33 +299,21 @@ TEST(HardwareTestsSimulated, TheInstrumentAnswersEveryTestAndItsFaultsShowAsTheF
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.shown);
-    VirtualClock clock;
-    FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-    sim::SimulatedInstrument instrument{calendar, clock};
-    sim::SimulatedLink link{instrument, clock};
-    ASSERT_TRUE(link.open());
+    test::ComputerBench bench{kSimulatedAt};
+    ASSERT_TRUE(bench.link.open());
     if (!row.fault.empty()) {
-      ASSERT_EQ(instrument.faults().parse(row.fault), "");
+      ASSERT_EQ(bench.instrument.faults().parse(row.fault), "");
     }
-    RecordingShell shell;
-    CommandExchange exchange{link, clock, shell};
     std::string result;
-    EXPECT_EQ(
-        runInstrumentCommand(exchange, shell, testInputCommand(row.kind, row.channel, result)),
-        row.outcome);
+    EXPECT_EQ(runInstrumentCommand(bench.exchange, bench.shell,
+                                   testInputCommand(row.kind, row.channel, result)),
+              row.outcome);
     EXPECT_EQ(result, row.shown);
-    EXPECT_TRUE(shell.boxes.empty());
+    EXPECT_TRUE(bench.shell.boxes.empty());
   }
 }
 
-TEST(HardwareTestsSimulated, SignaturesRamAndTheSettingsKept) {
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  ASSERT_TRUE(link.open());
-  RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
+TEST_F(HardwareTestsSimulated, SignaturesRamAndTheSettingsKept) {
   std::string result;
   EXPECT_EQ(runInstrumentCommand(exchange, shell, programChecksumCommand(result)),
             CommandResult::Done);

@@ -26,9 +26,9 @@ class TestsPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    page = dynamic_cast<TestsPage*>(window->page(Page::Tests));
+    page = dynamic_cast<TestsPage*>(window->page(kTestsPage));
     ASSERT_NE(page, nullptr);
-    window->showPage(Page::Tests);
+    window->showPage(kTestsPage);
   }
   // The lines the instrument received since the last call.
   Lines newLines() {

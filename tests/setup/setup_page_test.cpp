@@ -37,10 +37,10 @@ class SetupPageTest : public test::WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    page = dynamic_cast<SetupPage*>(window->page(MainWindow::Page::Setup));
+    page = dynamic_cast<SetupPage*>(window->page(kSetupPage));
     ASSERT_NE(page, nullptr);
   }
-  SetupModel& model() { return window->document().setup; }
+  SetupModel& model() { return window->document().part<SetupModel>(); }
   void type(QWidget* w, const QString& keys) {
     w->setFocus();
     QTest::keyClicks(w, keys);
@@ -50,7 +50,7 @@ class SetupPageTest : public test::WindowFixture {
 };
 
 TEST_F(SetupPageTest, FieldsPerRecordEnablesRowsAsItIsTyped) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   EXPECT_TRUE(page->row(0).label->isEnabled());
   EXPECT_FALSE(page->row(1).label->isEnabled());
 
@@ -68,7 +68,7 @@ TEST_F(SetupPageTest, FieldsPerRecordEnablesRowsAsItIsTyped) {
 }
 
 TEST_F(SetupPageTest, SpinEditsTakeDigitsAndBackspaceAndClampWhenLeft) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   QLineEdit* edit = page->interval()->findChild<QLineEdit*>();
   edit->selectAll();
   type(edit, "a1-b2 x");
@@ -125,7 +125,7 @@ TEST_F(SetupPageTest, PcTimeFillsTheFieldsOnlyWhileThePageIsShown) {
 
   page->clockTick(false);
   EXPECT_EQ(model().dateText(), "  -  -    ");
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   EXPECT_EQ(page->dateField()->text(), "12-07-2026");
   EXPECT_EQ(page->timeField()->text(), "09:05:03");
 
@@ -146,7 +146,7 @@ TEST_F(SetupPageTest, GetSetupFromTheMenuFillsThePage) {
   instrument.settings().fieldsPerRecord = 5;
   instrument.settings().formats[2].label = "WIND SPEED";
   window->action(MenuHandler::RxSetupClick)->trigger();
-  EXPECT_EQ(window->currentPage(), MainWindow::Page::Setup);
+  EXPECT_EQ(window->currentPage(), kSetupPage);
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(page->com1Type()->checkedId(), 1);
   EXPECT_EQ(page->com1Baud()->checkedId(), 6);
@@ -164,7 +164,7 @@ TEST_F(SetupPageTest, ClosedLinkIsRefusedAndFailuresWarn) {
   window->action(MenuHandler::RxSetupClick)->trigger();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Cannot Get Setup.\nUSB port is closed.");
-  EXPECT_NE(window->currentPage(), MainWindow::Page::Setup);
+  EXPECT_NE(window->currentPage(), kSetupPage);
 
   link.open();
   instrument.faults().set(225, {sim::FaultKind::Silence, -1, ""});
@@ -205,7 +205,7 @@ TEST_F(SetupPageTest, SetupFileSaveAndOpenThroughTheMenu) {
 // Entered by Tab, Backtab or a click, a spin edit's text is selected, so a typed value replaces
 // it: "25" and a typed 6 give 6, not 256 brought back to 25.
 TEST_F(SetupPageTest, SpinEditsEnteredAnyWayTakeANewValueTyped) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   SpinEditWidget* spin = page->fieldsPerRecord();
   QLineEdit* edit = spin->findChild<QLineEdit*>();
   const QPoint middle = edit->rect().center();
@@ -242,7 +242,7 @@ TEST_F(SetupPageTest, SpinEditsEnteredAnyWayTakeANewValueTyped) {
 
 // Every entry of a row's Type box reads whole, in the box and in its dropped-down list.
 TEST_F(SetupPageTest, TypeBoxesShowTheirWholeEntries) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   model().setFieldsPerRecord(25);
   page->refresh();
   for (int row : {0, 24}) {
@@ -275,7 +275,7 @@ TEST_F(SetupPageTest, TypeBoxesShowTheirWholeEntries) {
 }
 
 TEST_F(SetupPageTest, LongLabelsShowTheirStartOnceLeftOrSet) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   model().setFieldsPerRecord(2);
   const std::string longLabel = "OUTSIDE AIR TEMPERATURE";
   model().setLabel(0, longLabel);
@@ -346,7 +346,7 @@ TEST_F(SetupPageTest, SetupRoundTripsThroughTheInstrumentAndAFile) {
 }
 
 TEST_F(SetupPageTest, ASpunValueIsTheValueThatIsSent) {
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   model().setInterval(12);
   model().setFieldsPerRecord(3);
   page->refresh();
@@ -385,7 +385,7 @@ class SetupPageOtherDigitsTest : public SetupPageTest {
 
 TEST_F(SetupPageOtherDigitsTest, SpinEditsShowAndTakeTheDigitsZeroToNine) {
   ASSERT_NE(QLocale().toString(13), QStringLiteral("13"));  // the desktop's own digits
-  window->showPage(MainWindow::Page::Setup);
+  window->showPage(kSetupPage);
   model().setInterval(12);
   page->refresh();
   SpinEditWidget* spin = page->interval();

@@ -11,6 +11,7 @@
 #include "setup/setup_commands.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 #include "support/recording_shell.h"
 #include "support/scripted_link.h"
 #include "wire/commands.h"
@@ -56,28 +57,18 @@ std::size_t sends(const Lines& received, const std::string& line) {
 }
 
 // A fresh instrument with one fault, its link open, for one row of a failure table.
-struct FaultedBench {
-  FaultedBench(const Calendar& calendar, int code, const Fault& f) : instrument{calendar, clock} {
+struct FaultedBench : test::ComputerBench {
+  FaultedBench(const Calendar& calendar, int code, const Fault& f) : ComputerBench(calendar.now()) {
     instrument.faults().set(code, f);
     EXPECT_TRUE(link.open());
   }
-  VirtualClock clock;
-  sim::SimulatedInstrument instrument;
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
 };
 
-class SetupTransfer : public ::testing::Test {
+class SetupTransfer : public ::testing::Test, protected test::ComputerBench {
  protected:
+  SetupTransfer() : ComputerBench(DateTime{2013, 12, 31, 23, 59, 30}) {}
   void SetUp() override { ASSERT_TRUE(link.open()); }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2013, 12, 31, 23, 59, 30}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
   SetupModel setup;
 };
 
@@ -190,20 +181,16 @@ TEST_F(SetupTransfer, EveryDialectGivesTheSameSetupAtTheFirstAsk) {
   const Lines once = instrument.linesReceived();
   for (const char* dialect : {"terse", "zeros", "mixed:1", "mixed:2", "mixed:3"}) {
     SCOPED_TRACE(dialect);
-    VirtualClock otherClock;
-    sim::SimulatedInstrument other{calendar, otherClock};
-    ASSERT_EQ(other.dialect().choose(dialect), "");
-    other.settings().stopOnError = 1;
-    other.settings().com1Code = -115;
-    other.settings().fieldsPerRecord = 12;
-    sim::SimulatedLink otherLink{other, otherClock};
-    ASSERT_TRUE(otherLink.open());
-    test::RecordingShell otherShell;
-    CommandExchange otherExchange{otherLink, otherClock, otherShell};
+    test::ComputerBench other{calendar.now()};
+    ASSERT_EQ(other.instrument.dialect().choose(dialect), "");
+    other.instrument.settings().stopOnError = 1;
+    other.instrument.settings().com1Code = -115;
+    other.instrument.settings().fieldsPerRecord = 12;
+    ASSERT_TRUE(other.link.open());
     SetupModel model;
     model.setUsePcTime(false);
-    EXPECT_EQ(getUserSettings(otherExchange, model, otherShell), CommandResult::Done);
-    EXPECT_EQ(other.linesReceived(), once);
+    EXPECT_EQ(getUserSettings(other.exchange, model, other.shell), CommandResult::Done);
+    EXPECT_EQ(other.instrument.linesReceived(), once);
     EXPECT_TRUE(model.stopOnError());
     EXPECT_EQ(model.com1Type(), 1);
     EXPECT_EQ(model.com1BaudIndex(), 6);
@@ -253,11 +240,10 @@ TEST_F(SetupTransfer, BaudRepliesMapToTypeAndIndex) {
 }
 
 TEST(SetupTransferScripted, EachWrongBaudCodeRoundGetsAFreshBudgetOfTenSends) {
-  VirtualClock clock;
-  test::ScriptedLink link{clock};
-  ASSERT_TRUE(link.open());
-  test::RecordingShell shell;
-  CommandExchange exchange{link, clock, shell};
+  test::ComputerOnScript bench;
+  test::ScriptedLink& link = bench.link;
+  test::RecordingShell& shell = bench.shell;
+  CommandExchange& exchange = bench.exchange;
   int asked = 0;
   // Nine short replies, then a complete one with a code not in the table, over and over.
   link.answer = [&](const std::string&) {

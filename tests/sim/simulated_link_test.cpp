@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/simulated_instrument.h"
+#include "support/computer_bench.h"
 #include "wire/wire.h"
 
 namespace halvern::sim {
@@ -13,8 +14,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class SimulatedLinkTest : public ::testing::Test {
+class SimulatedLinkTest : public ::testing::Test, protected test::InstrumentOnLink {
  protected:
+  SimulatedLinkTest() : InstrumentOnLink(DateTime{2024, 6, 1, 12, 0, 0}) {}
   void SetUp() override { ASSERT_TRUE(link.open()); }
 
   void writeLine(std::string_view line) {
@@ -25,11 +27,6 @@ class SimulatedLinkTest : public ::testing::Test {
     buffer.resize(link.read(reinterpret_cast<std::uint8_t*>(buffer.data()), n));
     return buffer;
   }
-
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2024, 6, 1, 12, 0, 0}};
-  SimulatedInstrument instrument{calendar, clock};
-  SimulatedLink link{instrument, clock};
 };
 
 TEST_F(SimulatedLinkTest, ReadReturnsOnceTheCountHasArrived) {
@@ -109,10 +106,10 @@ TEST(SimulatedLinkCut, TheFirstBytesComeAtOnceThenTheLinkIsDeadOrClosed) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
-    VirtualClock clock;
-    FixedCalendar calendar{DateTime{2024, 6, 1, 12, 0, 0}};
-    SimulatedInstrument instrument{calendar, clock};
-    SimulatedLink link{instrument, clock};
+    test::InstrumentOnLink bench{DateTime{2024, 6, 1, 12, 0, 0}};
+    VirtualClock& clock = bench.clock;
+    SimulatedInstrument& instrument = bench.instrument;
+    SimulatedLink& link = bench.link;
     ASSERT_TRUE(link.open());
     ASSERT_EQ(instrument.faults().parse(c.fault), "");
     auto read = [&](std::size_t n) {

@@ -11,16 +11,17 @@
 
 #include "app/main_window.h"
 #include "platform/calendar.h"
-#include "sim/simulated_instrument.h"
-#include "sim/simulated_link.h"
+#include "support/computer_bench.h"
 
 namespace halvern::test {
 
 // The whole window against the simulated instrument on virtual time, in a folder of its own.
 // Message boxes are recorded and answered (OK, or Yes to a question); file dialogs answer
 // `chosenFile` and record what they were asked.
-class WindowFixture : public ::testing::Test {
+class WindowFixture : public ::testing::Test, protected InstrumentOnLink {
  protected:
+  WindowFixture() : InstrumentOnLink(DateTime{2026, 12, 7, 9, 5, 3}) {}
+
   void SetUp() override {
     folder = std::filesystem::path(::testing::TempDir()) /
              ("halvern_window_" + std::to_string(getpid()) + "_" +
@@ -58,10 +59,6 @@ class WindowFixture : public ::testing::Test {
     chosenFile = QString::fromStdString((folder / name).string());
   }
 
-  VirtualClock clock;
-  FixedCalendar calendar{DateTime{2026, 12, 7, 9, 5, 3}};
-  sim::SimulatedInstrument instrument{calendar, clock};
-  sim::SimulatedLink link{instrument, clock};
   std::filesystem::path folder;
   std::unique_ptr<MainWindow> window;
   std::vector<std::string> boxes;

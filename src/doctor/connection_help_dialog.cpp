@@ -1,4 +1,4 @@
-#include "app/connection_help_dialog.h"
+#include "doctor/connection_help_dialog.h"
 
 #include <QApplication>
 #include <QClipboard>
