@@ -1,45 +1,39 @@
 cmake_minimum_required(VERSION 3.25)
 # Reads every #include of the files in LAYERS (lines "layer path", paths relative to SOURCE_DIR)
-# and fails on an edge outside the allowed list below. An include of the project ("dir/file.h")
-# is allowed when the layer of the file it names is in the including layer's list; an include of
-# Qt (<QWidget>, <QtCore/...>) only from the layers in QT_LAYERS. Also fails on a file under
-# SOURCE_DIR that is in no layer (outside the core-only build) and on an include of a file that
-# does not exist.
+# and fails on an edge the layers' declarations in src/ do not allow. EDGES (written by
+# halvern_write_layers()) gives each layer's edges: sees_<layer> are passed on to whoever sees the
+# layer, also_sees_<layer> are its own; QT_LAYERS are the layers that may use Qt. An include of
+# the project ("dir/file.h") is allowed when the layer of the file it names is the including layer
+# or one it sees, directly or through the layers those pass on; an include of Qt (<QWidget>,
+# <QtCore/...>) only from the Qt layers. Also fails on a file under SOURCE_DIR that is in no layer
+# (outside the core-only build) and on an include of a file that does not exist.
 
-# The layers each layer may include, itself aside.
-set(allowed_wire "")
-set(allowed_platform wire)
-set(allowed_link platform wire)
-set(allowed_link_qt link platform wire)
-set(allowed_files wire)
-set(core_subsystem files link platform wire)
-set(allowed_setup ${core_subsystem})
-set(allowed_screens ${core_subsystem})
-set(allowed_program ${core_subsystem})
-set(allowed_records setup ${core_subsystem})
-set(allowed_collection setup screens program ${core_subsystem})
-set(allowed_service ${core_subsystem})
-set(allowed_doctor link platform wire)
-set(allowed_sim platform wire)
-set(allowed_host setup screens program records collection ${core_subsystem})
-set(ui_subsystem host ${core_subsystem})
-set(allowed_setup_ui setup ${ui_subsystem})
-set(allowed_screens_ui screens ${ui_subsystem})
-set(allowed_program_ui program ${ui_subsystem})
-set(allowed_records_ui records setup ${ui_subsystem})
-set(allowed_collection_ui collection setup screens program ${ui_subsystem})
-set(allowed_service_ui service ${ui_subsystem})
-set(allowed_doctor_ui doctor ${ui_subsystem})
-set(allowed_app setup_ui screens_ui program_ui records_ui collection_ui service_ui doctor_ui host
-  setup
-  screens program records collection service doctor
-  link_qt sim
-  ${core_subsystem})
-set(allowed_cli screens_ui setup screens program records collection service doctor link_qt sim
-  ${core_subsystem})
-# The layers that may use Qt.
-set(QT_LAYERS link_qt host setup_ui screens_ui program_ui records_ui collection_ui service_ui
-  doctor_ui app cli)
+include("${EDGES}")
+
+# passed_<layer>: what whoever sees `layer` sees through it (its SEES edges, followed).
+foreach(layer IN LISTS LAYER_NAMES)
+  set(passed_${layer} ${sees_${layer}})
+endforeach()
+set(changed TRUE)
+while(changed)
+  set(changed FALSE)
+  foreach(layer IN LISTS LAYER_NAMES)
+    foreach(seen IN LISTS passed_${layer})
+      foreach(further IN LISTS passed_${seen})
+        if(NOT further IN_LIST passed_${layer})
+          list(APPEND passed_${layer} ${further})
+          set(changed TRUE)
+        endif()
+      endforeach()
+    endforeach()
+  endforeach()
+endwhile()
+foreach(layer IN LISTS LAYER_NAMES)
+  set(allowed_${layer} ${layer})
+  foreach(seen IN LISTS sees_${layer} also_sees_${layer})
+    list(APPEND allowed_${layer} ${seen} ${passed_${seen}})
+  endforeach()
+endforeach()
 
 file(STRINGS "${LAYERS}" entries)
 set(layer_of_names)
@@ -70,7 +64,7 @@ endif()
 foreach(path IN LISTS listed)
   string(MAKE_C_IDENTIFIER "${path}" key)
   set(layer ${layer_of_${key}})
-  set(allowed ${layer} ${allowed_${layer}})
+  set(allowed ${allowed_${layer}})
   file(STRINGS "${SOURCE_DIR}/${path}" lines REGEX "^[ \t]*#[ \t]*include")
   foreach(line IN LISTS lines)
     if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")

@@ -1,0 +1,1 @@
+// Part of the declaration test's throwaway tree.
