@@ -67,8 +67,8 @@ endfunction()
 set(HALVERN_SUBSYSTEM_BASE link files)
 
 # halvern_subsystem(name [DEPENDS subsystem...] CORE file... [UI file...] [CLI file...]
-#                   [SIM file...] [TESTS file...] [WIDGET_TESTS file...] [E2E_TESTS file...]
-#                   [FUZZ harness...])
+#                   [SIM file...] [RESPONDER function] [TESTS file...] [WIDGET_TESTS file...]
+#                   [E2E_TESTS file...] [FUZZ harness...])
 # The one declaration of a subsystem, made in its folder under src/:
 #   CORE   halvern_<name>, plain C++ (layer <name>): sees the subsystems in DEPENDS and the base.
 #   UI     halvern_<name>_ui, Qt (layer <name>_ui): its page and module; sees its core and the
@@ -77,13 +77,16 @@ set(HALVERN_SUBSYSTEM_BASE link files)
 #          see its core, the command-line tool's own files and the headers of its UI.
 #   SIM    its part of the simulated instrument, compiled into halvern_sim (layer sim: the
 #          instrument's side sees the wire and the platform only).
+#   RESPONDER  the function of its SIM files that adds its responder to the instrument's
+#          (void function(halvern::sim::ResponderSet&)); the instrument calls them all, in the
+#          order the subsystems are declared, through installResponders (halvern_write_responders).
 #   TESTS, WIDGET_TESTS, E2E_TESTS  test files (relative to tests/) of the shared executables
 #          halvern_core_tests (label core), halvern_widget_tests (widget), halvern_e2e_tests (e2e).
 #   FUZZ   libFuzzer harnesses fuzz/<harness>_fuzzer.cpp, each fuzz_<harness> on its core.
 # File paths are relative to the subsystem's folder unless said otherwise. The core-only build
 # (HALVERN_CORE_ONLY) takes CORE, SIM, TESTS and FUZZ and leaves the rest.
 function(halvern_subsystem name)
-  cmake_parse_arguments(ARG "" ""
+  cmake_parse_arguments(ARG "" "RESPONDER"
     "DEPENDS;CORE;UI;CLI;SIM;TESTS;WIDGET_TESTS;E2E_TESTS;FUZZ" ${ARGN})
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "halvern_subsystem(${name}): unknown arguments ${ARG_UNPARSED_ARGUMENTS}")
@@ -102,6 +105,9 @@ function(halvern_subsystem name)
   halvern_library(${name} SEES ${ARG_DEPENDS} ${HALVERN_SUBSYSTEM_BASE} FILES ${ARG_CORE})
   halvern_layer(sim FILES ${ARG_SIM})
   halvern_collect(HALVERN_SIM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_SIM})
+  if(ARG_RESPONDER)
+    set_property(GLOBAL APPEND PROPERTY HALVERN_SIM_RESPONDERS ${ARG_RESPONDER})
+  endif()
   halvern_collect(HALVERN_CORE_TEST_SOURCES ${HALVERN_TEST_ROOT} ${ARG_TESTS})
   foreach(harness IN LISTS ARG_FUZZ)
     set_property(GLOBAL APPEND PROPERTY HALVERN_FUZZ_HARNESSES ${harness})
@@ -158,4 +164,28 @@ function(halvern_write_layers)
   get_property(names GLOBAL PROPERTY HALVERN_SUBSYSTEMS)
   list(JOIN names "\n" text)
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/subsystems.txt CONTENT "${text}\n" @ONLY)
+endfunction()
+
+# halvern_write_responders(out): writes `out`, the simulated instrument's installResponders, which
+# calls every subsystem's RESPONDER function in the order the subsystems were declared.
+function(halvern_write_responders out)
+  get_property(functions GLOBAL PROPERTY HALVERN_SIM_RESPONDERS)
+  set(declarations "")
+  set(calls "")
+  foreach(function IN LISTS functions)
+    string(APPEND declarations "void ${function}(ResponderSet& set);\n")
+    string(APPEND calls "  ${function}(set);\n")
+  endforeach()
+  file(CONFIGURE OUTPUT ${out} @ONLY CONTENT
+"// Made by the build from the subsystems' declarations (RESPONDER): do not edit.
+#include \"sim/responder_set.h\"
+
+namespace halvern::sim {
+
+@declarations@
+void installResponders(ResponderSet& set) {
+@calls@}
+
+}  // namespace halvern::sim
+")
 endfunction()

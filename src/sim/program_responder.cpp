@@ -1,5 +1,7 @@
 #include "sim/program_responder.h"
 
+#include <memory>
+
 #include "wire/commands.h"
 
 namespace halvern::sim {
@@ -18,6 +20,10 @@ Responder::Taken ProgramResponder::receive(std::uint8_t byte, ReplyContext& cont
   ProgramMemory::Step step = m_memory.receive(byte, context.at());
   if (!step.reply.empty()) context.reply(step.reply);
   return {step.active, std::move(step.toLines)};
+}
+
+void installProgramResponder(ResponderSet& set) {
+  set.add(std::make_unique<ProgramResponder>(set.start().faults));
 }
 
 }  // namespace halvern::sim

@@ -2,6 +2,7 @@
 
 #include "sim/program_memory.h"
 #include "sim/responder.h"
+#include "sim/responder_set.h"
 
 namespace halvern::sim {
 
@@ -21,5 +22,8 @@ class ProgramResponder final : public Responder {
  private:
   ProgramMemory m_memory;
 };
+
+// Adds the program responder to the instrument's responders.
+void installProgramResponder(ResponderSet& set);
 
 }  // namespace halvern::sim

@@ -1,6 +1,7 @@
 #include "sim/records_responder.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "sim/setup_responder.h"
@@ -45,6 +46,11 @@ void RecordsResponder::eraseRecords(ReplyContext& context) {
   m_log.erase();
   if (fault && fault->kind == FaultKind::NoStar) return;
   context.reply("*", kEraseStep * static_cast<long>(parts + 1));
+}
+
+void installRecordsResponder(ResponderSet& set) {
+  // The records are laid out by the setup's fields and formats.
+  set.add(std::make_unique<RecordsResponder>(*set.find<SetupResponder>()));
 }
 
 }  // namespace halvern::sim

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "sim/record_log.h"
 #include "sim/responder.h"
+#include "sim/responder_set.h"
 
 namespace halvern::sim {
 
@@ -31,5 +32,8 @@ class RecordsResponder final : public Responder {
   const SetupResponder& m_setup;
   RecordLog m_log;
 };
+
+// Adds the records responder to the instrument's responders.
+void installRecordsResponder(ResponderSet& set);
 
 }  // namespace halvern::sim

@@ -1,5 +1,7 @@
 #include "sim/screens_responder.h"
 
+#include <memory>
+
 #include "wire/commands.h"
 
 namespace halvern::sim {
@@ -22,6 +24,10 @@ bool ScreensResponder::answer(const CommandLine& line, ReplyContext& context) {
 Responder::Taken ScreensResponder::receive(std::uint8_t byte, ReplyContext& context) {
   if (m_memory.receive(byte, context.at())) return {m_memory.receiving(), {}};
   return {false, std::string(1, static_cast<char>(byte))};
+}
+
+void installScreensResponder(ResponderSet& set) {
+  set.add(std::make_unique<ScreensResponder>(set.start().faults));
 }
 
 }  // namespace halvern::sim

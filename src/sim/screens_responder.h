@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/responder.h"
+#include "sim/responder_set.h"
 #include "sim/screen_memory.h"
 
 namespace halvern::sim {
@@ -20,5 +21,8 @@ class ScreensResponder final : public Responder {
  private:
   ScreenMemory m_memory;
 };
+
+// Adds the screens responder to the instrument's responders.
+void installScreensResponder(ResponderSet& set);
 
 }  // namespace halvern::sim

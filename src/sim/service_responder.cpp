@@ -1,5 +1,9 @@
 #include "sim/service_responder.h"
 
+#include <memory>
+
+#include "sim/program_responder.h"
+
 namespace halvern::sim {
 
 bool ServiceResponder::answer(const CommandLine& line, ReplyContext& context) {
@@ -13,6 +17,11 @@ bool ServiceResponder::answer(const CommandLine& line, ReplyContext& context) {
   if (!text) return false;
   context.replySpoiled(context.faults().take(line.code), std::move(*text), "?", ' ');
   return true;
+}
+
+void installServiceResponder(ResponderSet& set) {
+  // The checksum tests read the program memory.
+  set.add(std::make_unique<ServiceResponder>(set.find<ProgramResponder>()->memory()));
 }
 
 }  // namespace halvern::sim

@@ -3,6 +3,7 @@
 #include "sim/calibration_replies.h"
 #include "sim/program_memory.h"
 #include "sim/responder.h"
+#include "sim/responder_set.h"
 #include "sim/test_replies.h"
 
 namespace halvern::sim {
@@ -23,5 +24,8 @@ class ServiceResponder final : public Responder {
   TestReplies m_tests;
   CalibrationReplies m_calibration;
 };
+
+// Adds the service responder to the instrument's responders.
+void installServiceResponder(ResponderSet& set);
 
 }  // namespace halvern::sim

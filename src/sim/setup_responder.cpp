@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 
 #include "sim/date_arithmetic.h"
 #include "wire/commands.h"
@@ -275,6 +276,10 @@ bool SetupResponder::applySetting(int code, const std::vector<int>& args, Clock:
   }
   if (store) *target = args[0];
   return true;
+}
+
+void installSetupResponder(ResponderSet& set) {
+  set.add(std::make_unique<SetupResponder>(set.start().clock, set.start().at));
 }
 
 }  // namespace halvern::sim

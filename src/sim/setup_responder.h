@@ -11,6 +11,7 @@
 #include "platform/calendar.h"
 #include "platform/clock.h"
 #include "sim/responder.h"
+#include "sim/responder_set.h"
 #include "wire/wire.h"
 
 namespace halvern::sim {
@@ -76,5 +77,8 @@ class SetupResponder final : public Responder {
   bool m_closingMarkWithheld = false;
   Clock::TimePoint m_lastByteAt{};
 };
+
+// Adds the setup responder to the instrument's responders.
+void installSetupResponder(ResponderSet& set);
 
 }  // namespace halvern::sim

@@ -8,8 +8,8 @@
 namespace halvern::sim {
 
 bool SimulatedInstrument::offLink() const {
-  return std::any_of(m_responders.begin(), m_responders.end(),
-                     [](const Responder* r) { return r->offLink(); });
+  return std::any_of(m_responders.all().begin(), m_responders.all().end(),
+                     [](const auto& r) { return r->offLink(); });
 }
 
 bool SimulatedInstrument::linkDead() const { return offLink() || (cutDone() && m_output.empty()); }
@@ -69,7 +69,7 @@ void SimulatedInstrument::handleLine(const std::string& text, Clock::TimePoint a
     if (cutDone()) return;
   }
   m_at = at;
-  for (Responder* responder : m_responders) {
+  for (const auto& responder : m_responders.all()) {
     if (responder->answer(*line, *this)) return;
   }
 }

@@ -17,6 +17,7 @@
 #include "sim/reply_context.h"
 #include "sim/reply_dialect.h"
 #include "sim/responder.h"
+#include "sim/responder_set.h"
 #include "sim/screens_responder.h"
 #include "sim/service_responder.h"
 #include "sim/setup_responder.h"
@@ -43,7 +44,9 @@ class SimulatedInstrument final : private ReplyContext {
 
   // The instrument's clock starts at the calendar's date and time and runs with `clock`.
   SimulatedInstrument(const Calendar& calendar, const Clock& clock)
-      : m_setup(calendar.now(), clock.now()) {}
+      : m_responders({m_faults, calendar.now(), clock.now()}) {
+    installResponders(m_responders);
+  }
 
   // A byte from the computer arriving at `at` (times must not go backwards).
   void receive(std::uint8_t byte, Clock::TimePoint at);
@@ -69,27 +72,32 @@ class SimulatedInstrument final : private ReplyContext {
 
   // The subsystems' parts, for tests and tools.
   // The user program memory and its block transfers ("CMD115", "CMD110").
-  ProgramMemory& programMemory() { return m_program.memory(); }
+  ProgramMemory& programMemory() { return part<ProgramResponder>().memory(); }
   // The eight user screens and their transfers ("CMD215", "CMD210").
-  ScreenMemory& screenMemory() { return m_screens.memory(); }
-  const ScreenMemory& screenMemory() const { return m_screens.memory(); }
+  ScreenMemory& screenMemory() { return part<ScreensResponder>().memory(); }
+  const ScreenMemory& screenMemory() const { return part<ScreensResponder>().memory(); }
   // The logged records ("CMD340 n", "CMD345").
-  RecordLog& recordLog() { return m_records.log(); }
-  const RecordLog& recordLog() const { return m_records.log(); }
+  RecordLog& recordLog() { return part<RecordsResponder>().log(); }
+  const RecordLog& recordLog() const { return part<RecordsResponder>().log(); }
   // The calibration table, its steps and the checks' reports ("CMD805" to "CMD956").
-  CalibrationReplies& calibration() { return m_service.calibration(); }
+  CalibrationReplies& calibration() { return part<ServiceResponder>().calibration(); }
   // The hardware tests: readings, counts, signatures, the RAM test; drives, switches, pull-downs.
-  TestReplies& tests() { return m_service.tests(); }
-  Settings& settings() { return m_setup.settings(); }
-  const Settings& settings() const { return m_setup.settings(); }
+  TestReplies& tests() { return part<ServiceResponder>().tests(); }
+  Settings& settings() { return part<SetupResponder>().settings(); }
+  const Settings& settings() const { return part<SetupResponder>().settings(); }
   // The instrument's date and time at `at`.
-  DateTime dateTimeAt(Clock::TimePoint at) const { return m_setup.dateTimeAt(at); }
+  DateTime dateTimeAt(Clock::TimePoint at) const { return part<SetupResponder>().dateTimeAt(at); }
 
  private:
   void receiveLineByte(std::uint8_t byte, Clock::TimePoint at);
   void handleLine(const std::string& line, Clock::TimePoint at);
   // True when a responder has taken the instrument off the link.
   bool offLink() const;
+  // The responder of type T, which the declarations installed.
+  template <class T>
+  T& part() const {
+    return *m_responders.find<T>();
+  }
 
   // ReplyContext, for the responders.
   Clock::TimePoint at() const override { return m_at; }
@@ -115,14 +123,7 @@ class SimulatedInstrument final : private ReplyContext {
   std::optional<Cut> m_cut;
 
   // One responder a subsystem, in the order they are asked.
-  ProgramResponder m_program{m_faults};
-  ScreensResponder m_screens{m_faults};
-  SetupResponder m_setup;
-  RecordsResponder m_records{m_setup};
-  ServiceResponder m_service{m_program.memory()};
-  const std::array<Responder*, 5> m_responders{&m_service, &m_program, &m_screens, &m_setup,
-                                               &m_records};
-  // The responder taking the bytes of a binary transfer; none while command lines come.
+  ResponderSet m_responders;
   Responder* m_receiver = nullptr;
 
   std::string m_line;
