@@ -54,14 +54,15 @@ void installCollectionModule(PageHost& host) {
         {false, std::string(kOpenFilter), std::string(kExtension), std::string(kOpenTitle), {}});
     if (path.isEmpty()) return;
     const BusyCursor busy(host.shell());
-    openGroup(path.toStdString(), group, host.shell());
+    // Its warnings have told the user what could not be read.
+    (void)openGroup(path.toStdString(), group, host.shell());
   });
   host.setHandler(MenuHandler::SaveGroupClick, [&host, group] {
     const QString path = host.chooseFile(
         {true, std::string(kSaveFilter), std::string(kExtension), std::string(kSaveTitle), {}});
     if (path.isEmpty()) return;
     const BusyCursor busy(host.shell());
-    saveGroup(path.toStdString(), group, host.shell());
+    (void)saveGroup(path.toStdString(), group, host.shell());
   });
 }
 

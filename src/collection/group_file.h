@@ -66,7 +66,7 @@ std::string groupName(const std::string& path);
 // wrong-type warning). Then the name becomes the current group name and the members are loaded in
 // the order setup, screens, program, notes, each on its own: one that is missing or fails its
 // own checks gets its warning and is skipped. True when the magic text was accepted.
-bool openGroup(const std::string& path, GroupParts parts, Shell& shell);
+[[nodiscard]] bool openGroup(const std::string& path, GroupParts parts, Shell& shell);
 
 // Opens the group for a send, all or nothing: its magic text, then the members a send carries
 // (setup, screens, program; not the notes), each of which must load. Empty when they all did,
@@ -79,6 +79,6 @@ std::string openGroupToSend(const std::string& path, GroupParts parts);
 // old file). A failed setup, screen or program member gets its warning; the others are skipped
 // quietly, and the first picture that fails ends the pictures. A folder that cannot be written
 // gets one warning and nothing is written. True when the group file itself was written.
-bool saveGroup(const std::string& path, GroupParts parts, Shell& shell);
+[[nodiscard]] bool saveGroup(const std::string& path, GroupParts parts, Shell& shell);
 
 }  // namespace halvern

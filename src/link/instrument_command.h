@@ -10,6 +10,9 @@ class Shell;
 
 // What became of an instrument operation or command. Operations report Done or Failed (Cancelled
 // when the user stopped them); a command adds Refused for one that sent nothing.
+// The one result convention of the core: every operation with the instrument, whole or a single
+// item, returns a CommandResult. A `[[nodiscard]] bool` result means that what was asked was
+// done (a file opened or saved) or is a plain question (a refusal, a match); never a failure.
 enum class [[nodiscard]] CommandResult{
     Done,       // it succeeded
     Failed,     // the exchange failed

@@ -53,10 +53,10 @@ std::optional<RecordLayout> readRecordLayout(CommandExchange& exchange, SetupMod
   SetupModel read = setup;
   read.setOnChanged(nullptr);
   const std::uint64_t before = read.version();
-  bool failed = getFieldsPerRecord(exchange, read, shell);
+  bool failed = getFieldsPerRecord(exchange, read, shell) != CommandResult::Done;
   if (!failed) {
     exchange.pause(kFormatsPause);
-    failed = getRecordFormats(exchange, read, shell);
+    failed = getRecordFormats(exchange, read, shell) != CommandResult::Done;
   }
   if (read.version() != before) {
     SetupModel::Batch batch(setup);

@@ -111,8 +111,8 @@ std::string calibrationStepLine(CalibrationStep step, std::string_view reference
   }
 }
 
-bool calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
-               std::string_view reference) {
+CommandResult calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
+                        std::string_view reference) {
   const CalibrationStepDef& def = calibrationStepDef(step);
   // The input steps let the window catch up once before they send.
   if (!def.question.empty()) shell.processEvents();
@@ -120,7 +120,7 @@ bool calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
   const bool acknowledged = exchange.waitForMark(wire::kCompletionMark, kCalibrationAckLimit);
   shell.addMessageLine(acknowledged ? def.successLine : def.failureLine);
   exchange.pause(kStepEndPause);
-  return !acknowledged;
+  return failedIf(!acknowledged);
 }
 
 CommandResult copyReport(CommandExchange& exchange, Shell& shell) {
@@ -184,7 +184,9 @@ InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm,
                    MessageResult::Yes;
       },
       [step, reference = std::move(reference)](CommandExchange& exchange, Shell& shell) {
-        if (!calibrate(exchange, shell, step, reference)) return CommandResult::Done;
+        if (calibrate(exchange, shell, step, reference) == CommandResult::Done) {
+          return CommandResult::Done;
+        }
         return exchange.stopRequested() ? CommandResult::Cancelled : CommandResult::Failed;
       }};
   // The failure line is the step's report.

@@ -74,9 +74,9 @@ float calibrationReference(std::string_view text);
 std::string calibrationStepLine(CalibrationStep step, std::string_view reference);
 
 // One calibration step: the line, "*" awaited 60 s (a beep when it does not come; Stop
-// Calibration ends it at once), its success or failure line, 100 ms. True when it failed.
-bool calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
-               std::string_view reference);
+// Calibration ends it at once), its success or failure line, 100 ms. Done, or Failed.
+[[nodiscard]] CommandResult calibrate(CommandExchange& exchange, Shell& shell, CalibrationStep step,
+                                      std::string_view reference);
 
 // Copies the instrument's report into the message area at the caret up to "*" (dropped, with
 // whatever follows it in that read), a line feed after each carriage return. Bounded by 60 s;

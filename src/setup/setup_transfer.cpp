@@ -89,11 +89,11 @@ std::optional<BaudReply> queryBaud(CommandExchange& exchange, Shell& shell, std:
 }
 
 // True when the setting was not taken.
-bool sendLine(CommandExchange& exchange, const std::string& line) {
-  return !exchange.sendSetting(line);
+CommandResult sendLine(CommandExchange& exchange, const std::string& line) {
+  return failedIf(!exchange.sendSetting(line));
 }
 
-using Operation = bool (*)(CommandExchange&, SetupModel&, Shell&);
+using Operation = CommandResult (*)(CommandExchange&, SetupModel&, Shell&);
 
 }  // namespace
 
@@ -130,77 +130,79 @@ DecodedRecordFormat decodeRecordFormat(const std::uint8_t* block) {
 
 // Gets.
 
-bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto date = queryTriple(exchange, cmd::kGetDateLine, setup_text::kDate);
-  if (!date) return true;
+  if (!date) return CommandResult::Failed;
   const auto [month, day, year] = *date;
-  if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99) return true;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 99)
+    return CommandResult::Failed;
   setup.setDateText(formatText("%02u-%02u-%04u", static_cast<unsigned>(month),
                                static_cast<unsigned>(day),
                                static_cast<unsigned>(year + kFirstYear)));
-  return false;
+  return CommandResult::Done;
 }
 
-bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto time = queryTriple(exchange, cmd::kGetTimeLine, setup_text::kTime);
-  if (!time) return true;
+  if (!time) return CommandResult::Failed;
   const auto [hour, minute, second] = *time;
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return true;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+    return CommandResult::Failed;
   setup.setTimeText(formatText("%02u:%02u:%02u", static_cast<unsigned>(hour),
                                static_cast<unsigned>(minute), static_cast<unsigned>(second)));
-  return false;
+  return CommandResult::Done;
 }
 
-bool getCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+CommandResult getCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   auto baud = queryBaud(exchange, shell, cmd::kGetCom1Line, cmd::kCom1ReplySize,
                         setup_text::kCom1Info, setup_text::kCom1WrongIndex, true);
-  if (!baud) return true;
+  if (!baud) return CommandResult::Failed;
   SetupModel::Batch batch(setup);
   // A negative code is RS-485.
   setup.setCom1Type(baud->negative ? 1 : 0);
   setup.setCom1BaudIndex(baud->index);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+CommandResult getCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   auto baud = queryBaud(exchange, shell, cmd::kGetCom2Line, cmd::kCom2ReplySize,
                         setup_text::kCom2Info, setup_text::kCom2WrongIndex, false);
-  if (!baud) return true;
+  if (!baud) return CommandResult::Failed;
   setup.setCom2BaudIndex(baud->index);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getStopOnError(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getStopOnError(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto value = queryValue(exchange, cmd::kGetStopOnErrorLine, setup_text::kStopOnError, 0, 1);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setStopOnError(*value == 1);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto value = queryValue(exchange, cmd::kGetKeypadLockLine, setup_text::kKeylock, 0, 1);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setKeypadLock(*value == 1);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto value = queryValue(exchange, cmd::kGetIntervalLine, setup_text::kInterval, 0, 99);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setInterval(*value);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
   // This query alone reads without the pause; the read still waits up to its time-out.
   auto value = queryValue(exchange, cmd::kGetFieldsPerRecordLine, setup_text::kFieldsPerRecord, 1,
                           SetupModel::kFieldCount, Pause::None);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setFieldsPerRecord(*value);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+CommandResult getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   std::array<std::uint8_t, wire::kRecordFormatsSize> reply{};
   // Every attempt starts from an empty line after a pause.
   const std::size_t got =
@@ -208,15 +210,15 @@ bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell
                           {kRecordFormatAttempts, kRecordFormatPause});
   if (got != reply.size()) {
     shell.addMessageLine(setup_text::recordFormatsFailed(got));
-    return true;
+    return CommandResult::Failed;
   }
   for (int row = 0; row < SetupModel::kFieldCount; ++row) {
     const auto decoded = decodeRecordFormat(reply.data() + static_cast<std::size_t>(row) *
                                                                wire::kRecordFormatBlockSize);
     // A bad block ends the get silently; what was put in before it stays.
-    if (!decoded.labelOk) return true;
+    if (!decoded.labelOk) return CommandResult::Failed;
     setup.setLabel(row, decoded.format.label);
-    if (!decoded.valuesOk) return true;
+    if (!decoded.valuesOk) return CommandResult::Failed;
     {
       SetupModel::Batch batch(setup);
       setup.setType(row, decoded.format.type);
@@ -225,91 +227,91 @@ bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell
     }
     shell.processEvents();
   }
-  return false;
+  return CommandResult::Done;
 }
 
-bool getAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto value = queryValue(exchange, cmd::kGetAutoScrollLine, setup_text::kAutoScroll, 0, 1);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setAutoScroll(*value == 1);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
   // 0 is accepted from the instrument and shows as the control's minimum, 1.
   auto value = queryValue(exchange, cmd::kGetScrollPauseLine, setup_text::kScrollPause, 0, 99);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setScrollPause(*value);
-  return false;
+  return CommandResult::Done;
 }
 
-bool getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
   auto value = queryValue(exchange, cmd::kGetScrollEndLine, setup_text::kScrollEnd, 0, 8);
-  if (!value) return true;
+  if (!value) return CommandResult::Failed;
   setup.setScrollEnd(*value);
-  return false;
+  return CommandResult::Done;
 }
 
 // Sends.
 
-bool sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [month, day, year] = setup.dateNumbers();
   // The instrument keeps a two-digit year; nothing outside its century is sent.
-  if (year < kFirstYear || year > kLastYear) return true;
+  if (year < kFirstYear || year > kLastYear) return CommandResult::Failed;
   return sendLine(exchange,
                   cmd::setDateLine(static_cast<unsigned>(month), static_cast<unsigned>(day),
                                    static_cast<unsigned>(year - kFirstYear)));
 }
 
-bool sendInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell&) {
   const auto [hour, minute, second] = setup.timeNumbers();
   return sendLine(exchange,
                   cmd::setTimeLine(static_cast<unsigned>(hour), static_cast<unsigned>(minute),
                                    static_cast<unsigned>(second)));
 }
 
-bool sendKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(exchange, cmd::setKeypadLockLine(setup.keypadLock()));
 }
 
-bool sendExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendExecInterval(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(exchange, cmd::setIntervalLine(static_cast<unsigned>(setup.interval())));
 }
 
-bool sendFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(exchange,
                   cmd::setFieldsPerRecordLine(static_cast<unsigned>(setup.fieldsPerRecord())));
 }
 
-bool sendAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(exchange, cmd::setAutoScrollLine(setup.autoScroll()));
 }
 
-bool sendScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendScrollPause(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(exchange, cmd::setScrollPauseLine(static_cast<unsigned>(setup.scrollPause())));
 }
 
-bool sendScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(exchange, cmd::setScrollEndLine(static_cast<unsigned>(setup.scrollEnd())));
 }
 
-bool sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell&) {
   int code = SetupModel::baudCode(setup.com1BaudIndex());
   // RS-485 is the negative code.
   if (setup.com1Type() == 1) code = -code;
   return sendLine(exchange, cmd::setCom1Line(code));
 }
 
-bool sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell&) {
+CommandResult sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell&) {
   return sendLine(
       exchange,
       cmd::setCom2Line(static_cast<unsigned>(SetupModel::baudCode(setup.com2BaudIndex()))));
 }
 
-bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
+CommandResult sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell) {
   if (!exchange.sendUntilMark(cmd::kSendRecordFormatsLine, wire::kProgressMark,
                               kRecordBlockAckSeconds))
-    return true;
+    return CommandResult::Failed;
   for (int row = 0; row < SetupModel::kFieldCount; ++row) {
     // All 25 fields go, whatever the fields-per-record value; the bytes are not paced.
     const RecordFormatBlock block = encodeRecordFormat(setup.format(row));
@@ -317,10 +319,11 @@ bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shel
     shell.setProgress(static_cast<int>(kFormatsProgressStart + row / kFormatsPerProgressStep));
     shell.processEvents();
     if (row + 1 < SetupModel::kFieldCount) {
-      if (!exchange.waitForAck(wire::kProgressMark, kRecordBlockAckSeconds)) return true;
+      if (!exchange.waitForAck(wire::kProgressMark, kRecordBlockAckSeconds))
+        return CommandResult::Failed;
     }
   }
-  return !exchange.waitForAck(wire::kCompletionMark, kRecordFormatsDoneSeconds);
+  return failedIf(!exchange.waitForAck(wire::kCompletionMark, kRecordFormatsDoneSeconds));
 }
 
 // The whole setup.
@@ -339,7 +342,7 @@ CommandResult getUserSettings(CommandExchange& exchange, SetupModel& setup, Shel
   const int first = setup.usePcTime() ? 2 : 0;
   bool failed = false;
   for (int i = first; i < kGetSteps && !failed; ++i) {
-    failed = kSteps[i](exchange, setup, shell);
+    failed = kSteps[i](exchange, setup, shell) != CommandResult::Done;
     if (!failed) shell.setProgress(progressAt(i + 1, q));
   }
 
@@ -379,7 +382,7 @@ CommandResult sendUserSettings(CommandExchange& exchange, SetupModel& setup, She
       sendCom1Settings,    sendCom2Baud,       sendRecordFormats};
   bool failed = false;
   for (int i = 0; i < kSendSteps && !failed; ++i) {
-    failed = kSteps[i](exchange, setup, shell);
+    failed = kSteps[i](exchange, setup, shell) != CommandResult::Done;
     if (!failed) shell.setProgress(progressAt(i + 1, q));
   }
 

@@ -94,43 +94,66 @@ CommandResult sendUserSettings(CommandExchange& exchange, SetupModel& setup, She
 std::optional<std::string> dateRefusal(const SetupModel& setup);
 // With "Use PC System Time" on, the date and time fields from `calendar`. Then the date check:
 // true (and the warning shown) when the date cannot be sent.
-bool refuseUnsendableDate(SetupModel& setup, Shell& shell, const Calendar& calendar);
+[[nodiscard]] bool refuseUnsendableDate(SetupModel& setup, Shell& shell, const Calendar& calendar);
 
-// The single items, in the order the whole transfers use them: true when the item FAILED.
-bool getInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getStopOnError(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getExecInterval(CommandExchange& exchange, SetupModel& setup, Shell& shell);
+// The single items, in the order the whole transfers use them: Done, or Failed when the item
+// failed (its line, if it has one, added).
+[[nodiscard]] CommandResult getInstrumentDate(CommandExchange& exchange, SetupModel& setup,
+                                              Shell& shell);
+[[nodiscard]] CommandResult getInstrumentTime(CommandExchange& exchange, SetupModel& setup,
+                                              Shell& shell);
+[[nodiscard]] CommandResult getCom1Settings(CommandExchange& exchange, SetupModel& setup,
+                                            Shell& shell);
+[[nodiscard]] CommandResult getCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell);
+[[nodiscard]] CommandResult getStopOnError(CommandExchange& exchange, SetupModel& setup,
+                                           Shell& shell);
+[[nodiscard]] CommandResult getKeypadLock(CommandExchange& exchange, SetupModel& setup,
+                                          Shell& shell);
+[[nodiscard]] CommandResult getExecInterval(CommandExchange& exchange, SetupModel& setup,
+                                            Shell& shell);
 // Asked without the 50 ms pause before the read (the read still waits up to 250 ms). Also used
 // before a record download.
-bool getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-// Up to 5 attempts (purge, 100 ms, "CMD325", read 800 bytes); 800 bytes with more coming behind
-// them came shifted by stray bytes and count as a failed attempt. A bad block ends it silently,
+[[nodiscard]] CommandResult getFieldsPerRecord(CommandExchange& exchange, SetupModel& setup,
+                                               Shell& shell);
+// Up to 5 attempts (purge, 100 ms, "CMD325", read 800 bytes) until the 800 bytes come; what
+// follows them is purged. A bad block ends it silently,
 // keeping the rows before it (and the bad row's label when only its numbers are wrong). Events
 // are processed after each row. Also used before a record download.
-bool getRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getScrollPause(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool getScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell& shell);
+[[nodiscard]] CommandResult getRecordFormats(CommandExchange& exchange, SetupModel& setup,
+                                             Shell& shell);
+[[nodiscard]] CommandResult getAutoScroll(CommandExchange& exchange, SetupModel& setup,
+                                          Shell& shell);
+[[nodiscard]] CommandResult getScrollPause(CommandExchange& exchange, SetupModel& setup,
+                                           Shell& shell);
+[[nodiscard]] CommandResult getScrollEnd(CommandExchange& exchange, SetupModel& setup,
+                                         Shell& shell);
 
-bool sendInstrumentDate(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendInstrumentTime(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendKeypadLock(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendExecInterval(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendFieldsPerRecord(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendAutoScroll(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendScrollPause(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendScrollEnd(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendCom1Settings(CommandExchange& exchange, SetupModel& setup, Shell& shell);
-bool sendCom2Baud(CommandExchange& exchange, SetupModel& setup, Shell& shell);
+[[nodiscard]] CommandResult sendInstrumentDate(CommandExchange& exchange, SetupModel& setup,
+                                               Shell& shell);
+[[nodiscard]] CommandResult sendInstrumentTime(CommandExchange& exchange, SetupModel& setup,
+                                               Shell& shell);
+[[nodiscard]] CommandResult sendKeypadLock(CommandExchange& exchange, SetupModel& setup,
+                                           Shell& shell);
+[[nodiscard]] CommandResult sendExecInterval(CommandExchange& exchange, SetupModel& setup,
+                                             Shell& shell);
+[[nodiscard]] CommandResult sendFieldsPerRecord(CommandExchange& exchange, SetupModel& setup,
+                                                Shell& shell);
+[[nodiscard]] CommandResult sendAutoScroll(CommandExchange& exchange, SetupModel& setup,
+                                           Shell& shell);
+[[nodiscard]] CommandResult sendScrollPause(CommandExchange& exchange, SetupModel& setup,
+                                            Shell& shell);
+[[nodiscard]] CommandResult sendScrollEnd(CommandExchange& exchange, SetupModel& setup,
+                                          Shell& shell);
+[[nodiscard]] CommandResult sendCom1Settings(CommandExchange& exchange, SetupModel& setup,
+                                             Shell& shell);
+[[nodiscard]] CommandResult sendCom2Baud(CommandExchange& exchange, SetupModel& setup,
+                                         Shell& shell);
 // "CMD320" (up to 10 sends, "!" within 2 s each), then the 25 blocks written byte by byte
 // without pacing, each followed by "!" within 2 s ("*" within 5 s after the last). The progress
 // bar goes to kFormatsProgressStart + (n - 1) / 3 after block n.
 inline constexpr double kFormatsProgressStart = 91.67;
 inline constexpr double kFormatsPerProgressStep = 3.0;
-bool sendRecordFormats(CommandExchange& exchange, SetupModel& setup, Shell& shell);
+[[nodiscard]] CommandResult sendRecordFormats(CommandExchange& exchange, SetupModel& setup,
+                                              Shell& shell);
 
 }  // namespace halvern

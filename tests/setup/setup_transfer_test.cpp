@@ -209,11 +209,11 @@ TEST_F(SetupTransfer, DateAndTimeAreReadWhateverSeparatesTheirNumbers) {
   for (const char* reply : {"12/31/13\r", "12:31:13\r", "12.31.13 ", "12-31-13\n"}) {
     SCOPED_TRACE(reply);
     instrument.faults().set(cmd::kGetDate, fault(FaultKind::WrongValue, 1, reply));
-    EXPECT_FALSE(getInstrumentDate(exchange, setup, shell));
+    EXPECT_EQ(getInstrumentDate(exchange, setup, shell), CommandResult::Done);
     EXPECT_EQ(setup.dateText(), "12-31-2013");
   }
   instrument.faults().set(cmd::kGetTime, fault(FaultKind::WrongValue, 1, "08/05/09\r"));
-  EXPECT_FALSE(getInstrumentTime(exchange, setup, shell));
+  EXPECT_EQ(getInstrumentTime(exchange, setup, shell), CommandResult::Done);
   EXPECT_EQ(setup.timeText(), "08:05:09");
   EXPECT_EQ(
       sends(instrument.linesReceived(), "CMD275") + sends(instrument.linesReceived(), "CMD285"),
@@ -228,13 +228,13 @@ TEST_F(SetupTransfer, BaudRepliesMapToTypeAndIndex) {
   } cases[] = {{-115, 1, 6}, {96, 0, 3}, {12, 0, 0}, {-230, 1, 7}, {19, 0, 4}};
   for (const auto& c : cases) {
     instrument.settings().com1Code = c.code;
-    EXPECT_FALSE(getCom1Settings(exchange, setup, shell)) << c.code;
+    EXPECT_EQ(getCom1Settings(exchange, setup, shell), CommandResult::Done) << c.code;
     EXPECT_EQ(setup.com1Type(), c.type) << c.code;
     EXPECT_EQ(setup.com1BaudIndex(), c.index) << c.code;
   }
   // Five wrong codes are tried past; the sixth reply is good.
   instrument.faults().set(225, fault(FaultKind::WrongValue, 5, "  57\r"));
-  EXPECT_FALSE(getCom1Settings(exchange, setup, shell));
+  EXPECT_EQ(getCom1Settings(exchange, setup, shell), CommandResult::Done);
   EXPECT_EQ(sends(instrument.linesReceived(), "CMD225"), 5u + 6u);
   EXPECT_TRUE(shell.lines.empty());
 }
@@ -250,7 +250,7 @@ TEST(SetupTransferScripted, EachWrongBaudCodeRoundGetsAFreshBudgetOfTenSends) {
     return ++asked % 10 == 0 ? std::string("  57\r") : std::string("  5");
   };
   SetupModel setup;
-  EXPECT_TRUE(getCom1Settings(exchange, setup, shell));
+  EXPECT_EQ(getCom1Settings(exchange, setup, shell), CommandResult::Failed);
   EXPECT_EQ(asked, 60);
   EXPECT_EQ(shell.lines, (Lines{"CANNOT GET COM1 BAUD RATE. WRONG INDEX."}));
   EXPECT_EQ(setup.com1BaudIndex(), SetupModel::kDefaultBaudIndex);
@@ -259,7 +259,7 @@ TEST(SetupTransferScripted, EachWrongBaudCodeRoundGetsAFreshBudgetOfTenSends) {
 TEST_F(SetupTransfer, QueriesPauseFiftyMillisecondsExceptFieldsPerRecord) {
   auto timed = [&](auto operation) {
     auto start = clock.now();
-    EXPECT_FALSE(operation(exchange, setup, shell));
+    EXPECT_EQ(operation(exchange, setup, shell), CommandResult::Done);
     return clock.now() - start;
   };
   EXPECT_GE(timed(getExecInterval), 50ms);
@@ -298,7 +298,8 @@ TEST_F(SetupTransfer, RecordFormatRepliesAreCheckedBlockByBlock) {
     SetupModel model;
     shell.lines.clear();
     instrument.faults().set(325, fault(FaultKind::WrongValue, 1, formatsReply(c.first)));
-    EXPECT_EQ(getRecordFormats(exchange, model, shell), c.fails);
+    EXPECT_EQ(getRecordFormats(exchange, model, shell),
+              c.fails ? CommandResult::Failed : CommandResult::Done);
     EXPECT_EQ(model.format(0), c.row0);
     EXPECT_TRUE(shell.lines.empty());
   }
