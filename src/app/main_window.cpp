@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -55,7 +56,9 @@ QAction* makeAction(const MenuItemDef& def, QObject* parent) {
 }  // namespace
 
 MainWindow::MainWindow(Context context, QWidget* parent)
-    : QMainWindow(parent), m_context(std::move(context)) {
+    : QMainWindow(parent),
+      m_context(std::move(context)),
+      m_folders(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)) {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QString::fromUtf8(kCaption));
   // A fixed window: no maximise, no resizing.
@@ -88,6 +91,7 @@ MainWindow::MainWindow(Context context, QWidget* parent)
   for (const Module& module : Module::all())
     defaults.insert(defaults.end(), module.settings.begin(), module.settings.end());
   m_settings = SettingsFile::read(m_context.settingsPath, std::move(defaults));
+  m_folders.load(SettingsFile::readSection(m_context.settingsPath, FileFolders::kSection));
   for (const Module& module : Module::all())
     if (module.loadSettings) module.loadSettings(m_document, m_settings);
   // The window where it was closed (on a screen).
@@ -348,12 +352,28 @@ QAbstractButton* MainWindow::clearMessageButton() const { return m_clearButton; 
 void MainWindow::setInstrumentBusy(bool busy) {
   if (busy) {
     if (m_lockDepth++ == 0) {
+      // Disabling the pressed button sends the keyboard on to the next control; it comes back
+      // when the operation ends.
+      m_focusBefore = focusWidget();
       m_shell->clearCancel();
       updateCommandStates();
     }
   } else if (m_lockDepth > 0 && --m_lockDepth == 0) {
     updateCommandStates();
+    restoreFocus();
   }
+}
+
+void MainWindow::restoreFocus() {
+  QWidget* before = m_focusBefore;
+  m_focusBefore = nullptr;
+  // Not into a dialog still open over the window, nor onto a page no longer shown: the
+  // keyboard then stays where the toolkit put it.
+  if (before == nullptr || before->window() != this || !before->isVisible() ||
+      !before->isEnabled() || QApplication::activeModalWidget() != nullptr)
+    return;
+  // Not as a Tab arrives: a field's text is not selected, so the next key does not replace it.
+  before->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::holdClockTimer(bool running) {
@@ -372,10 +392,21 @@ QString MainWindow::dialogFilter(const std::string& filter) {
   return entries.join(QStringLiteral(";;"));
 }
 
+std::string MainWindow::fileKind(const FileRequest& request) {
+  if (!request.kind.empty()) return request.kind;
+  return request.defaultSuffix.empty() ? std::string("file") : request.defaultSuffix;
+}
+
 QString MainWindow::chooseFile(const FileRequest& request) {
-  if (m_fileChooser) return m_fileChooser(request);
+  const QString chosen = m_fileChooser ? m_fileChooser(request) : runFileDialog(request);
+  if (!chosen.isEmpty()) m_folders.remember(fileKind(request), chosen, request.memberKinds);
+  return chosen;
+}
+
+QString MainWindow::runFileDialog(const FileRequest& request) {
   QFileDialog dialog(this);
   if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
+  dialog.setDirectory(m_folders.startFolder(fileKind(request)));
   if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
   dialog.setNameFilter(dialogFilter(request.filter));
   dialog.setNameFilters(dialogFilter(request.filter).split(QStringLiteral(";;")));
@@ -469,6 +500,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   SettingsFile::set(m_settings, kWindowSettingsSection, kTop, pos().y());
   for (const Module& module : Module::all())
     if (module.saveSettings) module.saveSettings(m_document, m_settings);
+  m_folders.save(m_settings);
   if (m_context.writeSettingsOnClose) SettingsFile::write(m_context.settingsPath, m_settings);
   if (m_context.link.isOpen()) m_context.link.close();
   m_timer->stop();

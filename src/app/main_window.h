@@ -13,6 +13,7 @@
 #include "app/document.h"
 #include "app/menu_table.h"
 #include "app/page_host.h"
+#include "app/file_folders.h"
 #include "app/settings_file.h"
 #include "app/window_shell.h"
 #include "platform/shell.h"
@@ -142,6 +143,10 @@ class MainWindow : public QMainWindow, public PageHost {
   void buildClientArea();
   void triggered(MenuHandler handler);
   void setInstrumentBusy(bool busy);
+  // The keyboard back where it was when the operation started.
+  void restoreFocus();
+  QString runFileDialog(const FileRequest& request);
+  static std::string fileKind(const FileRequest& request);
   void holdClockTimer(bool running);
   void timer1Timer();
   void about1Click();
@@ -189,6 +194,8 @@ class MainWindow : public QMainWindow, public PageHost {
   std::vector<std::pair<QPointer<QWidget>, PageView*>> m_views;
   std::vector<std::function<void()>> m_clockListeners;
   std::function<QString(const FileRequest&)> m_fileChooser;
+  FileFolders m_folders;
+  QPointer<QWidget> m_focusBefore;
   int m_lockDepth = 0;
   int m_clockHolds = 0;
   bool m_editing = false;

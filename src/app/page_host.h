@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "app/menu_table.h"
@@ -52,6 +53,11 @@ struct FileRequest {
   std::string defaultSuffix;
   std::string title;        // the dialog's caption
   std::string initialName;  // the file name field at first ("*.scr")
+  // The kind of file ("notes", say): the dialog starts where the last file of its kind was
+  // chosen. Empty: the default extension names the kind.
+  std::string kind;
+  // Kinds whose files lie beside this one (a group's members): they start there next time too.
+  std::vector<std::string> memberKinds;
 };
 
 // What a subsystem's module sees of the main window: the document, the Shell and the exchange,

@@ -124,12 +124,47 @@ Settings SettingsFile::parse(const std::string& text, Settings settings) {
     auto eq = line.find('=');
     if (eq == std::string::npos) continue;
     const std::string key = trimmed(line.substr(0, eq));
+    auto* setting = findValue(settings, sections[static_cast<std::size_t>(current)], key);
+    if (setting == nullptr) continue;
+    const std::string text = trimmed(line.substr(eq + 1));
     int v;
-    if (!parseInt(trimmed(line.substr(eq + 1)), v)) continue;
-    if (auto* setting = findValue(settings, sections[static_cast<std::size_t>(current)], key))
+    if (setting->isText)
+      setting->text = text;
+    else if (parseInt(text, v))
       setting->value = v;
   }
   return settings;
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsFile::sectionTexts(
+    const std::string& text, std::string_view section) {
+  std::vector<std::pair<std::string, std::string>> out;
+  bool inside = false;
+  bool seen = false;
+  for (const auto& line : lines(text)) {
+    std::string name;
+    if (isSection(line, &name)) {
+      // The first copy of the section only, as the numbers are read.
+      inside = !seen && sameText(name, section);
+      seen = seen || inside;
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (!inside || eq == std::string::npos) continue;
+    std::string key = trimmed(line.substr(0, eq));
+    if (key.empty()) continue;
+    bool known = false;
+    for (const auto& [k, v] : out) known = known || sameText(k, key);
+    if (!known) out.emplace_back(std::move(key), trimmed(line.substr(eq + 1)));
+  }
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsFile::readSection(
+    const std::string& path, std::string_view section) {
+  const LoadedFile file = loadFileBytes(path, kLargestFile, "settings file");
+  if (!file.problem.empty() || file.longer) return {};
+  return sectionTexts(file.bytes, section);
 }
 
 Settings SettingsFile::read(const std::string& path, Settings defaults) {
@@ -168,7 +203,14 @@ std::string SettingsFile::format(const Settings& settings, const std::string& ex
   auto flush = [&](std::size_t index) {
     out << '[' << sections[index] << "]\n";
     for (const SettingsValue& v : settings)
-      if (sameText(v.section, sections[index])) out << v.key << '=' << v.value << '\n';
+      if (sameText(v.section, sections[index])) {
+        out << v.key << '=';
+        if (v.isText)
+          out << v.text;
+        else
+          out << v.value;
+        out << '\n';
+      }
     for (const auto& k : extraKeys[index]) out << k << '\n';
     written[index] = true;
   };
@@ -202,6 +244,18 @@ void SettingsFile::set(Settings& settings, std::string_view section, std::string
     found->value = value;
   else
     settings.push_back({std::string(section), std::string(key), value});
+}
+
+void SettingsFile::setText(Settings& settings, std::string_view section, std::string_view key,
+                           std::string text) {
+  // A line break would end the value and start a line of its own.
+  std::erase_if(text, [](char c) { return c == '\n' || c == '\r'; });
+  if (SettingsValue* found = findValue(settings, section, key)) {
+    found->text = std::move(text);
+    found->isText = true;
+  } else {
+    settings.push_back(SettingsValue::ofText(std::string(section), std::string(key), std::move(text)));
+  }
 }
 
 bool SettingsFile::write(const std::string& path, const Settings& settings) {

@@ -2,15 +2,29 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace halvern {
 
-// One remembered setting: its section of the INI file, its key and its number.
+// One remembered setting: its section of the INI file, its key and its number, or its text (a
+// folder, say) when `isText`.
 struct SettingsValue {
+  SettingsValue() = default;
+  SettingsValue(std::string section, std::string key, int value)
+      : section(std::move(section)), key(std::move(key)), value(value) {}
+  static SettingsValue ofText(std::string section, std::string key, std::string text) {
+    SettingsValue v(std::move(section), std::move(key), 0);
+    v.text = std::move(text);
+    v.isText = true;
+    return v;
+  }
+
   std::string section;
   std::string key;
   int value = 0;
+  std::string text;
+  bool isText = false;
 
   friend bool operator==(const SettingsValue&, const SettingsValue&) = default;
 };
@@ -48,6 +62,16 @@ class SettingsFile {
                    int fallback);
   // Sets the value of `key` in `section`, adding it at the end when `settings` has none.
   static void set(Settings& settings, std::string_view section, std::string_view key, int value);
+  // The same for a text value: written as it stands after the "=", read back trimmed.
+  static void setText(Settings& settings, std::string_view section, std::string_view key,
+                      std::string text);
+
+  // Every key of `section` with its text as the file holds it (the first copy of the section),
+  // in the file's order; nothing when the file or the section is missing.
+  static std::vector<std::pair<std::string, std::string>> sectionTexts(const std::string& text,
+                                                                       std::string_view section);
+  static std::vector<std::pair<std::string, std::string>> readSection(const std::string& path,
+                                                                      std::string_view section);
 };
 
 }  // namespace halvern

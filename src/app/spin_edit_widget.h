@@ -3,10 +3,19 @@
 #include <QSpinBox>
 #include <functional>
 
+class QLineEdit;
+
 namespace halvern {
 
+// A number field's whole text is selected by the first click into it, however the keyboard came
+// there (Tab, a label's shortcut, an operation handing it back), so that typing replaces the
+// value; a second click places the caret. `focusOwner`: the widget that hears the focus (the
+// field itself, or the spin box around it).
+void selectWholeOnFirstClick(QLineEdit* field, QWidget* focusOwner = nullptr);
+
 // A spin edit as the Setup page's controls behave: typing takes the digits 0 to 9 and Backspace
-// and swallows every other character; any digits may stand while the control has the focus, and a
+// and swallows every other character, while the editing keys keep their meaning (Ctrl+A, Ctrl+C,
+// Ctrl+X, Ctrl+Z, Home, End, Delete, the arrows; Ctrl+V pastes digits only); any digits may stand while the control has the focus, and a
 // value outside the range is brought to the nearer bound when it loses the focus (an empty text
 // to the minimum). `onText` hears every change of the text, typed or spun, so a value typed and
 // not yet left counts. Entered by Tab or by a click, the whole text is selected, so that typing
@@ -26,6 +35,9 @@ class SpinEditWidget : public QSpinBox {
 
   // The filter of typed characters: digits and Backspace pass.
   static bool acceptsCharacter(QChar c);
+  // Pastes the clipboard at the caret when it holds a number the field takes (digits, blanks
+  // around them ignored); anything else is refused with a beep and the text stays as it was.
+  void pasteNumber();
 
  protected:
   QValidator::State validate(QString& text, int& pos) const override;

@@ -14,6 +14,9 @@ namespace halvern {
 
 namespace {
 
+// The kinds of file a group names: they lie beside it, so their dialogs start there next.
+const std::vector<std::string> kMemberKinds{"setup", "screens", "program", "notes"};
+
 // The part of the document a collection's part moves.
 const void* partOf(const CollectionParts& parts, CollectionPart part) {
   switch (part) {
@@ -51,7 +54,8 @@ void installCollectionModule(PageHost& host) {
         MessageResult::Yes)
       return;
     const QString path = host.chooseFile(
-        {false, std::string(kOpenFilter), std::string(kExtension), std::string(kOpenTitle), {}});
+        {false, std::string(kOpenFilter), std::string(kExtension), std::string(kOpenTitle), {},
+         "group", kMemberKinds});
     if (path.isEmpty()) return;
     const BusyCursor busy(host.shell());
     // Its warnings have told the user what could not be read.
@@ -59,7 +63,8 @@ void installCollectionModule(PageHost& host) {
   });
   host.setHandler(MenuHandler::SaveGroupClick, [&host, group] {
     const QString path = host.chooseFile(
-        {true, std::string(kSaveFilter), std::string(kExtension), std::string(kSaveTitle), {}});
+        {true, std::string(kSaveFilter), std::string(kExtension), std::string(kSaveTitle), {},
+         "group", kMemberKinds});
     if (path.isEmpty()) return;
     const BusyCursor busy(host.shell());
     (void)saveGroup(path.toStdString(), group, host.shell());

@@ -39,18 +39,18 @@ void installProgramModule(PageHost& host) {
   const std::string filter(kProgramFilter), suffix(kProgramExtension);
   auto& doc = document;
   host.setFileHandler(MenuHandler::SavePgmFileClick,
-                      {true, filter, suffix, std::string(kProgramSaveTitle), {}},
+                      {true, filter, suffix, std::string(kProgramSaveTitle), {}, "program", {}},
                       [&doc](const std::string& path) { return saveProgramFile(path, doc); });
   host.setFileHandler(MenuHandler::OpenPgmFileClick,
-                      {false, filter, suffix, std::string(kProgramOpenTitle), {}},
+                      {false, filter, suffix, std::string(kProgramOpenTitle), {}, "program", {}},
                       [&doc](const std::string& path) { return loadProgramFile(path, doc); });
   // The notes are saved under the name exactly as typed: no filter, no extension added.
   host.setFileHandler(MenuHandler::SavePgmNotesFile1Click,
-                      {true, {}, {}, std::string(kNotesSaveTitle), {}},
+                      {true, {}, {}, std::string(kNotesSaveTitle), {}, "notes", {}},
                       [&doc](const std::string& path) { return saveNotesFile(path, doc); });
   host.setFileHandler(MenuHandler::OpenPgmNotesFile1Click,
                       {false, std::string(kNotesFilter), std::string(kNotesExtension),
-                       std::string(kNotesOpenTitle), std::string(kNotesInitialName)},
+                       std::string(kNotesOpenTitle), std::string(kNotesInitialName), "notes", {}},
                       [&doc](const std::string& path) { return loadNotesFile(path, doc); });
 }
 

@@ -67,6 +67,8 @@ RecordsPage::RecordsPage(RecordsSettings& settings, QWidget* parent)
   m_records = new QPlainTextEdit(this);
   m_records->setObjectName(QStringLiteral("MemoRecs"));
   m_records->setReadOnly(true);
+  // The keyboard moves in it (Ctrl+Home, Ctrl+End, the arrows) and selects to copy.
+  m_records->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   m_records->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_records->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_records->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/spin_edit_widget.h"
+
 namespace halvern {
 
 namespace {
@@ -64,6 +66,7 @@ CalibrationPage::CalibrationPage(QWidget* parent) : QWidget(parent) {
       QString::fromLatin1(calibration_text::kDefaultReference.data(),
                           static_cast<int>(calibration_text::kDefaultReference.size())));
   m_vRef->setGeometry(24, 62, 80, 22);
+  selectWholeOnFirstClick(m_vRef);
   refLabel->setBuddy(m_vRef);
 
   QStringList note;

@@ -26,10 +26,10 @@ void installSetupModule(PageHost& host) {
   using namespace setup_file;
   const std::string filter(kDialogFilter), suffix(kDefaultExtension);
   host.setFileHandler(MenuHandler::SaveSetupFileClick,
-                      {true, filter, suffix, std::string(kSaveTitle), {}},
+                      {true, filter, suffix, std::string(kSaveTitle), {}, "setup", {}},
                       [&setup](const std::string& path) { return saveSetupFile(path, setup); });
   host.setFileHandler(MenuHandler::OpenSetupFileClick,
-                      {false, filter, suffix, std::string(kOpenTitle), {}},
+                      {false, filter, suffix, std::string(kOpenTitle), {}, "setup", {}},
                       [&setup](const std::string& path) { return loadSetupFile(path, setup); });
 }
 

@@ -131,12 +131,14 @@ SetupPage::SetupPage(SetupModel& model, const Calendar& calendar, QWidget* paren
   m_time->setObjectName(QStringLiteral("MaskEditTime"));
   m_time->setInputMask(QStringLiteral("99:99:99; "));
   m_time->setGeometry(12, 38, 80, 22);
+  selectWholeOnFirstClick(m_time);
   auto* dateHeading = new QLabel(QStringLiteral("MM-DD-YYYY"), clockBox);
   dateHeading->setGeometry(104, 20, 90, 16);
   m_date = new QLineEdit(clockBox);
   m_date->setObjectName(QStringLiteral("MaskEditDate"));
   m_date->setInputMask(QStringLiteral("99-99-9999; "));
   m_date->setGeometry(104, 38, 96, 22);
+  selectWholeOnFirstClick(m_date);
   m_usePcTime = new QCheckBox(QStringLiteral("Use PC System Time"), clockBox);
   m_usePcTime->setObjectName(QStringLiteral("CheckBoxPCTime"));
   m_usePcTime->setGeometry(12, 70, 180, 20);
