@@ -39,8 +39,7 @@ void FileFolders::load(const std::vector<std::pair<std::string, std::string>>& e
 
 void FileFolders::save(Settings& settings) const {
   for (const auto& [kind, folder] : m_folders)
-    SettingsFile::setText(settings, kSection, std::string(kKeyPrefix) + kind,
-                          folder.toStdString());
+    SettingsFile::setText(settings, kSection, std::string(kKeyPrefix) + kind, folder.toStdString());
 }
 
 QString FileFolders::startFolder(const std::string& kind) const {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/document.h"
+#include "app/file_folders.h"
 #include "app/menu_table.h"
 #include "app/page_host.h"
-#include "app/file_folders.h"
 #include "app/settings_file.h"
 #include "app/window_shell.h"
 #include "platform/shell.h"

@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "app/menu_table.h"
 #include "link/instrument_command.h"

@@ -254,7 +254,8 @@ void SettingsFile::setText(Settings& settings, std::string_view section, std::st
     found->text = std::move(text);
     found->isText = true;
   } else {
-    settings.push_back(SettingsValue::ofText(std::string(section), std::string(key), std::move(text)));
+    settings.push_back(
+        SettingsValue::ofText(std::string(section), std::string(key), std::move(text)));
   }
 }
 

@@ -100,10 +100,9 @@ void SpinEditWidget::keyPressEvent(QKeyEvent* event) {
   // with Ctrl keep their usual meaning.
   const bool shortcut = (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) != 0;
   if (!shortcut && !text.isEmpty() && event->key() != Qt::Key_Backspace &&
-      event->key() != Qt::Key_Delete &&
-      event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab &&
-      event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter &&
-      event->key() != Qt::Key_Escape) {
+      event->key() != Qt::Key_Delete && event->key() != Qt::Key_Tab &&
+      event->key() != Qt::Key_Backtab && event->key() != Qt::Key_Return &&
+      event->key() != Qt::Key_Enter && event->key() != Qt::Key_Escape) {
     if (!std::all_of(text.begin(), text.end(), acceptsCharacter)) {
       event->accept();  // swallowed
       return;

@@ -15,17 +15,20 @@ void selectWholeOnFirstClick(QLineEdit* field, QWidget* focusOwner = nullptr);
 
 // A spin edit as the Setup page's controls behave: typing takes the digits 0 to 9 and Backspace
 // and swallows every other character, while the editing keys keep their meaning (Ctrl+A, Ctrl+C,
-// Ctrl+X, Ctrl+Z, Home, End, Delete, the arrows; Ctrl+V pastes digits only); any digits may stand while the control has the focus, and a
-// value outside the range is brought to the nearer bound when it loses the focus (an empty text
-// to the minimum). `onText` hears every change of the text, typed or spun, so a value typed and
-// not yet left counts. Entered by Tab or by a click, the whole text is selected, so that typing
-// replaces the value instead of adding to it. The digits are always 0 to 9 without grouping,
-// whatever the desktop's locale, as the files and the wire take them.
+// Ctrl+X, Ctrl+Z, Home, End, Delete, the arrows; Ctrl+V pastes digits only); any digits may stand
+// while the control has the focus, and a value outside the range is brought to the nearer bound
+// when it loses the focus (an empty text to the minimum). `onText` hears every change of the text,
+// typed or spun, so a value typed and not yet left counts. Entered by Tab or by a click, the whole
+// text is selected, so that typing replaces the value instead of adding to it. The digits are
+// always 0 to 9 without grouping, whatever the desktop's locale, as the files and the wire take
+// them.
 class SpinEditWidget : public QSpinBox {
  public:
   SpinEditWidget(int minimum, int maximum, QWidget* parent = nullptr);
 
   void setOnText(std::function<void(const QString&)> onText) { m_onText = std::move(onText); }
+  // The text field inside.
+  QLineEdit* editor() const { return lineEdit(); }
   // Shows `value` unless the user is typing in the control.
   void showValue(int value);
 

@@ -53,18 +53,26 @@ void installCollectionModule(PageHost& host) {
     if (host.shell().message(kOpenQuestion, MessageKind::Confirmation, MessageButtons::YesNo) !=
         MessageResult::Yes)
       return;
-    const QString path = host.chooseFile(
-        {false, std::string(kOpenFilter), std::string(kExtension), std::string(kOpenTitle), {},
-         "group", kMemberKinds});
+    const QString path = host.chooseFile({false,
+                                          std::string(kOpenFilter),
+                                          std::string(kExtension),
+                                          std::string(kOpenTitle),
+                                          {},
+                                          "group",
+                                          kMemberKinds});
     if (path.isEmpty()) return;
     const BusyCursor busy(host.shell());
     // Its warnings have told the user what could not be read.
     (void)openGroup(path.toStdString(), group, host.shell());
   });
   host.setHandler(MenuHandler::SaveGroupClick, [&host, group] {
-    const QString path = host.chooseFile(
-        {true, std::string(kSaveFilter), std::string(kExtension), std::string(kSaveTitle), {},
-         "group", kMemberKinds});
+    const QString path = host.chooseFile({true,
+                                          std::string(kSaveFilter),
+                                          std::string(kExtension),
+                                          std::string(kSaveTitle),
+                                          {},
+                                          "group",
+                                          kMemberKinds});
     if (path.isEmpty()) return;
     const BusyCursor busy(host.shell());
     (void)saveGroup(path.toStdString(), group, host.shell());

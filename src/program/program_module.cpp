@@ -49,8 +49,13 @@ void installProgramModule(PageHost& host) {
                       {true, {}, {}, std::string(kNotesSaveTitle), {}, "notes", {}},
                       [&doc](const std::string& path) { return saveNotesFile(path, doc); });
   host.setFileHandler(MenuHandler::OpenPgmNotesFile1Click,
-                      {false, std::string(kNotesFilter), std::string(kNotesExtension),
-                       std::string(kNotesOpenTitle), std::string(kNotesInitialName), "notes", {}},
+                      {false,
+                       std::string(kNotesFilter),
+                       std::string(kNotesExtension),
+                       std::string(kNotesOpenTitle),
+                       std::string(kNotesInitialName),
+                       "notes",
+                       {}},
                       [&doc](const std::string& path) { return loadNotesFile(path, doc); });
 }
 

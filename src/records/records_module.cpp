@@ -49,7 +49,8 @@ void installRecordsModule(PageHost& host) {
   // The download reaches the page through its view.
   page->setView(RecordsView{
       [&host]() -> std::optional<std::string> {
-        const QString path = host.chooseFile({true, kRecordsFilter, "txt", kRecordsSaveTitle, {}, "records", {}});
+        const QString path =
+            host.chooseFile({true, kRecordsFilter, "txt", kRecordsSaveTitle, {}, "records", {}});
         if (path.isEmpty()) return std::nullopt;
         return path.toStdString();
       },

@@ -36,10 +36,12 @@ void installScreensModule(PageHost& host) {
   using namespace screen_file;
   const std::string filter(kDialogFilter), suffix(kDefaultExtension), name(kInitialName);
   host.setFileHandler(
-      MenuHandler::SaveScreenFileClick, {true, filter, suffix, std::string(kSaveTitle), name, "screens", {}},
+      MenuHandler::SaveScreenFileClick,
+      {true, filter, suffix, std::string(kSaveTitle), name, "screens", {}},
       [&screens](const std::string& path) { return saveScreenFile(path, screens); });
   host.setFileHandler(
-      MenuHandler::OpenScreenFileClick, {false, filter, suffix, std::string(kOpenTitle), name, "screens", {}},
+      MenuHandler::OpenScreenFileClick,
+      {false, filter, suffix, std::string(kOpenTitle), name, "screens", {}},
       [&screens](const std::string& path) { return loadScreenFile(path, screens); });
 }
 

@@ -9,6 +9,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -341,6 +345,79 @@ TEST_F(MainWindowTest, FileDialogsAskUnderTheirOwnCaptions) {
     EXPECT_EQ(captionOfModal([item] { item->trigger(); }), caption);
   }
   EXPECT_TRUE(boxes.empty());
+}
+
+// The folder a file dialog opens in, and what it does there: `choose` a file (empty: cancel).
+QString folderOfFileDialog(const std::function<void()>& open, const QString& choose = {}) {
+  QString folder = QStringLiteral("(no dialog)");
+  QTimer poll;
+  poll.setInterval(1);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    poll.stop();
+    folder = dialog->directory().absolutePath();
+    if (choose.isEmpty()) {
+      dialog->reject();
+    } else {
+      dialog->selectFile(choose);
+      QMetaObject::invokeMethod(dialog, "accept");
+    }
+  });
+  poll.start();
+  open();
+  return folder;
+}
+
+// Each kind of file starts where the last of its kind went, across a restart; a group's members
+// start beside it; the first time, the documents folder, never the working folder.
+TEST_F(MainWindowTest, FileDialogsStartWhereTheirKindWentLast) {
+  const QString sites = QString::fromStdString((folder / "sites").string());
+  const QString group = QString::fromStdString((folder / "group").string());
+  QDir().mkpath(sites);
+  QDir().mkpath(group);
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!QFileInfo(documents).isDir()) documents = QDir::homePath();
+  {
+    auto window = makeWindow();
+    auto trigger = [&window](MenuHandler handler) {
+      return [&window, handler] { window->action(handler)->trigger(); };
+    };
+    EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::OpenSetupFileClick)),
+              QDir(documents).absolutePath());
+    EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::SaveSetupFileClick), sites + "/north.set"),
+              QDir(documents).absolutePath());
+    ASSERT_TRUE(QFileInfo::exists(sites + "/north.set"));
+    EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::OpenSetupFileClick)), sites);
+    // A cancelled dialog changes nothing; another kind keeps its own start.
+    EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::OpenScreenFileClick)),
+              QDir(documents).absolutePath());
+    window->close();
+  }
+  EXPECT_NE(settingsText().find("[Halvern]\nFolder setup=" + sites.toStdString() + "\n"),
+            std::string::npos)
+      << settingsText();
+  {
+    auto window = makeWindow();
+    EXPECT_EQ(
+        folderOfFileDialog([&] { window->action(MenuHandler::SaveSetupFileClick)->trigger(); }),
+        sites);
+    // A group saved elsewhere: its members' dialogs start beside it from now on.
+    EXPECT_EQ(folderOfFileDialog([&] { window->action(MenuHandler::SaveGroupClick)->trigger(); },
+                                 group + "/site.ssp"),
+              QDir(documents).absolutePath());
+    ASSERT_TRUE(QFileInfo::exists(group + "/site.ssp"));
+    EXPECT_EQ(folderOfFileDialog([&] { window->action(MenuHandler::OpenPgmFileClick)->trigger(); }),
+              group);
+    EXPECT_EQ(
+        folderOfFileDialog([&] { window->action(MenuHandler::OpenSetupFileClick)->trigger(); }),
+        group);
+  }
+  // A remembered folder that is gone: the documents folder again.
+  QDir(group).removeRecursively();
+  auto window = makeWindow();
+  EXPECT_EQ(folderOfFileDialog([&] { window->action(MenuHandler::OpenPgmFileClick)->trigger(); }),
+            QDir(documents).absolutePath());
 }
 
 // Message boxes are captioned by their kind alone, the About box by its name.

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <filesystem>
 #include <fstream>
+
+#include "app/file_folders.h"
 
 namespace halvern {
 namespace {
@@ -37,6 +40,45 @@ TEST(SettingsFile, ReadsWhatItCanAndDefaultsTheRest) {
   // Found regardless of case.
   EXPECT_EQ(SettingsFile::value(cases[1].expected, "40100 setup", "show records", -1), 7);
   EXPECT_EQ(SettingsFile::read("/nonexistent/Halvern.ini", windowSettings()), windowSettings());
+}
+
+TEST(SettingsFile, TextValuesAndTheFoldersOfOurOwnSection) {
+  // Folders with blanks, "=" and non-ASCII letters come back as they went, other keys kept.
+  Settings settings = windowSettings();
+  SettingsFile::setText(settings, "Halvern", "Folder setup", "/home/t/Sites = North/Ærø");
+  SettingsFile::setText(settings, "Halvern", "Folder group", "/data/a\nb");  // no line break
+  const std::string written =
+      SettingsFile::format(settings, "[Halvern]\nFolder records=/r\n[40100 Setup]\nTop=3\n");
+  EXPECT_EQ(written,
+            "[Halvern]\nFolder setup=/home/t/Sites = North/Ærø\nFolder group=/data/ab\n"
+            "Folder records=/r\n[40100 Setup]\nTop=100\nLeft=100\nShow Records=0\n"
+            "Num of Records=100\n");
+  const auto entries =
+      SettingsFile::sectionTexts(written + "[halvern]\nFolder setup=/later\n", "HALVERN");
+  const std::vector<std::pair<std::string, std::string>> expected{
+      {"Folder setup", "/home/t/Sites = North/Ærø"},
+      {"Folder group", "/data/ab"},
+      {"Folder records", "/r"}};
+  EXPECT_EQ(entries, expected);
+  Settings declared = windowSettings();
+  declared.push_back(SettingsValue::ofText("Halvern", "Folder group", "/default"));
+  EXPECT_EQ(SettingsFile::parse(written, declared).back().text, "/data/ab");
+
+  // The folders a file remembers: absolute ones only, found again whatever the key's case.
+  FileFolders folders(QString::fromStdString(::testing::TempDir()));
+  folders.load({{"Folder Setup", ::testing::TempDir()},
+                {"Folder program", "relative/dir"},
+                {"Other", "/tmp"}});
+  EXPECT_EQ(folders.startFolder("setup"),
+            QDir::cleanPath(QString::fromStdString(::testing::TempDir())));
+  EXPECT_EQ(folders.startFolder("program"),
+            QDir::cleanPath(QString::fromStdString(::testing::TempDir())));
+  folders.remember("group", "/tmp/site.ssp", {"notes"});
+  Settings saved;
+  folders.save(saved);
+  EXPECT_EQ(SettingsFile::format(saved),
+            "[Halvern]\nFolder group=/tmp\nFolder notes=/tmp\nFolder setup=" +
+                QDir::cleanPath(QString::fromStdString(::testing::TempDir())).toStdString() + "\n");
 }
 
 TEST(SettingsFile, WriteKeepsOtherSectionsAndKeys) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -164,6 +166,69 @@ TEST_F(RecordsPageTest, EraseRecordsFromTheMenu) {
   EXPECT_EQ(boxes.front(), "Erase ALL Recorded Data in 40100?");
   EXPECT_TRUE(window->messageArea()->toPlainText().endsWith("ALL RECORDS ERASED."));
   EXPECT_EQ(instrument.recordLog().count(), 0u);
+}
+
+TEST_F(RecordsPageTest, CountFieldEditingKeysAndTheKeyboardAfterACancelledSave) {
+  window->showPage(kRecordsPage);
+  SpinEditWidget* count = page->numOfRecords();
+  count->setFocus(Qt::OtherFocusReason);
+  // Ctrl+A then a digit replaces the value; Ctrl+Z takes the typing back.
+  QTest::keyClick(count, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(count, "42");
+  EXPECT_EQ(count->editor()->text(), "42");
+  EXPECT_EQ(settings().numOfRecords, 42u);
+  QTest::keyClick(count, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(count->editor()->text(), "100");
+  // Ctrl+A and Delete, Home and End, and copy and paste: the paste takes digits only.
+  QTest::keyClick(count, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(count, Qt::Key_Delete);
+  QTest::keyClicks(count, "31");
+  QTest::keyClick(count, Qt::Key_Home);
+  QTest::keyClick(count, Qt::Key_Delete);
+  QTest::keyClick(count, Qt::Key_End);
+  QTest::keyClicks(count, "3");
+  EXPECT_EQ(count->editor()->text(), "13");
+  QTest::keyClick(count, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(count, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "13");
+  QTest::keyClick(count, Qt::Key_End);
+  QTest::keyClick(count, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(count->editor()->text(), "1313");
+  for (const char* refused : {"1.5", "-3", "12 records", ""}) {
+    QApplication::clipboard()->setText(refused);
+    QTest::keyClick(count, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(count->editor()->text(), "1313") << refused;
+  }
+  QApplication::clipboard()->setText(" 7\n");
+  QTest::keyClick(count, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(count->editor()->text(), "13137");
+
+  // However the keyboard came into the field, the first click selects its whole text.
+  page->getRecords()->setFocus();
+  count->setFocus(Qt::ShortcutFocusReason);
+  count->editor()->deselect();
+  QTest::mouseClick(count->editor(), Qt::LeftButton, {}, QPoint(4, 4));
+  EXPECT_EQ(count->editor()->selectedText(), "13137");
+  QTest::mouseClick(count->editor(), Qt::LeftButton, {}, QPoint(4, 4));
+  EXPECT_FALSE(count->editor()->hasSelectedText());
+
+  // Ctrl+End and Ctrl+Home move in the records text.
+  for (int i = 0; i < 200; ++i) page->appendRecordsText("0000001,1.0\r\n");
+  page->records()->setFocus();
+  QTest::keyClick(page->records(), Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(page->records()->textCursor().position(),
+            page->records()->document()->characterCount() - 1);
+  QTest::keyClick(page->records(), Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(page->records()->textCursor().position(), 0);
+
+  // A save dialog cancelled: the keyboard is back on Get Records, not on Clear Text.
+  settings().numOfRecords = 5;
+  page->refresh();
+  chosenFile.clear();
+  page->getRecords()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(page->getRecords(), Qt::Key_Space);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(page->getRecords()->hasFocus());
 }
 
 }  // namespace

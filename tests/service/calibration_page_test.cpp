@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -268,6 +269,20 @@ TEST_F(CalibrationPageTest, AClosedLinkIsRefusedWithAWarning) {
             (std::vector<std::string>{"Cannot get calibration data because USB port is closed.",
                                       "Cannot check calibration because USB port is closed.",
                                       "Cannot calibrate because USB port is closed."}));
+}
+
+TEST_F(CalibrationPageTest, TheKeyboardStaysOnTheStepNotOnStopCalibration) {
+  enable();
+  page->calConfirm()->setChecked(false);
+  window->showPage(kCalibrationPage);
+  QApplication::setActiveWindow(window.get());  // back from the password dialog
+  for (QPushButton* button : {page->stepButton(S::SeZero), page->getCalData()}) {
+    button->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(button->hasFocus());
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_TRUE(button->hasFocus()) << button->text().toStdString();
+  }
+  EXPECT_EQ(instrument.linesReceived().back(), "CMD805");
 }
 
 }  // namespace

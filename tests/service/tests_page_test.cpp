@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "app/spin_edit_widget.h"
 #include "support_qt/window_fixture.h"
@@ -201,6 +202,29 @@ TEST_F(TestsPageTest, AClosedLinkIsRefusedAndTheBoxesShowWhatWasSent) {
   EXPECT_EQ(boxes, (std::vector<std::string>{"Cannot test input because USB port is closed.",
                                              "Cannot set pull-down because USB port is closed."}));
   EXPECT_TRUE(newLines().empty());
+}
+
+TEST_F(TestsPageTest, TheKeyboardComesBackToTheButtonPressedAndSelectsNoField) {
+  // Display used to leave the Switch channel selected, ROM Chksum and the input Test the result
+  // field: a digit typed next changed a value.
+  for (QPushButton* button : {page->testDisplay(), page->romChksum(), page->testInputButton()}) {
+    button->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(button->hasFocus());
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_TRUE(button->hasFocus()) << button->text().toStdString();
+    EXPECT_FALSE(page->swChan()->editor()->hasSelectedText());
+  }
+  EXPECT_EQ(newLines(), (Lines{"CMD915", "CMD900", "CMD922 01"}));
+
+  // Started from the keyboard in a field, the operation leaves its text as it was, unselected.
+  page->swChan()->setFocus(Qt::OtherFocusReason);
+  page->swChan()->editor()->deselect();
+  window->shell().setInstrumentBusy(true);
+  page->swChan()->setEnabled(false);
+  page->swChan()->setEnabled(true);
+  window->shell().setInstrumentBusy(false);
+  EXPECT_TRUE(page->swChan()->hasFocus());
+  EXPECT_FALSE(page->swChan()->editor()->hasSelectedText());
 }
 
 }  // namespace
