@@ -1,5 +1,6 @@
 #include "app/key_router.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
@@ -26,7 +27,27 @@ bool KeyRouter::ownsKeyboard(QObject* watched) const {
   return false;
 }
 
+bool KeyRouter::pressMnemonicButton(QObject* watched, const QKeySequence& key) const {
+  if (m_window == nullptr || !ownsKeyboard(watched)) return false;
+  for (QAbstractButton* button : m_window->findChildren<QAbstractButton*>()) {
+    if (button->isVisible() && button->isEnabled() &&
+        QKeySequence::mnemonic(button->text()) == key) {
+      button->click();
+      return true;
+    }
+  }
+  return false;
+}
+
 bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
+  // Alt and a letter that both a menu of the menu bar and a button of the page shown underline
+  // ("&Commands", "&Clear Text"): the button is pressed, instead of the toolkit's turn-taking
+  // that only moves the focus. Where no shown button has it, the menu opens as usual.
+  if (event->type() == QEvent::Shortcut) {
+    auto* shortcut = static_cast<QShortcutEvent*>(event);
+    if (shortcut->isAmbiguous() && pressMnemonicButton(watched, shortcut->key())) return true;
+    return QObject::eventFilter(watched, event);
+  }
   if (event->type() != QEvent::KeyPress || !active() || !ownsKeyboard(watched))
     return QObject::eventFilter(watched, event);
   // A key press is seen first where it is delivered (the window, then the focused control); the

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+class QKeySequence;
 class QWidget;
 
 namespace halvern {
@@ -25,7 +26,7 @@ class ScreenKeyTarget {
 // editing. Only the keys of `window`, which owns the filter, are routed: while a menu or another
 // popup is open, a modal dialog runs, or the key goes to any other window, every key passes
 // untouched. Without a window, the keys of any window are routed, popups and modal dialogs still
-// aside.
+// aside. Alt and a letter claimed by a menu and a shown button alike presses the button.
 class KeyRouter : public QObject {
  public:
   KeyRouter(std::function<void()> beep, QWidget* window = nullptr);
@@ -43,6 +44,8 @@ class KeyRouter : public QObject {
  private:
   // True when `watched` is the routed window's own: not a popup's, a dialog's or another window's.
   bool ownsKeyboard(QObject* watched) const;
+  // Presses the routed window's shown and enabled button whose caption underlines `key`.
+  bool pressMnemonicButton(QObject* watched, const QKeySequence& key) const;
 
   std::function<bool()> m_targetShown;
   std::function<void()> m_beep;

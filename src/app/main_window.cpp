@@ -156,6 +156,8 @@ void MainWindow::buildClientArea() {
   m_messageArea->setReadOnly(true);
   m_messageArea->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   m_messageArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Lines are not wrapped: a table the instrument sends keeps its rows (its columns aligned).
+  m_messageArea->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_messageArea->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
   m_messageArea->setFixedHeight(112);
   QFont mono(QStringLiteral("DejaVu Sans Mono"));

@@ -1,6 +1,7 @@
 #include "app/window_shell.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "app/windows1252.h"
 
@@ -34,7 +36,36 @@ void WindowShell::addMessageLine(std::string_view line) {
     end.insertText(text);
   }
   m_lineEnded = false;
+  if (text.contains(QLatin1Char('\t'))) alignColumns();
   m_messageArea->verticalScrollBar()->setValue(m_messageArea->verticalScrollBar()->maximum());
+}
+
+void WindowShell::alignColumns() {
+  // The widest text of each column but the last, over every line with tabs.
+  const QFontMetricsF metrics(m_messageArea->font());
+  QList<qreal> widths;
+  for (QTextBlock block = m_messageArea->document()->begin(); block.isValid();
+       block = block.next()) {
+    const QString line = block.text();
+    if (!line.contains(QLatin1Char('\t'))) continue;
+    const QStringList cells = line.split(QLatin1Char('\t'));
+    for (qsizetype i = 0; i + 1 < cells.size(); ++i) {
+      if (widths.size() <= i) widths.append(0);
+      widths[i] = std::max(widths[i], metrics.horizontalAdvance(cells[i]));
+    }
+  }
+  // Two blanks between columns; past the last stop the default ones.
+  const qreal gap = 2 * metrics.horizontalAdvance(QLatin1Char(' '));
+  QList<QTextOption::Tab> stops;
+  qreal at = 0;
+  for (const qreal width : widths) {
+    at += width + gap;
+    stops.append(QTextOption::Tab(at, QTextOption::LeftTab));
+  }
+  QTextOption option = m_messageArea->document()->defaultTextOption();
+  if (option.tabs() == stops) return;
+  option.setTabs(stops);
+  m_messageArea->document()->setDefaultTextOption(option);
 }
 
 void WindowShell::insertText(std::string_view text) {
@@ -48,6 +79,7 @@ void WindowShell::insertText(std::string_view text) {
   if (!m_lineEnded && !m_messageArea->document()->isEmpty()) end.insertText(QStringLiteral("\n"));
   end.insertText(t);
   m_lineEnded = true;
+  if (t.contains(QLatin1Char('\t'))) alignColumns();
   m_messageArea->setTextCursor(end);
   m_messageArea->ensureCursorVisible();
 }
@@ -162,7 +194,27 @@ void WindowShell::setBusy(bool busy) {
 }
 
 void WindowShell::setStatus(std::string_view text) {
-  m_status->setText(Windows1252::toUnicode(text));
+  // During a countdown the status comes back to this when the wait ends.
+  if (m_beforeWait)
+    m_beforeWait->status = Windows1252::toUnicode(text);
+  else
+    m_status->setText(Windows1252::toUnicode(text));
+}
+
+void WindowShell::showWaiting(int secondsLeft, int secondsTotal) {
+  if (secondsTotal <= 0) {
+    if (!m_beforeWait) return;
+    m_status->setText(m_beforeWait->status);
+    m_progress->setMaximum(m_beforeWait->maximum);
+    m_progress->setValue(m_beforeWait->value);
+    m_beforeWait.reset();
+    return;
+  }
+  if (!m_beforeWait)
+    m_beforeWait = Before{m_status->text(), m_progress->maximum(), m_progress->value()};
+  m_progress->setMaximum(secondsTotal);
+  m_progress->setValue(std::clamp(secondsLeft, 0, secondsTotal));
+  m_status->setText(QStringLiteral("Waiting for 40100... %1 s").arg(secondsLeft));
 }
 
 }  // namespace halvern

@@ -3,7 +3,9 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <functional>
+#include <optional>
 
 #include "platform/shell.h"
 
@@ -33,6 +35,9 @@ class WindowShell final : public Shell {
   void processEvents() override;
   void setBusy(bool busy) override;
   void setStatus(std::string_view text) override;
+  // The progress bar counts the seconds down, the status bar says "Waiting for 40100... N s";
+  // both are given back as they were when the wait ends.
+  void showWaiting(int secondsLeft, int secondsTotal) override;
   bool cancelled() const override { return m_cancelled; }
   void setClockTimer(bool running) override;
   void setInstrumentBusy(bool busy) override;
@@ -61,6 +66,9 @@ class WindowShell final : public Shell {
  private:
   MessageResult showBox(std::string_view text, MessageKind kind, MessageButtons buttons,
                         bool offerHelp);
+  // Tab stops for the columns of every tab-separated line in the message area (a table the
+  // instrument sent), so that its columns stand aligned.
+  void alignColumns();
 
   QWidget* m_window;
   QPlainTextEdit* m_messageArea;
@@ -73,6 +81,13 @@ class WindowShell final : public Shell {
   int m_busyDepth = 0;
   // The caret stands after inserted text rather than after an added line.
   bool m_lineEnded = false;
+  // While a wait counts down: what the bars showed before it.
+  struct Before {
+    QString status;
+    int maximum = 0;
+    int value = 0;
+  };
+  std::optional<Before> m_beforeWait;
 };
 
 }  // namespace halvern

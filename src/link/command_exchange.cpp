@@ -113,8 +113,27 @@ CommandExchange::WaitEnd CommandExchange::waitReading(
     const std::function<bool(std::span<const std::uint8_t>)>& take) {
   m_stopWaitFlag = false;
   const auto deadline = m_clock.now() + timeout;
+  // A wait this long says that it waits, and for how long still.
+  const bool countdown = timeout >= kCountdownFrom;
+  const auto secondsTo = [](Clock::Duration d) {
+    using namespace std::chrono;
+    return static_cast<int>(ceil<seconds>(std::max(d, Clock::Duration::zero())).count());
+  };
+  const int total = secondsTo(timeout);
+  int shown = -1;
+  struct EndCountdown {
+    Shell& shell;
+    bool on;
+    ~EndCountdown() {
+      if (on) shell.showWaiting(0, 0);
+    }
+  } endCountdown{m_shell, countdown};
   std::vector<std::uint8_t> buffer(readSize);
   while (m_link.isOpen()) {
+    if (countdown) {
+      const int left = secondsTo(deadline - m_clock.now());
+      if (left != shown) m_shell.showWaiting(shown = left, total);
+    }
     const std::size_t got = readBlock(buffer.data(), buffer.size());
     if (take(std::span<const std::uint8_t>(buffer.data(), got))) return WaitEnd::Mark;
     // Stop Calibration and the cancel are noticed between reads.

@@ -39,6 +39,8 @@ class CommandExchange {
   // bridge hands received bytes on at its latency timer's pace (1 ms with low latency) and a
   // pseudo-terminal in pieces.
   static constexpr Clock::Duration kTailGrace = std::chrono::milliseconds(1);
+  // A wait for a mark or a report at least this long counts down on the Shell (showWaiting).
+  static constexpr Clock::Duration kCountdownFrom = std::chrono::seconds(10);
 
   enum class Pause { Before, None };
   enum class OnTimeout { Beep, Quiet };

@@ -42,6 +42,13 @@ class Shell {
   virtual void setBusy(bool busy) = 0;
   // The status bar text ("ZELKA 40100 USB: Port Open", "USB port closed").
   virtual void setStatus(std::string_view text) = 0;
+  // A long wait for the instrument: `secondsLeft` of `secondsTotal` remain, told each time the
+  // count changes; a total of 0 says the wait is over. The window counts down on its progress
+  // bar and status bar ("Waiting for 40100... 42 s"); others may ignore it.
+  virtual void showWaiting(int secondsLeft, int secondsTotal) {
+    (void)secondsLeft;
+    (void)secondsTotal;
+  }
   // True once the user asked the running operation to stop.
   virtual bool cancelled() const = 0;
   // Stops or restarts the window's 500 ms clock timer (the clock display and its ticks), for

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -10,6 +11,20 @@
 #include "service/calibration.h"
 
 namespace halvern {
+
+namespace {
+
+class StarPasswordStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return '*';
+    if (hint == SH_LineEdit_PasswordMaskDelay) return 0;  // never the last character in clear
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
+};
+
+}  // namespace
 
 CalibrateDialog::CalibrateDialog(Shell& shell, std::function<void()> accepted, QWidget* parent)
     : QDialog(parent), m_shell(shell), m_accepted(std::move(accepted)) {
@@ -23,6 +38,10 @@ CalibrateDialog::CalibrateDialog(Shell& shell, std::function<void()> accepted, Q
   m_password = new QLineEdit(this);
   m_password->setObjectName(QStringLiteral("EditPassword"));
   m_password->setEchoMode(QLineEdit::Password);
+  // Each character shown as "*", not the style's dot.
+  auto* stars = new StarPasswordStyle;
+  stars->setParent(m_password);
+  m_password->setStyle(stars);
   label->setBuddy(m_password);
   m_ok = new QPushButton(QStringLiteral("&Ok"), this);
   m_ok->setObjectName(QStringLiteral("ButtonOk"));

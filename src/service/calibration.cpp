@@ -131,7 +131,9 @@ CommandResult copyReport(CommandExchange& exchange, Shell& shell) {
                                  shell.insertText(asLines(text.data(), text.size()));
                                });
   if (end == WaitEnd::Mark) return CommandResult::Done;
-  return end == WaitEnd::Stopped ? CommandResult::Cancelled : CommandResult::Failed;
+  if (end != WaitEnd::Stopped) return CommandResult::Failed;
+  shell.addMessageLine(calibration_text::kCheckStopped);
+  return CommandResult::Cancelled;
 }
 
 CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell, CalibrationCheck check) {
@@ -154,7 +156,7 @@ CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell, Calib
   return result;
 }
 
-CommandResult getCalData(CommandExchange& exchange, Shell& shell) {
+CommandResult getCalData(CommandExchange& exchange, Shell& shell, std::string* received) {
   exchange.sendCommandLine(cmd::kReadCalibrationLine);
   exchange.pause(kCalDataPause);
   std::vector<std::uint8_t> buffer(kReportReadSize);
@@ -163,7 +165,77 @@ CommandResult getCalData(CommandExchange& exchange, Shell& shell) {
   if (got == 0) return CommandResult::Failed;
   shell.addMessageLine(calibration_text::kCalDataHeader);
   shell.insertText(asLines(buffer.data(), got));
+  if (received) received->assign(buffer.begin(), buffer.begin() + static_cast<long>(got));
   return CommandResult::Done;
+}
+
+namespace {
+
+std::vector<std::string> splitAt(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(separator, start);
+    parts.emplace_back(text.substr(start, end == text.npos ? text.npos : end - start));
+    if (end == text.npos) return parts;
+    start = end + 1;
+  }
+}
+
+bool needsQuotes(std::string_view cell) {
+  return cell.find_first_of(",\"\r\n") != cell.npos ||
+         (!cell.empty() && (cell.front() == ' ' || cell.back() == ' '));
+}
+
+void appendCsvLine(std::string& out, const std::vector<std::string>& cells) {
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) out += ',';
+    if (!needsQuotes(cells[i])) {
+      out += cells[i];
+      continue;
+    }
+    out += '"';
+    for (char c : cells[i]) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    out += '"';
+  }
+  out += "\r\n";
+}
+
+}  // namespace
+
+CalDataTable calDataTable(std::string_view received) {
+  CalDataTable table;
+  table.header = splitAt(calibration_text::kCalDataHeader, '\t');
+  std::size_t start = 0;
+  while (start <= received.size()) {
+    const std::size_t end = received.find_first_of("\r\n", start);
+    const std::string_view line =
+        received.substr(start, end == received.npos ? received.npos : end - start);
+    if (!line.empty()) table.rows.push_back(splitAt(line, '\t'));
+    if (end == received.npos) break;
+    start = end + 1;
+  }
+  return table;
+}
+
+std::string calDataCsv(const CalDataTable& table) {
+  std::string out;
+  appendCsvLine(out, table.header);
+  for (const auto& row : table.rows) appendCsvLine(out, row);
+  return out;
+}
+
+std::string calDataTabbed(const CalDataTable& table) {
+  std::string out;
+  auto line = [&out](const std::vector<std::string>& cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) out += (i > 0 ? "\t" : "") + cells[i];
+    out += '\n';
+  };
+  line(table.header);
+  for (const auto& row : table.rows) line(row);
+  return out;
 }
 
 InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm,
@@ -204,10 +276,14 @@ InstrumentCommand calibrationCheckCommand(CalibrationCheck check) {
   return command;
 }
 
-InstrumentCommand getCalDataCommand() {
-  InstrumentCommand command{
-      calibration_text::kCalDataClosed, nullptr,
-      [](CommandExchange& exchange, Shell& shell) { return getCalData(exchange, shell); }};
+InstrumentCommand getCalDataCommand(std::function<void(std::string)> onData) {
+  InstrumentCommand command{calibration_text::kCalDataClosed, nullptr,
+                            [onData = std::move(onData)](CommandExchange& exchange, Shell& shell) {
+                              std::string received;
+                              const CommandResult result = getCalData(exchange, shell, &received);
+                              if (result == CommandResult::Done && onData) onData(received);
+                              return result;
+                            }};
   // Silent without a reply.
   command.commErrorOnFailure = false;
   return command;

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/instrument_command.h"
 
@@ -24,7 +26,23 @@ inline constexpr std::string_view kCheckClosed =
     "Cannot check calibration because USB port is closed.";
 inline constexpr std::string_view kCalDataClosed =
     "Cannot get calibration data because USB port is closed.";
+// A check's report ended by Stop Calibration (or Cancel) before its "*".
+inline constexpr std::string_view kCheckStopped = "CHECK STOPPED.";
 }  // namespace calibration_text
+
+// The calibration table as cells, for showing it as a table and saving it: the header's columns,
+// and each line the instrument sent split at its tabs (lines end at a carriage return or a line
+// feed; empty ones are left out). The cells are the instrument's bytes as they came.
+struct CalDataTable {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+};
+CalDataTable calDataTable(std::string_view received);
+// The table as CSV: the header, then the rows, each line ended by CR LF; a cell holding a comma,
+// a double quote, a line break or a blank at either end is quoted, its quotes doubled.
+std::string calDataCsv(const CalDataTable& table);
+// The table as tab-separated lines ended by a line feed, as a spreadsheet pastes it.
+std::string calDataTabbed(const CalDataTable& table);
 
 // The eight calibration steps, in the page's order.
 enum class CalibrationStep {
@@ -89,13 +107,15 @@ CommandResult runCalibrationCheck(CommandExchange& exchange, Shell& shell, Calib
 
 // Get Cal Data: "CMD805", 100 ms, one read of up to 1000 bytes; the header line and the bytes
 // (a line feed after each carriage return) when any came, nothing at all otherwise (Failed).
-CommandResult getCalData(CommandExchange& exchange, Shell& shell);
+// `received`, when given, gets the bytes that came.
+CommandResult getCalData(CommandExchange& exchange, Shell& shell, std::string* received = nullptr);
 
 // The page's buttons as commands of the one command path. A full-scale step whose reference
 // does not fill its mask is refused with a warning; a step asks its question first when `confirm`
 // is set (No: Refused, nothing sent); its failure line is its report.
 InstrumentCommand calibrationStepCommand(CalibrationStep step, bool confirm, std::string reference);
 InstrumentCommand calibrationCheckCommand(CalibrationCheck check);
-InstrumentCommand getCalDataCommand();
+// `onData` hears the bytes of a table that came.
+InstrumentCommand getCalDataCommand(std::function<void(std::string)> onData = nullptr);
 
 }  // namespace halvern

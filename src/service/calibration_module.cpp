@@ -4,7 +4,9 @@
 
 #include "app/module.h"
 #include "app/page_host.h"
+#include "files/file_save.h"
 #include "link/command_exchange.h"
+#include "service/cal_data_dialog.h"
 #include "service/calibrate_dialog.h"
 #include "service/calibration.h"
 #include "service/calibration_page.h"
@@ -12,6 +14,9 @@
 namespace halvern {
 
 namespace {
+
+constexpr const char* kCsvFilter = "CSV File (*.csv)|*.csv|All Files (*.*)|*.*";
+constexpr const char* kCsvSaveTitle = "Save Calibration Data";
 
 constexpr CalibrationStep kSteps[] = {CalibrationStep::SeZero,   CalibrationStep::SeFullScale,
                                       CalibrationStep::DiffZero, CalibrationStep::DiffFullScale,
@@ -41,8 +46,23 @@ void installCalibrationModule(PageHost& host) {
       (void)host.runCommand(kCalibrationPage, calibrationCheckCommand(check));
     });
   }
-  QObject::connect(page->getCalData(), &QPushButton::clicked, page,
-                   [&host] { (void)host.runCommand(kCalibrationPage, getCalDataCommand()); });
+  QObject::connect(page->getCalData(), &QPushButton::clicked, page, [&host, page] {
+    (void)host.runCommand(kCalibrationPage, getCalDataCommand([page](std::string received) {
+                            page->setCalData(std::move(received));
+                          }));
+  });
+  QObject::connect(page->showTable(), &QPushButton::clicked, page, [&host, page] {
+    CalDataDialog dialog(
+        calDataTable(page->calData()),
+        [&host](const std::string& csv) {
+          const QString path =
+              host.chooseFile({true, kCsvFilter, "csv", kCsvSaveTitle, {}, "calibration data", {}});
+          if (!path.isEmpty())
+            host.warnIf(saveFileBytes(path.toStdString(), csv, "calibration data file"));
+        },
+        host.dialogParent());
+    host.runDialog(dialog);
+  });
   // Live while a step waits: it ends the wait, which then reports its failure line.
   QObject::connect(page->stopCal(), &QPushButton::clicked, page,
                    [&host] { host.exchange().requestStop(); });

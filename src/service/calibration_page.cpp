@@ -101,13 +101,21 @@ CalibrationPage::CalibrationPage(QWidget* parent) : QWidget(parent) {
       {{"20mA Calibrate", "ButtonSetIout"},
        {"Iout Zero Check", "ButtonIoutZeroChk"},
        {"Iout FS Check", "ButtonIoutFsChk"}});
-  box("Calibration Data", "GroupBoxCalData", QRect(368, 284, kBoxWidth, 64), this, {&m_getCalData},
-      {{"Get Cal Data", "ButtonGetCalData"}});
+  box("Calibration Data", "GroupBoxCalData", QRect(368, 284, kBoxWidth, 92), this,
+      {&m_getCalData, &m_showTable},
+      {{"Get Cal Data", "ButtonGetCalData"}, {"Show as &Table...", "ButtonCalDataTable"}});
   m_getCalData->setEnabled(true);
+  m_showTable->setToolTip(
+      QStringLiteral("The table Get Cal Data brought, to copy or save as CSV."));
 
   m_stopCal = new QPushButton(QStringLiteral("Stop Calibration"), this);
   m_stopCal->setObjectName(QStringLiteral("ButtonStopCal"));
-  m_stopCal->setGeometry(378, 366, kBoxWidth - 20, 28);
+  m_stopCal->setGeometry(378, 394, kBoxWidth - 20, 28);
+}
+
+void CalibrationPage::setCalData(std::string received) {
+  m_calData = std::move(received);
+  m_showTable->setEnabled(!m_calData.empty());
 }
 
 bool CalibrationPage::confirm() const { return m_confirm->isChecked(); }

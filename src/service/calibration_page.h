@@ -46,6 +46,10 @@ class CalibrationPage : public QWidget, public PageView {
   }
   QPushButton* getCalData() const { return m_getCalData; }
   QPushButton* stopCal() const { return m_stopCal; }
+  QPushButton* showTable() const { return m_showTable; }
+  // The bytes of the table Get Cal Data brought last; Show as Table is enabled once there are.
+  void setCalData(std::string received);
+  const std::string& calData() const { return m_calData; }
   QLabel* note() const { return m_note; }
   // The fifteen buttons the password enables, in the order they are enabled.
   std::vector<QPushButton*> calibrationButtons() const;
@@ -58,6 +62,8 @@ class CalibrationPage : public QWidget, public PageView {
   std::array<QPushButton*, 7> m_checks{};
   QPushButton* m_getCalData = nullptr;
   QPushButton* m_stopCal = nullptr;
+  QPushButton* m_showTable = nullptr;
+  std::string m_calData;
   QLabel* m_note = nullptr;
 };
 

@@ -52,6 +52,17 @@ TestsPage::TestsPage(Runner run, QWidget* parent) : QWidget(parent), m_run(std::
   m_inChan->setObjectName(QStringLiteral("CSpinEditTestInChan"));
   m_inChan->setValue(kInitialInputRange.value);
   m_inChan->setSingleStep(kInitialInputRange.step);
+  // As wide as the widest range needs, whatever range the input kind gives it: the row does not
+  // move when the kind changes.
+  {
+    int widest = kInitialInputRange.maximum;
+    for (int kind = 0; kind < kInputKindCount; ++kind)
+      if (const auto range = inputChannelRange(static_cast<InputKind>(kind)))
+        widest = std::max(widest, range->maximum);
+    m_inChan->setMaximum(widest);
+    m_inChan->setFixedWidth(m_inChan->sizeHint().width());
+    m_inChan->setMaximum(kInitialInputRange.maximum);
+  }
   m_input = new QComboBox(inputs);
   m_input->setObjectName(QStringLiteral("ComboBoxTestInput"));
   for (auto name : kInputKindNames) m_input->addItem(text(name));
