@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -229,6 +230,22 @@ TEST_F(RecordsPageTest, CountFieldEditingKeysAndTheKeyboardAfterACancelledSave) 
   QTest::keyClick(page->getRecords(), Qt::Key_Space);
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_TRUE(page->getRecords()->hasFocus());
+}
+
+TEST_F(RecordsPageTest, AltCPressesClearTextHereAndOpensTheCommandsMenuElsewhere) {
+  window->showPage(kRecordsPage);
+  page->appendRecordsText("0000001,1.0\r\n");
+  page->getRecords()->setFocus();
+  QTest::keyClick(page->getRecords(), Qt::Key_C, Qt::AltModifier);
+  EXPECT_TRUE(page->records()->toPlainText().isEmpty());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  window->showPage(kSetupPage);
+  QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->title(), "&Commands");
+  menu->close();
 }
 
 }  // namespace

@@ -7,15 +7,23 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QTableWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
+#include "service/cal_data_dialog.h"
 #include "service/calibrate_dialog.h"
 #include "service/calibration_reference.h"
 #include "setup/setup_page.h"
@@ -239,18 +247,28 @@ TEST_F(CalibrationPageTest, StopCalibrationStaysLiveAndEndsAWaitingStep) {
   page->calConfirm()->setChecked(false);
   // Pressed once the step's line has gone and its wait runs.
   bool stopEnabled = false;
+  QString waitingStatus;
+  int countdownMax = 0;
   QTimer press;
   press.setInterval(0);
-  QObject::connect(&press, &QTimer::timeout, [this, &stopEnabled, &press] {
+  QObject::connect(&press, &QTimer::timeout, [&] {
     if (instrument.linesReceived().empty() || instrument.linesReceived().back() != "CMD810") return;
     stopEnabled = page->stopCal()->isEnabled();
+    waitingStatus = window->statusLabel()->text();
+    countdownMax = window->progressBar()->maximum();
     page->stopCal()->click();
     press.stop();
   });
   press.start();
+  const QString statusBefore = window->statusLabel()->text();
   const auto start = clock.now();
   page->stepButton(S::SeZero)->click();
   EXPECT_TRUE(stopEnabled);
+  // The wait counted down on the bars, which show what they showed before once it is over.
+  EXPECT_EQ(waitingStatus, "Waiting for 40100... 60 s");
+  EXPECT_EQ(countdownMax, 60);
+  EXPECT_EQ(window->statusLabel()->text(), statusBefore);
+  EXPECT_EQ(window->progressBar()->maximum(), 100);
   EXPECT_LT(clock.now() - start, 5s);
   EXPECT_TRUE(messages().endsWith("NO RESPONSE FROM 40100 FOR SE ZERO CAL."));
   EXPECT_TRUE(boxes.empty());
@@ -283,6 +301,75 @@ TEST_F(CalibrationPageTest, TheKeyboardStaysOnTheStepNotOnStopCalibration) {
     EXPECT_TRUE(button->hasFocus()) << button->text().toStdString();
   }
   EXPECT_EQ(instrument.linesReceived().back(), "CMD805");
+}
+
+TEST_F(CalibrationPageTest, TheCalibrationTableAlignedInTheMessageAreaAndAsATable) {
+  window->showPage(kCalibrationPage);
+  EXPECT_FALSE(page->showTable()->isEnabled());
+  page->getCalData()->click();
+  // Each column starts at one place on every line: the header's and the sixteen rows'.
+  QPlainTextEdit* area = window->messageArea();
+  EXPECT_EQ(area->lineWrapMode(), QPlainTextEdit::NoWrap);
+  std::vector<std::vector<int>> starts;
+  for (QTextBlock block = area->document()->begin(); block.isValid(); block = block.next()) {
+    if (!block.text().contains(QLatin1Char('\t'))) continue;
+    std::vector<int> line;
+    for (int i = 0; i < block.text().size(); ++i) {
+      if (block.text()[i] != QLatin1Char('\t')) continue;
+      QTextCursor after(block);
+      after.setPosition(block.position() + i + 1);
+      line.push_back(area->cursorRect(after).left());
+    }
+    starts.push_back(line);
+  }
+  ASSERT_EQ(starts.size(), 17u);
+  EXPECT_EQ(area->document()->defaultTextOption().tabs().size(), 10);
+  for (const auto& line : starts) EXPECT_EQ(line, starts.front());
+  for (std::size_t k = 1; k < starts.front().size(); ++k)
+    EXPECT_GT(starts.front()[k], starts.front()[k - 1]);
+
+  // The same as a table: copied as tab-separated lines, saved as CSV where the user chooses.
+  ASSERT_TRUE(page->showTable()->isEnabled());
+  choose("cal.csv");
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = dynamic_cast<CalDataDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    shown = true;
+    EXPECT_EQ(dialog->table()->rowCount(), 16);
+    EXPECT_EQ(dialog->table()->columnCount(), 11);
+    EXPECT_EQ(dialog->table()->horizontalHeaderItem(4)->text(), "SeMult");
+    dialog->copyButton()->click();
+    dialog->table()->setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
+    const QString two = dialog->copiedText();
+    dialog->saveButton()->click();
+    dialog->accept();
+    EXPECT_EQ(two.count(QLatin1Char('\n')), 3);
+    EXPECT_TRUE(two.startsWith("Ch\tSe0\n2\t"));
+  });
+  page->showTable()->click();
+  ASSERT_TRUE(shown);
+  const std::string table = instrument.calibration().tableText();
+  QString tabbed = QString::fromLatin1(table);
+  tabbed.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QString::fromLatin1(calibration_text::kCalDataHeader.data()) + "\n" + tabbed);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].defaultSuffix, "csv");
+  std::ifstream in(folder / "cal.csv", std::ios::binary);
+  std::stringstream csv;
+  csv << in.rdbuf();
+  EXPECT_EQ(csv.str(), calDataCsv(calDataTable(table)));
+  EXPECT_EQ(csv.str().substr(0, 14), "Ch,Se0,Diff0,W");
+}
+
+TEST_F(CalibrationPageTest, ThePasswordShowsAStarForEachCharacter) {
+  openDialog([this] {
+    QLineEdit* field = dialog->password();
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(field->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, field),
+              '*');
+  });
 }
 
 }  // namespace

@@ -217,6 +217,11 @@ TEST_F(CalibrationTest, NoStarWithinSixtySecondsBeepsAndGivesTheFailureLine) {
     EXPECT_EQ(shell.beeps, std::vector<BeepKind>{BeepKind::Default});
     // The line is the report: no communication warning.
     EXPECT_TRUE(shell.boxes.empty());
+    // The wait counted down every second from 60, and said when it was over.
+    ASSERT_EQ(shell.waiting.size(), 61u);
+    for (int i = 0; i < 60; ++i)
+      EXPECT_EQ(shell.waiting[static_cast<std::size_t>(i)], std::make_pair(60 - i, 60));
+    EXPECT_EQ(shell.waiting.back(), std::make_pair(0, 0));
   }
 }
 
@@ -342,6 +347,32 @@ TEST_F(CalibrationTest, StopCalibrationEndsACheck) {
   EXPECT_EQ(check(CalibrationCheck::Se), CommandResult::Cancelled);
   EXPECT_LT(clock.now() - start, 1s);
   EXPECT_TRUE(shell.boxes.empty());
+  // It says it was stopped, and its countdown ended.
+  EXPECT_EQ(shell.lines, Lines{"CHECK STOPPED."});
+  ASSERT_FALSE(shell.waiting.empty());
+  EXPECT_EQ(shell.waiting.front(), std::make_pair(60, 60));
+  EXPECT_EQ(shell.waiting.back(), std::make_pair(0, 0));
+}
+
+TEST(CalibrationTable, CellsCsvAndTabbedTextOfWhatCame) {
+  // Lines end at CR or LF, empty ones dropped; the cells are the bytes as they came.
+  const CalDataTable table = calDataTable("1\t-5\t0.9992\r\n2\t2,5\t\"x\"\r\r 3 \t\xb5\n");
+  EXPECT_EQ(table.header.size(), 11u);
+  EXPECT_EQ(table.header.front(), "Ch");
+  EXPECT_EQ(table.header.back(), "IOffset");
+  const std::vector<std::vector<std::string>> rows{
+      {"1", "-5", "0.9992"}, {"2", "2,5", "\"x\""}, {" 3 ", "\xb5"}};
+  EXPECT_EQ(table.rows, rows);
+  EXPECT_EQ(calDataCsv(table),
+            "Ch,Se0,Diff0,Wd0,SeMult,DiffMult,WdMult,VMult,VOffset,IMult,IOffset\r\n"
+            "1,-5,0.9992\r\n2,\"2,5\",\"\"\"x\"\"\"\r\n\" 3 \",\xb5\r\n");
+  EXPECT_EQ(calDataTabbed(table),
+            std::string(kCalDataHeader) + "\n1\t-5\t0.9992\n2\t2,5\t\"x\"\n 3 \t\xb5\n");
+  EXPECT_TRUE(calDataTable("").rows.empty());
+  // The simulated instrument's table: sixteen rows of eleven cells.
+  const CalDataTable full = calDataTable(sim::CalibrationReplies().tableText());
+  ASSERT_EQ(full.rows.size(), 16u);
+  for (const auto& row : full.rows) EXPECT_EQ(row.size(), 11u);
 }
 
 TEST_F(CalibrationTest, OutputChecksDriveEachOutputWithItsPausesThenReport) {
@@ -387,6 +418,12 @@ TEST_F(CalibrationTest, GetCalDataShowsTheHeaderThenTheTableAsLines) {
   EXPECT_EQ(shell.lines[0],
             "Ch\tSe0\tDiff0\tWd0\tSeMult\tDiffMult\tWdMult\tVMult\tVOffset\tIMult\tIOffset");
   EXPECT_EQ(shell.inserted, shown(instrument.calibration().tableText()));
+  // The bytes that came, for the table view.
+  std::string received;
+  (void)runInstrumentCommand(exchange, shell, getCalDataCommand([&received](std::string bytes) {
+                               received = std::move(bytes);
+                             }));
+  EXPECT_EQ(received, instrument.calibration().tableText());
 }
 
 TEST_F(CalibrationTest, AStepChangesTheTableGetCalDataShows) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -225,6 +226,17 @@ TEST_F(TestsPageTest, TheKeyboardComesBackToTheButtonPressedAndSelectsNoField) {
   window->shell().setInstrumentBusy(false);
   EXPECT_TRUE(page->swChan()->hasFocus());
   EXPECT_FALSE(page->swChan()->editor()->hasSelectedText());
+}
+
+TEST_F(TestsPageTest, TheInputRowStaysPutWhateverRangeTheKindGives) {
+  const QRect channel = page->testInChan()->geometry();
+  const QRect button = page->testInputButton()->geometry();
+  for (int kind = 0; kind < page->testInput()->count(); ++kind) {
+    page->testInput()->setCurrentIndex(kind);
+    QApplication::processEvents();
+    EXPECT_EQ(page->testInChan()->geometry(), channel) << kind;
+    EXPECT_EQ(page->testInputButton()->geometry(), button) << kind;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/shell.h"
@@ -31,6 +32,9 @@ class RecordingShell : public Shell {
   bool cancelled() const override { return cancel; }
   void setClockTimer(bool running) override { clockTimer.push_back(running); }
   void setInstrumentBusy(bool busy) override { instrumentBusy.push_back(busy); }
+  void showWaiting(int secondsLeft, int secondsTotal) override {
+    waiting.emplace_back(secondsLeft, secondsTotal);
+  }
 
   std::vector<std::string> lines;
   std::string inserted;
@@ -45,6 +49,8 @@ class RecordingShell : public Shell {
   bool cancel = false;
   std::vector<bool> clockTimer;
   std::vector<bool> instrumentBusy;
+  // Each countdown step of a long wait: seconds left, seconds in all (0 and 0: it ended).
+  std::vector<std::pair<int, int>> waiting;
   // Runs on every processEvents (a button pressed meanwhile, say).
   std::function<void(int)> onProcessEvents;
 };
