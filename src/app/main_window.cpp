@@ -401,7 +401,15 @@ std::string MainWindow::fileKind(const FileRequest& request) {
 
 QString MainWindow::chooseFile(const FileRequest& request) {
   const QString chosen = m_fileChooser ? m_fileChooser(request) : runFileDialog(request);
-  if (!chosen.isEmpty()) m_folders.remember(fileKind(request), chosen, request.memberKinds);
+  if (chosen.isEmpty()) return chosen;
+  m_folders.remember(fileKind(request), chosen, request.memberKinds);
+  // Kept at once, not only at close: a session that ends otherwise still remembers it. The
+  // rest of the file stays as it is.
+  if (m_context.writeSettingsOnClose) {
+    Settings folders;
+    m_folders.save(folders);
+    SettingsFile::write(m_context.settingsPath, folders);
+  }
   return chosen;
 }
 

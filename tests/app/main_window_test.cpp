@@ -388,6 +388,8 @@ TEST_F(MainWindowTest, FileDialogsStartWhereTheirKindWentLast) {
     EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::SaveSetupFileClick), sites + "/north.set"),
               QDir(documents).absolutePath());
     ASSERT_TRUE(QFileInfo::exists(sites + "/north.set"));
+    // Kept at once: a session that is killed still remembers it.
+    EXPECT_NE(settingsText().find("Folder setup=" + sites.toStdString()), std::string::npos);
     EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::OpenSetupFileClick)), sites);
     // A cancelled dialog changes nothing; another kind keeps its own start.
     EXPECT_EQ(folderOfFileDialog(trigger(MenuHandler::OpenScreenFileClick)),

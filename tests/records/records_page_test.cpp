@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -213,14 +214,21 @@ TEST_F(RecordsPageTest, CountFieldEditingKeysAndTheKeyboardAfterACancelledSave) 
   QTest::mouseClick(count->editor(), Qt::LeftButton, {}, QPoint(4, 4));
   EXPECT_FALSE(count->editor()->hasSelectedText());
 
-  // Ctrl+End and Ctrl+Home move in the records text.
-  for (int i = 0; i < 200; ++i) page->appendRecordsText("0000001,1.0\r\n");
-  page->records()->setFocus();
-  QTest::keyClick(page->records(), Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(page->records()->textCursor().position(),
-            page->records()->document()->characterCount() - 1);
-  QTest::keyClick(page->records(), Qt::Key_Home, Qt::ControlModifier);
-  EXPECT_EQ(page->records()->textCursor().position(), 0);
+  // Ctrl+End and Ctrl+Home move in the records text and in the message area.
+  for (int i = 0; i < 200; ++i) {
+    page->appendRecordsText("0000001,1.0\r\n");
+    window->shell().addMessageLine("A LINE");
+  }
+  for (QPlainTextEdit* text : {page->records(), window->messageArea()}) {
+    text->setFocus();
+    QTest::keyClick(text, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(text->textCursor().position(), 0);
+    QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(text->textCursor().position(), text->document()->characterCount() - 1);
+    EXPECT_EQ(text->verticalScrollBar()->value(), text->verticalScrollBar()->maximum());
+    QTest::keyClick(text, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(text->verticalScrollBar()->value(), 0);
+  }
 
   // A save dialog cancelled: the keyboard is back on Get Records, not on Clear Text.
   settings().numOfRecords = 5;
