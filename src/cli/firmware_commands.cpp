@@ -1,0 +1,1 @@
+// The firmware commands of the command-line tool.

@@ -1,0 +1,1 @@
+// The firmware update in the window.

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "firmware/srecord_file.h"
+#include "link/instrument_command.h"
+
+namespace halvern {
+
+class CommandExchange;
+class Shell;
+
+namespace firmware_text {
+inline constexpr std::string_view kPortClosed = "USB port closed.\nFlash Update cancelled.";
+inline constexpr std::string_view kCannotOpen = "Cannot open file.\nFlash Update cancelled.";
+inline constexpr std::string_view kIncorrectType = "Incorrect file type.\nFlash Update cancelled.";
+inline constexpr std::string_view kNoWakeUp =
+    "Cannot communicate with 40100.\nFlash Update cancelled.\nCheck USB connection.";
+inline constexpr std::string_view kConfirm =
+    "IMPORTANT!\nPROCEED WITH CAUTION.\nTHIS OPERATION REPLACES\nTHE 40100 FIRMWARE.\n\nCONTINUE?";
+inline constexpr std::string_view kNoResponse = "No response from 40100.\nFlash Update cancelled.";
+inline constexpr std::string_view kTimeout = "Timeout error.\nFlash Update cancelled.";
+// Any other refusal of the file, after the line and fault it names.
+inline constexpr std::string_view kCancelledSuffix = "\nFlash Update cancelled.";
+inline constexpr std::string_view kDoNotRemovePower = "DO NOT REMOVE POWER FROM 40100!";
+inline constexpr std::string_view kDoNotInterrupt = "DO NOT STOP OR INTERRUPT THIS PROCESS!";
+inline constexpr std::string_view kErasing = "ERASING flash memory...";
+inline constexpr std::string_view kProgramming = "PROGRAMMING flash memory...";
+inline constexpr std::string_view kNoReply = "NO REPLY from 40100";
+inline constexpr std::string_view kFinished = "FINISHED FIRMWARE UPDATE.";
+// After any cancellation once "CMD980" went out: where the instrument is and the way out.
+inline constexpr std::string_view kStillInLoader =
+    "THE 40100 IS STILL IN ITS LOADER: ITS FIRMWARE IS NOT COMPLETE.";
+inline constexpr std::string_view kRunAgain =
+    "RUN FIRMWARE UPDATE AGAIN WITH THE SAME FILE: THE LOADER TAKES A NEW UPDATE.";
+// A first stop asked for while the loader runs is not taken.
+inline constexpr std::string_view kStopIgnored =
+    "STOP IGNORED: STOPPING NOW LEAVES THE 40100 WITHOUT FIRMWARE. ASK AGAIN TO STOP ANYWAY.";
+inline constexpr std::string_view kFilter = "Global S19 File (*.glo)|*.glo|All Files (*.*)|*.*";
+inline constexpr std::string_view kExtension = "glo";
+}  // namespace firmware_text
+
+// The wake-up line and its answer.
+inline constexpr std::string_view kWakeUpLine = " \r";
+inline constexpr std::uint8_t kLoaderAwake = 'C';
+inline constexpr int kWakeUpSeconds = 4;
+inline constexpr std::string_view kEnterLoaderLine = "CMD980\r";
+inline constexpr std::string_view kEraseLine = "FLS";
+// Limits counted in whole seconds from the one start time, taken before "CMD980".
+inline constexpr int kEnterLoaderSeconds = 5;
+inline constexpr int kUpdateSeconds = 90;
+inline constexpr std::chrono::milliseconds kErasePause{250};
+inline constexpr std::chrono::milliseconds kClosingPause{250};
+inline constexpr std::size_t kClosingReadSize = 400;
+
+// An image file that passed its checks, as the update sends it.
+struct FirmwareImage {
+  SRecordImage image;
+  std::uint64_t fileSize = 0;  // the bytes of the file: the progress figure's denominator
+  std::string baseName;        // the file's name without folder and extension (the status bar)
+};
+
+// What the surroundings do while the loader runs (from "CMD980" to the end, whatever the end):
+// keep the computer awake, guard the window's close. `begin` runs once, `end` once after it.
+struct FirmwareHooks {
+  std::function<void()> begin;
+  std::function<void()> end;
+};
+
+// The progress figure after the records up to file offset `position`: the nearest whole percent.
+int firmwareProgress(std::uint64_t position, std::uint64_t fileSize);
+
+// The update from the wake-up line on, for an image that passed its checks: " \r" and "C" within
+// 4 s; the confirmation (anything but Yes: Refused, nothing more sent); the message area cleared
+// and the status bar showing the file's base name; "CMD980" and three "*" within 5 s; the
+// warnings, "FLS", 250 ms; the records one per "*" within 90 s, each written raw with its line
+// feed; after the first S9, 250 ms and one read of the closing text. Done when the S9 went out.
+// Every cancellation after "CMD980" says the instrument is in its loader and how to go on; a
+// first cancel of the user is refused with a line, a second one taken.
+CommandResult updateFirmware(CommandExchange& exchange, Shell& shell, const FirmwareImage& image,
+                             const FirmwareHooks& hooks = {});
+
+// The update through the one command path: a closed link is refused with "USB port closed.\nFlash
+// Update cancelled."; the operation reports its own failures.
+InstrumentCommand firmwareUpdateCommand(const FirmwareImage& image, FirmwareHooks hooks = {});
+
+}  // namespace halvern

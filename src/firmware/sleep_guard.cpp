@@ -1,0 +1,1 @@
+#include "firmware/sleep_guard.h"

@@ -1,0 +1,1 @@
+#include "sim/firmware_loader.h"
