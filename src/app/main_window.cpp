@@ -505,7 +505,13 @@ void MainWindow::about1Click() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // Closing is never refused.
+  // While an operation that must not be interrupted runs, closing is asked first.
+  if (!m_shell->closeQuestion().empty() &&
+      m_shell->message(m_shell->closeQuestion(), MessageKind::Warning, MessageButtons::YesNo) !=
+          MessageResult::Yes) {
+    event->ignore();
+    return;
+  }
   SettingsFile::set(m_settings, kWindowSettingsSection, kLeft, pos().x());
   SettingsFile::set(m_settings, kWindowSettingsSection, kTop, pos().y());
   for (const Module& module : Module::all())

@@ -84,6 +84,22 @@ void WindowShell::insertText(std::string_view text) {
   m_messageArea->ensureCursorVisible();
 }
 
+void WindowShell::clearMessageArea() {
+  m_messageArea->clear();
+  m_lineEnded = false;
+}
+
+std::string WindowShell::setUninterruptible(bool on, std::string_view why,
+                                            std::string_view closeQuestion) {
+  if (!on) {
+    m_sleepInhibitor.release();
+    m_closeQuestion.clear();
+    return {};
+  }
+  m_closeQuestion = closeQuestion;
+  return m_sleepInhibitor.acquire(why);
+}
+
 void WindowShell::setProgressMax(int maximum) { m_progress->setMaximum(maximum); }
 
 void WindowShell::setProgress(int position) { m_progress->setValue(position); }

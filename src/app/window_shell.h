@@ -6,7 +6,9 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
+#include "link/sleep_inhibitor.h"
 #include "platform/shell.h"
 
 class QLabel;
@@ -55,7 +57,13 @@ class WindowShell final : public Shell {
 
   // A Cancel button pressed during an operation; cleared when the next one starts.
   void requestCancel() { m_cancelled = true; }
-  void clearCancel() { m_cancelled = false; }
+  void clearCancel() override { m_cancelled = false; }
+  void clearMessageArea() override;
+  // Holds the sleep inhibitor and keeps the close question while `on`.
+  std::string setUninterruptible(bool on, std::string_view why,
+                                 std::string_view closeQuestion) override;
+  // What to ask before the window closes; empty when it may close without asking.
+  const std::string& closeQuestion() const { return m_closeQuestion; }
 
   // Boxes answered without showing them (screenshots, tests). Unset: modal boxes.
   void setBoxAnswerer(BoxAnswerer answerer) { m_answerer = std::move(answerer); }
@@ -88,6 +96,8 @@ class WindowShell final : public Shell {
     int value = 0;
   };
   std::optional<Before> m_beforeWait;
+  SleepInhibitor m_sleepInhibitor;
+  std::string m_closeQuestion;
 };
 
 }  // namespace halvern

@@ -124,4 +124,14 @@ void ConsoleShell::setStatus(std::string_view text) {
 
 bool ConsoleShell::cancelled() const { return g_interrupted != 0; }
 
+void ConsoleShell::clearCancel() { g_interrupted = 0; }
+
+std::string ConsoleShell::setUninterruptible(bool on, std::string_view why, std::string_view) {
+  if (!on) {
+    m_sleepInhibitor.release();
+    return {};
+  }
+  return m_sleepInhibitor.acquire(why);
+}
+
 }  // namespace halvern::cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "link/sleep_inhibitor.h"
 #include "platform/shell.h"
 
 namespace halvern::cli {
@@ -26,6 +27,10 @@ class ConsoleShell final : public Shell {
   void setBusy(bool) override {}
   void setStatus(std::string_view text) override;
   bool cancelled() const override;
+  void clearCancel() override;
+  // Holds the sleep inhibitor while `on`; a terminal has no window to close.
+  std::string setUninterruptible(bool on, std::string_view why,
+                                 std::string_view closeQuestion) override;
   // A terminal has no clock display and no other command to lock out.
   void setClockTimer(bool) override {}
   void setInstrumentBusy(bool) override {}
@@ -45,6 +50,7 @@ class ConsoleShell final : public Shell {
   bool m_midLine = false;
   bool m_progressShown = false;
   int m_progressMax = 100;
+  SleepInhibitor m_sleepInhibitor;
 };
 
 }  // namespace halvern::cli

@@ -40,6 +40,15 @@ inline constexpr std::string_view kRunAgain =
 // A first stop asked for while the loader runs is not taken.
 inline constexpr std::string_view kStopIgnored =
     "STOP IGNORED: STOPPING NOW LEAVES THE 40100 WITHOUT FIRMWARE. ASK AGAIN TO STOP ANYWAY.";
+// Asked before the window closes while the loader runs.
+inline constexpr std::string_view kCloseQuestion =
+    "A firmware update is running.\n\nClosing now stops it: the 40100 stays in its loader "
+    "without working firmware until the update is run again.\n\nClose anyway?";
+// Why the computer is kept awake.
+inline constexpr std::string_view kAwakeReason = "Firmware update of the 40100 in progress";
+// Where the computer could not be kept awake: the reason follows.
+inline constexpr std::string_view kMaySleep =
+    "KEEP THIS COMPUTER AWAKE AND ITS LID OPEN UNTIL THE UPDATE ENDS: SLEEP IS NOT BLOCKED (";
 inline constexpr std::string_view kFilter = "Global S19 File (*.glo)|*.glo|All Files (*.*)|*.*";
 inline constexpr std::string_view kExtension = "glo";
 }  // namespace firmware_text
@@ -64,13 +73,6 @@ struct FirmwareImage {
   std::string baseName;        // the file's name without folder and extension (the status bar)
 };
 
-// What the surroundings do while the loader runs (from "CMD980" to the end, whatever the end):
-// keep the computer awake, guard the window's close. `begin` runs once, `end` once after it.
-struct FirmwareHooks {
-  std::function<void()> begin;
-  std::function<void()> end;
-};
-
 // The progress figure after the records up to file offset `position`: the nearest whole percent.
 int firmwareProgress(std::uint64_t position, std::uint64_t fileSize);
 
@@ -81,11 +83,12 @@ int firmwareProgress(std::uint64_t position, std::uint64_t fileSize);
 // feed; after the first S9, 250 ms and one read of the closing text. Done when the S9 went out.
 // Every cancellation after "CMD980" says the instrument is in its loader and how to go on; a
 // first cancel of the user is refused with a line, a second one taken.
-CommandResult updateFirmware(CommandExchange& exchange, Shell& shell, const FirmwareImage& image,
-                             const FirmwareHooks& hooks = {});
+// From "CMD980" to the end the Shell keeps the update from being interrupted (sleep, a closed
+// lid, the window's close).
+CommandResult updateFirmware(CommandExchange& exchange, Shell& shell, const FirmwareImage& image);
 
 // The update through the one command path: a closed link is refused with "USB port closed.\nFlash
 // Update cancelled."; the operation reports its own failures.
-InstrumentCommand firmwareUpdateCommand(const FirmwareImage& image, FirmwareHooks hooks = {});
+InstrumentCommand firmwareUpdateCommand(const FirmwareImage& image);
 
 }  // namespace halvern

@@ -148,6 +148,10 @@ CommandExchange::WaitEnd CommandExchange::waitReading(
   return WaitEnd::Closed;
 }
 
+std::int64_t CommandExchange::wholeSeconds() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(m_clock.now().time_since_epoch()).count();
+}
+
 std::size_t CommandExchange::readPiece(std::uint8_t* buffer, std::size_t n, SilentReads& silence) {
   const std::size_t got = readBlock(buffer, n);
   silence.count = got > 0 ? 0 : silence.count + 1;

@@ -153,6 +153,9 @@ class CommandExchange {
     explicit SilenceStart(Clock::TimePoint at) : m_at(at) {}
     Clock::TimePoint m_at;
   };
+  // Whole seconds on the exchange's clock, for limits a protocol counts in whole seconds from one
+  // start time ("more than 5 seconds have passed" is a difference of more than 5).
+  std::int64_t wholeSeconds() const;
   // A silence starting now, on the exchange's clock.
   SilenceStart silenceStartsNow() const { return SilenceStart(m_clock.now()); }
   // True when `limit` has passed since `start`.

@@ -51,6 +51,22 @@ class Shell {
   }
   // True once the user asked the running operation to stop.
   virtual bool cancelled() const = 0;
+  // Forgets a stop the user asked for, for an operation that refuses to stop at that point: the
+  // next request raises cancelled() again.
+  virtual void clearCancel() {}
+  // Empties the message area.
+  virtual void clearMessageArea() {}
+  // While an operation runs that must not be interrupted (`on` true until it ends): the computer
+  // is kept from sleeping and from suspending on a closed lid, for `why`, and the window asks
+  // `closeQuestion` before it closes. Returns what could not be done, for the message area (empty
+  // when nothing failed).
+  virtual std::string setUninterruptible(bool on, std::string_view why,
+                                         std::string_view closeQuestion) {
+    (void)on;
+    (void)why;
+    (void)closeQuestion;
+    return {};
+  }
   // Stops or restarts the window's 500 ms clock timer (the clock display and its ticks), for
   // transfers that must not be disturbed. Waits themselves run on deadlines, not on its ticks.
   virtual void setClockTimer(bool running) = 0;

@@ -30,6 +30,8 @@ class RecordingShell : public Shell {
   void setBusy(bool busy) override { busyChanges.push_back(busy); }
   void setStatus(std::string_view text) override { statuses.emplace_back(text); }
   bool cancelled() const override { return cancel; }
+  void clearCancel() override { cancel = false; }
+  void clearMessageArea() override { ++clears; }
   void setClockTimer(bool running) override { clockTimer.push_back(running); }
   void setInstrumentBusy(bool busy) override { instrumentBusy.push_back(busy); }
   void showWaiting(int secondsLeft, int secondsTotal) override {
@@ -47,6 +49,7 @@ class RecordingShell : public Shell {
   std::vector<std::string> statuses;
   int eventsProcessed = 0;
   bool cancel = false;
+  int clears = 0;
   std::vector<bool> clockTimer;
   std::vector<bool> instrumentBusy;
   // Each countdown step of a long wait: seconds left, seconds in all (0 and 0: it ended).
