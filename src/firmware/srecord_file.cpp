@@ -91,8 +91,8 @@ std::string parseRecord(std::string_view token, std::size_t dataBefore, SRecord&
                       lastAddressOf(type));
   }
   if ((type == 5 || type == 6) && address != dataBefore) {
-    return formatText("S%d count %u, but %zu data records come before it", type, address,
-                      dataBefore);
+    return formatText("S%d count %u, but %zu data %s before it", type, address, dataBefore,
+                      dataBefore == 1 ? "record comes" : "records come");
   }
 
   record.type = type;
