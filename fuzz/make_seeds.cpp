@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/srecord_file.h"
 #include "program/instruction_catalogue.h"
 #include "program/program_file.h"
 #include "program/program_image.h"
@@ -186,6 +187,64 @@ void textSeeds() {
   }
 }
 
+std::string srecordImage(const std::vector<SRecord>& records, std::string_view lineEnd,
+                         bool lowerCase = false) {
+  std::string file;
+  for (const SRecord& r : records) (file += encodeSRecord(r, lowerCase)) += lineEnd;
+  return file;
+}
+
+SRecord srecord(int type, std::uint32_t address, std::vector<std::uint8_t> data = {}) {
+  SRecord r;
+  r.type = type;
+  r.address = address;
+  r.data = std::move(data);
+  return r;
+}
+
+void srecordSeeds() {
+  const std::vector<std::uint8_t> header{'f', 'w', '.', 's', 'r', 'e', 'c'};
+  std::vector<SRecord> s1{srecord(0, 0, header)};
+  for (std::uint32_t a = 0; a < 0x60; a += 16) {
+    std::vector<std::uint8_t> data;
+    for (std::uint32_t k = 0; k < 16; ++k) data.push_back(static_cast<std::uint8_t>(a * 7 + k));
+    s1.push_back(srecord(1, a, data));
+  }
+  s1.push_back(srecord(5, 6));
+  s1.push_back(srecord(9, 0));
+  seed("srecord_file", "s1.glo", srecordImage(s1, "\r\n"));
+  seed("srecord_file", "s1_lower.glo", srecordImage(s1, "\n", true));
+
+  // Wider addresses near the ends of their spaces, a run over bytes given before, the same again
+  // after the S9 record.
+  const std::vector<SRecord> wide{srecord(0, 0, {0x01, 'h', 'i', 0x7F}),
+                                  srecord(2, 0xFFFFF0, std::vector<std::uint8_t>(16, 0xA5)),
+                                  srecord(3, 0xFFFFFFFC, {1, 2, 3, 4}),
+                                  srecord(3, 0xFFFFFFFE, {3, 4}),
+                                  srecord(6, 3),
+                                  srecord(8, 0x123456),
+                                  srecord(9, 0),
+                                  srecord(1, 0x1000, {9}),
+                                  srecord(9, 0)};
+  seed("srecord_file", "wide.glo", srecordImage(wide, " \t"));
+  seed("srecord_file", "longest.glo",
+       srecordImage({srecord(0, 0), srecord(3, 0, std::vector<std::uint8_t>(192, 0x5A)),
+                     srecord(7, 0), srecord(9, 0)},
+                    "\n"));
+
+  // Refused: a changed digit, bytes given twice apart, no S9 record, a comment line.
+  std::string changed = srecordImage(s1, "\n");
+  changed[40] = changed[40] == '0' ? '1' : '0';
+  seed("srecord_file", "checksum.glo", changed);
+  std::vector<SRecord> twice = s1;
+  twice.insert(twice.begin() + 3, srecord(1, 0x18, {0xEE}));
+  seed("srecord_file", "conflict.glo", srecordImage(twice, "\n"));
+  seed("srecord_file", "no_s9.glo", srecordImage({s1.begin(), s1.end() - 1}, "\n"));
+  std::string comment = srecordImage(s1, "\n");
+  comment.insert(comment.find('\n') + 1, "# image 4\n");
+  seed("srecord_file", "comment.glo", comment);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,5 +257,6 @@ int main(int argc, char** argv) {
   programSeeds();
   screenSeeds();
   textSeeds();
+  srecordSeeds();
   return g_failed ? 1 : 0;
 }

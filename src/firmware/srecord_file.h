@@ -64,6 +64,17 @@ inline constexpr std::size_t kLongestRecord = 398;
 // Larger than any firmware image; a larger file is refused before it is read.
 inline constexpr std::uint64_t kLargestImageFile = 16u << 20;
 
+// The checks above on the whole file, in one pass and a sort of the data records' addresses. The
+// first fault in file order is the one named; a file with no S9 record is refused on the line of
+// its last record. Any bytes are taken (the caller refuses a file over kLargestImageFile).
 SRecordCheck checkSRecordFile(std::string_view bytes);
+
+// The address bytes of a record type: 2, 3 or 4; 0 for a type with no record (4, or not 0..9).
+int srecordAddressBytes(int type);
+
+// The record's text from its type, address and data, with the count and checksum they give: what
+// a well-formed token of the file holds, its hexadecimal digits upper-case or, with `lowerCase`,
+// lower-case.
+std::string encodeSRecord(const SRecord& record, bool lowerCase = false);
 
 }  // namespace halvern
