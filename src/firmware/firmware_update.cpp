@@ -1,12 +1,15 @@
 #include "firmware/firmware_update.h"
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "files/file_load.h"
 #include "link/command_exchange.h"
 #include "link/usb_link.h"
 #include "platform/shell.h"
+#include "wire/text_format.h"
 #include "wire/wire.h"
 
 namespace halvern {
@@ -183,6 +186,68 @@ InstrumentCommand firmwareUpdateCommand(const FirmwareImage& image) {
   command.busyCursor = false;
   command.commErrorOnFailure = false;
   return command;
+}
+
+FirmwareFile loadFirmwareFile(const std::string& path) {
+  using namespace firmware_text;
+  FirmwareFile file;
+  LoadedFile loaded = loadFileBytes(path, kLargestImageFile, "firmware file");
+  if (!loaded.problem.empty()) {
+    file.problem = kCannotOpen;
+    return file;
+  }
+  if (loaded.longer) {
+    file.problem = formatText("The file is larger than any firmware image (%llu MiB).",
+                              static_cast<unsigned long long>(kLargestImageFile >> 20)) +
+                   std::string(kCancelledSuffix);
+    return file;
+  }
+  file.bytes = std::move(loaded.bytes);
+  SRecordCheck check = checkSRecordFile(file.bytes);
+  if (!check.image) {
+    file.problem = check.problem == srecord_text::kIncorrectFileType
+                       ? std::string(kIncorrectType)
+                       : check.problem + std::string(kCancelledSuffix);
+    return file;
+  }
+  file.image = FirmwareImage{std::move(*check.image), file.bytes.size(),
+                             std::filesystem::path(path).stem().string()};
+  return file;
+}
+
+std::chrono::milliseconds firmwareDuration(const SRecordImage& image) {
+  // The records at the wire's pace, each line feed included, and each one's turnaround: the
+  // bridge's latency both ways and the loader programming it.
+  std::uint64_t bytes = 0;
+  for (std::size_t i = 0; i < image.sent; ++i) bytes += image.records[i].text.size() + 1;
+  const auto wire = std::chrono::milliseconds(bytes * 1000 / kWireBytesPerSecond);
+  return kLoaderStart + wire + kRecordTurnaround * static_cast<long>(image.sent);
+}
+
+std::string firmwareSummary(const FirmwareImage& file, std::string_view fileName,
+                            std::string_view sha256) {
+  const SRecordImage& image = file.image;
+  std::string text;
+  text += formatText("File: %s\n", std::string(fileName).c_str());
+  text += formatText("Size: %llu bytes\n", static_cast<unsigned long long>(file.fileSize));
+  text += formatText("SHA-256: %s\n", std::string(sha256).c_str());
+  text += formatText("Header: %s\n", image.header.c_str());
+  text += formatText("Data records: %zu, %llu bytes of data\n", image.dataRecords,
+                     static_cast<unsigned long long>(image.dataBytes));
+  for (const AddressRange& range : image.ranges) {
+    const int digits = range.last > 0xFFFFFF ? 8 : range.last > 0xFFFF ? 6 : 4;
+    text += formatText("Addresses: %0*X to %0*X\n", digits, range.first, digits, range.last);
+  }
+  text += formatText("Records sent: %zu, the last the first S9 record\n", image.sent);
+  if (image.leftOut() > 0)
+    text += formatText("Not sent: the %zu record(s) after the first S9 record\n", image.leftOut());
+  const auto seconds = (firmwareDuration(image).count() + 999) / 1000;
+  text += formatText("Transfer: about %lld s", static_cast<long long>(seconds));
+  if (seconds > kUpdateSeconds)
+    text += formatText(", longer than the %d s the update may take: it would be cancelled",
+                       kUpdateSeconds);
+  text += "\n";
+  return text;
 }
 
 int firmwareProgress(std::uint64_t position, std::uint64_t fileSize) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,11 @@ inline constexpr int kUpdateSeconds = 90;
 inline constexpr std::chrono::milliseconds kErasePause{250};
 inline constexpr std::chrono::milliseconds kClosingPause{250};
 inline constexpr std::size_t kClosingReadSize = 400;
+// For the estimate of the transfer's length: the wire's pace, each record's turnaround, and the
+// loader's start (the stars and the erase).
+inline constexpr std::uint64_t kWireBytesPerSecond = 125000;
+inline constexpr std::chrono::milliseconds kRecordTurnaround{3};
+inline constexpr std::chrono::milliseconds kLoaderStart{1000};
 
 // An image file that passed its checks, as the update sends it.
 struct FirmwareImage {
@@ -72,6 +78,26 @@ struct FirmwareImage {
   std::uint64_t fileSize = 0;  // the bytes of the file: the progress figure's denominator
   std::string baseName;        // the file's name without folder and extension (the status bar)
 };
+
+// A firmware file read and checked whole, before anything reaches the instrument.
+struct FirmwareFile {
+  std::optional<FirmwareImage> image;  // when it passed
+  std::string bytes;                   // what was read (for its fingerprint)
+  // Why it did not pass: the warning to show ("Cannot open file.\nFlash Update cancelled.",
+  // "Incorrect file type.\nFlash Update cancelled.", "Line 17: checksum 3A, expected 3B.\nFlash
+  // Update cancelled.").
+  std::string problem;
+};
+FirmwareFile loadFirmwareFile(const std::string& path);
+
+// What the technician sees before saying Yes: the file's name, size and SHA-256 (`sha256`, in
+// hexadecimal), the header's text, the data records, their address ranges and bytes, the records
+// after the first S9 that are never sent, and about how long the transfer takes. Lines end with
+// "\n".
+std::string firmwareSummary(const FirmwareImage& image, std::string_view fileName,
+                            std::string_view sha256);
+// About how long the records take, from "CMD980" to the closing text.
+std::chrono::milliseconds firmwareDuration(const SRecordImage& image);
 
 // The progress figure after the records up to file offset `position`: the nearest whole percent.
 int firmwareProgress(std::uint64_t position, std::uint64_t fileSize);

@@ -32,6 +32,11 @@ class RecordingShell : public Shell {
   bool cancelled() const override { return cancel; }
   void clearCancel() override { cancel = false; }
   void clearMessageArea() override { ++clears; }
+  std::string setUninterruptible(bool on, std::string_view, std::string_view question) override {
+    uninterruptible.push_back(on);
+    if (on) closeQuestion = question;
+    return on ? sleepProblem : std::string();
+  }
   void setClockTimer(bool running) override { clockTimer.push_back(running); }
   void setInstrumentBusy(bool busy) override { instrumentBusy.push_back(busy); }
   void showWaiting(int secondsLeft, int secondsTotal) override {
@@ -50,6 +55,11 @@ class RecordingShell : public Shell {
   int eventsProcessed = 0;
   bool cancel = false;
   int clears = 0;
+  // Each start and end of an operation that must not be interrupted, its close question, and
+  // what the start answers (why the computer may still sleep).
+  std::vector<bool> uninterruptible;
+  std::string closeQuestion;
+  std::string sleepProblem;
   std::vector<bool> clockTimer;
   std::vector<bool> instrumentBusy;
   // Each countdown step of a long wait: seconds left, seconds in all (0 and 0: it ended).

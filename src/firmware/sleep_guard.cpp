@@ -1,1 +1,0 @@
-#include "firmware/sleep_guard.h"
