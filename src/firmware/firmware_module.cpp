@@ -51,7 +51,7 @@ void installFirmwareModule(PageHost& host) {
 }
 
 const Module::Registration kFirmwareModule{
-    {.name = "firmware", .order = 75, .install = &installFirmwareModule}};
+    {.name = "firmware", .order = 62, .install = &installFirmwareModule}};
 
 }  // namespace
 

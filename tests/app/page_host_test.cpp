@@ -1,5 +1,6 @@
 // The page host as a new subsystem meets it: a module of the tests' own, registered like every
-// other, with a page of its own among the tabs and the Firmware Update item as its command. It
+// other, with a page of its own among the tabs and the Firmware Update item as its command (it is
+// installed after the firmware module, so its handler takes the item in its window). It
 // installs itself only in these tests' windows; no other file names it.
 #include "app/page_host.h"
 
