@@ -1,6 +1,7 @@
 // The simulated instrument's --fault option. Refused: an error text, and every command's fault as
 // before. Accepted: the named command carries the named fault and no other changed; the option
-// written back from that fault (the text escaped) parses to the same fault.
+// written back from that fault (the text escaped, a block or a loader's number as digits) parses
+// to the same fault.
 // The same bytes as its --dialect option: refused, the dialect as before; accepted, the name as
 // given and every reply form it words one of the wire's.
 #include <cstdint>
@@ -25,7 +26,7 @@ bool cutsTheLink(FaultKind kind) { return kind == FaultKind::Cut || kind == Faul
 bool sameFault(const Fault* a, const Fault* b) {
   if (!a || !b) return a == b;
   return a->kind == b->kind && a->count == b->count && a->text == b->text && a->block == b->block &&
-         a->bytesBeforeCut == b->bytesBeforeCut;
+         a->bytesBeforeCut == b->bytesBeforeCut && a->number == b->number;
 }
 
 // The fault of every command code, as peek shows it.
@@ -56,6 +57,7 @@ std::string optionOf(int code, std::string_view kind, const Fault& fault) {
   std::string option =
       std::to_string(code) + ":" + std::string(kind) + ":" + std::to_string(fault.count);
   if (fault.block >= 0) return option + ":" + std::to_string(fault.block);
+  if (fault.number >= 0) return option + ":" + std::to_string(fault.number);
   if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray &&
       fault.kind != FaultKind::Trailing) {
     return option;
@@ -87,6 +89,7 @@ FaultPlan startingPlan() {
   plan.set(320, {FaultKind::WrongValue, -1, "12\r", -1});
   plan.set(361, {FaultKind::Corrupt, 1, "", 5});
   plan.set(340, {FaultKind::Cut, -1, "", -1, 300});
+  plan.set(980, {FaultKind::NoStar, 1, "", -1, 0, 7});
   return plan;
 }
 
@@ -131,6 +134,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(fault->block >= -1 && fault->block <= 66);
   // The link goes once: a cut has no count, and only a cut has a byte count.
   FUZZ_REQUIRE(cutsTheLink(fault->kind) ? fault->count == -1 : fault->bytesBeforeCut == 0);
+  // A number of the loader's is a record or an erase time, never with a block.
+  FUZZ_REQUIRE(fault->number == -1 ||
+               (fault->number >= 1 && fault->block == -1 &&
+                (fault->kind == FaultKind::NoStar ||
+                 (fault->kind == FaultKind::SlowErase && fault->number <= 600000))));
   FUZZ_REQUIRE(sameFaults(faultsOf(plan), kStartFaults, code));
 
   const std::string_view kind = option.substr(4, option.find(':', 4) - 4);

@@ -181,7 +181,8 @@ void textSeeds() {
                                          "999:nakstorm:2:66", "116:short",
                                          "210:wrong::a:b",    "115:cut::12",
                                          "320:hangup",        "255:trailing:2:\\r\\n",
-                                         "mixed:42",          "terse"};
+                                         "mixed:42",          "terse",
+                                         "980:nostar:1:12",   "980:slowerase::5000"};
   for (std::size_t i = 0; i < options.size(); ++i) {
     seed("fault_option", "option" + std::to_string(i + 1), options[i]);
   }

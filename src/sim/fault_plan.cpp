@@ -13,7 +13,7 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 12> kKindNames{{
+constexpr std::array<KindName, 16> kKindNames{{
     {"silence", FaultKind::Silence},
     {"short", FaultKind::Short},
     {"wrong", FaultKind::WrongValue},
@@ -26,10 +26,16 @@ constexpr std::array<KindName, 12> kKindNames{{
     {"dies", FaultKind::Dies},
     {"cut", FaultKind::Cut},
     {"hangup", FaultKind::HangUp},
+    {"nowake", FaultKind::NoWake},
+    {"onestar", FaultKind::OneStar},
+    {"noclose", FaultKind::NoClose},
+    {"slowerase", FaultKind::SlowErase},
 }};
 
 // Highest block number of a program transfer (the end block).
 constexpr int kLastProgramBlock = 66;
+// Longest erase a slowerase fault may ask for, in milliseconds.
+constexpr int kLongestErase = 600000;
 
 bool takesBlock(FaultKind kind) {
   return kind == FaultKind::Silence || kind == FaultKind::Corrupt || kind == FaultKind::NakStorm ||
@@ -37,6 +43,11 @@ bool takesBlock(FaultKind kind) {
 }
 
 bool cutsTheLink(FaultKind kind) { return kind == FaultKind::Cut || kind == FaultKind::HangUp; }
+
+// Kinds whose text is a number of the firmware loader's: a record, or the erase's milliseconds.
+bool takesNumber(FaultKind kind) {
+  return kind == FaultKind::NoStar || kind == FaultKind::SlowErase;
+}
 
 bool parseInt(std::string_view text, int& value) {
   if (text.empty()) return false;
@@ -141,8 +152,7 @@ std::string FaultPlan::parse(std::string_view option) {
   if (!known) {
     return "bad fault kind \"" + std::string(parts[1]) +
            "\" (silence, short, wrong, stray, trailing, nostar, corrupt, nakstorm, badend, dies, "
-           "cut or "
-           "hangup)";
+           "cut, hangup, nowake, onestar, noclose or slowerase)";
   }
   if (partCount == 3 && !parts[2].empty()) {
     if (!parseInt(parts[2], fault.count) || (fault.count < 1 && fault.count != -1)) {
@@ -164,11 +174,18 @@ std::string FaultPlan::parse(std::string_view option) {
     if (!parseInt(text, fault.block) || fault.block < 0 || fault.block > kLastProgramBlock) {
       return "bad block \"" + std::string(text) + "\" (0 to 66)";
     }
+  } else if (hasText && takesNumber(fault.kind)) {
+    const bool erase = fault.kind == FaultKind::SlowErase;
+    if (!parseInt(text, fault.number) || fault.number < 1 ||
+        (erase && fault.number > kLongestErase)) {
+      return erase ? "bad erase time \"" + std::string(text) + "\" (1 to 600000 ms)"
+                   : "bad record \"" + std::string(text) + "\" (1 or more)";
+    }
   } else if (hasText) {
     if (fault.kind != FaultKind::WrongValue && fault.kind != FaultKind::Stray &&
         fault.kind != FaultKind::Trailing) {
       return "only wrong, stray and trailing faults take a text (silence, corrupt, nakstorm, dies "
-             "a block)";
+             "a block; nostar a record; slowerase milliseconds)";
     }
     if (!unescape(text, fault.text)) return "bad escape in \"" + std::string(text) + "\"";
   }

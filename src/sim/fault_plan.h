@@ -24,6 +24,11 @@ enum class FaultKind {
   // Any command:
   Cut,     // the replies stop after a number of bytes and the instrument goes dead on the link
   HangUp,  // the same, and the computer's port closes as an unplugged bridge's does
+  // The firmware loader (see FirmwareLoader):
+  NoWake,     // the wake-up line is not answered "C"
+  OneStar,    // "CMD980" answered by one "*" alone
+  NoClose,    // the update completes without its closing text
+  SlowErase,  // the erase of the flash takes a given time
 };
 
 // The stray bytes of a stray or trailing fault that names none.
@@ -42,6 +47,9 @@ struct Fault {
   // Cut, HangUp: how many reply bytes still go out, from the first byte of the reply to the
   // command on, before the link goes.
   std::size_t bytesBeforeCut = 0;
+  // Firmware loader: for nostar, the record it strikes (1 the first of an update, S0 included;
+  // -1: any record); for slowerase, how long the erase takes in milliseconds (-1: 3000).
+  int number = -1;
 };
 
 // Faults by command code. Each command code carries at most one fault.
@@ -57,10 +65,12 @@ class FaultPlan {
   bool empty() const { return m_faults.empty(); }
 
   // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, trailing,
-  // nostar, corrupt, nakstorm, badend, dies, cut, hangup (the halvern-sim --fault option). For
-  // silence, corrupt, nakstorm and dies TEXT is a block number of a program transfer; for cut and
-  // hangup it is the count of reply bytes that go out before the link goes (default 0), and they
-  // take no COUNT. Returns an error text, or empty on success.
+  // nostar, corrupt, nakstorm, badend, dies, cut, hangup, nowake, onestar, noclose, slowerase (the
+  // halvern-sim --fault option). For silence, corrupt, nakstorm and dies TEXT is a block number of
+  // a program transfer; for cut and hangup it is the count of reply bytes that go out before the
+  // link goes (default 0), and they take no COUNT; for nostar it is the record of a firmware
+  // update (1 or more), for slowerase the erase's milliseconds (1 to 600000). Returns an error
+  // text, or empty on success.
   std::string parse(std::string_view option);
 
  private:

@@ -50,8 +50,18 @@ constexpr const char* kFaultKinds =
     "  wrong    TEXT (default \"?\") instead of block 0 (115) or of a block's ACK (110)\n"
     "  dies     the instrument drops off the link at BLOCK (default 0); halvern-sim\n"
     "           then hangs up and exits\n"
+    "The firmware loader (CODE 980: the wake-up \" \\r\", \"CMD980\", the update) takes\n"
+    "  nowake    the wake-up line is not answered \"C\"\n"
+    "  onestar   one \"*\" alone in place of \"***\"\n"
+    "  wrong     \"**x**\" (or TEXT as it is) in place of \"***\"\n"
+    "  silence, short, stray, trailing  spoil the \"***\" as above\n"
+    "  nostar    record TEXT (1 the first, S0 included; without TEXT any record) is\n"
+    "            programmed but never answered \"*\"\n"
+    "  noclose   the update completes without its closing text after the S9\n"
+    "  slowerase the erase after \"FLS\" takes TEXT ms (default 3000, at most 600000)\n"
     "e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30\n"
-    "     --fault 115:cut::1500  --fault 325:hangup::400";
+    "     --fault 115:cut::1500  --fault 325:hangup::400  --fault 980:nostar:1:12\n"
+    "     --fault 980:slowerase::5000";
 
 // Prints "halvern-sim: TEXT" and the hint to --help; returns the usage error's status.
 int usageError(const std::string& text) {

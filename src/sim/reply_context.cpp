@@ -34,6 +34,11 @@ void ReplyContext::replySpoiled(const std::optional<Fault>& fault, std::string t
       case FaultKind::Cut:
       case FaultKind::HangUp:
         break;  // taken when the command line came
+      case FaultKind::NoWake:
+      case FaultKind::OneStar:
+      case FaultKind::NoClose:
+      case FaultKind::SlowErase:
+        break;  // faults of the firmware loader only
     }
   }
   reply(text + std::string(after));

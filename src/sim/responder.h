@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "sim/command_line.h"
@@ -31,6 +32,13 @@ class Responder {
   // line is taken (answered, or dropped for arguments out of range), false to leave it to the
   // other responders.
   virtual bool answer(const CommandLine& line, ReplyContext& context) = 0;
+  // Answers `line` (carriage return stripped) when it is not a command ("CMD" and three digits)
+  // but this part's own: true when taken. Most parts take no such lines.
+  virtual bool answerOtherLine(std::string_view line, ReplyContext& context) {
+    (void)line;
+    (void)context;
+    return false;
+  }
   // A byte from the computer once this responder has asked for them (ReplyContext::receiveBinary).
   virtual Taken receive(std::uint8_t byte, ReplyContext& context) {
     (void)context;

@@ -62,7 +62,14 @@ void SimulatedInstrument::receiveLineByte(std::uint8_t byte, Clock::TimePoint at
 void SimulatedInstrument::handleLine(const std::string& text, Clock::TimePoint at) {
   m_form = m_dialect.next();
   const auto line = parseCommandLine(text);
-  if (!line) return;
+  if (!line) {
+    // Not a command: a part may still know the line (the loader's wake-up).
+    m_at = at;
+    for (const auto& responder : m_responders.all()) {
+      if (responder->answerOtherLine(text, *this)) return;
+    }
+    return;
+  }
   // A cut strikes the commands of the usual form, before any reply.
   if (line->args) {
     armCut(line->code);

@@ -12,6 +12,7 @@
 #include "platform/calendar.h"
 #include "platform/clock.h"
 #include "sim/fault_plan.h"
+#include "sim/firmware_responder.h"
 #include "sim/program_responder.h"
 #include "sim/records_responder.h"
 #include "sim/reply_context.h"
@@ -83,6 +84,10 @@ class SimulatedInstrument final : private ReplyContext {
   CalibrationReplies& calibration() { return part<ServiceResponder>().calibration(); }
   // The hardware tests: readings, counts, signatures, the RAM test; drives, switches, pull-downs.
   TestReplies& tests() { return part<ServiceResponder>().tests(); }
+  // The firmware loader: in it or not, the records taken, the programmed image ("CMD980"). The
+  // firmware's signature as "CMD900" answers it is tests().romSignature().
+  FirmwareLoader& firmwareLoader() { return part<FirmwareResponder>().loader(); }
+  const FirmwareLoader& firmwareLoader() const { return part<FirmwareResponder>().loader(); }
   Settings& settings() { return part<SetupResponder>().settings(); }
   const Settings& settings() const { return part<SetupResponder>().settings(); }
   // The instrument's date and time at `at`.

@@ -33,7 +33,7 @@ std::optional<std::string> TestReplies::answer(int code, const std::vector<int>&
   switch (code) {
     case cmd::kRomChecksum:
       if (argc != 0) return std::nullopt;
-      return std::string(kRomSignature) + "\r";
+      return m_romSignature + "\r";
     case cmd::kProgramChecksum:
       if (argc != 0) return std::nullopt;
       return formatText("%08X\r", static_cast<unsigned>(Crc32Mpeg2::of(program)));
