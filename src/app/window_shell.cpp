@@ -24,6 +24,8 @@ WindowShell::WindowShell(QWidget* window, QPlainTextEdit* messageArea, QProgress
 void WindowShell::addMessageLine(std::string_view line) {
   // Every line of the message area ends with its line break: a line added after inserted text
   // that ended one takes the empty line the break began, else it starts a line of its own.
+  // A carriage return that ends the line (the instrument's own line end) starts no other.
+  if (line.ends_with('\r')) line.remove_suffix(1);
   const QString text = Windows1252::toUnicode(line);
   // Only the last line is looked at: the area may hold a long download's lines.
   const bool breakPending = m_lineEnded && m_messageArea->document()->blockCount() > 1 &&

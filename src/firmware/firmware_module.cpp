@@ -41,6 +41,7 @@ void firmwareUpdate1Click(PageHost& host) {
   const std::string summary = firmwareSummary(*file.image, QFileInfo(path).fileName().toStdString(),
                                               sha256.toHex().toUpper().toStdString());
   FirmwareSummaryDialog dialog(QString::fromStdString(summary), host.dialogParent());
+  dialog.adjustSize();
   host.runDialog(dialog);
   if (dialog.result() != QDialog::Accepted) return;
   (void)host.runCommand(host.currentPage(), firmwareUpdateCommand(*file.image));

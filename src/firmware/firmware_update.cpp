@@ -22,7 +22,9 @@ class Uninterruptible {
   explicit Uninterruptible(Shell& shell) : m_shell(shell) {
     using namespace firmware_text;
     const std::string problem = m_shell.setUninterruptible(true, kAwakeReason, kCloseQuestion);
-    if (!problem.empty()) m_shell.addMessageLine(std::string(kMaySleep) + problem + ").");
+    if (problem.empty()) return;
+    m_shell.addMessageLine(std::string(kMaySleep) + problem + ".");
+    m_shell.addMessageLine(kKeepAwake);
   }
   ~Uninterruptible() { (void)m_shell.setUninterruptible(false, {}, {}); }
   Uninterruptible(const Uninterruptible&) = delete;
@@ -67,6 +69,7 @@ bool stopTaken(Shell& shell, bool& refusedOnce) {
   if (refusedOnce) return true;
   refusedOnce = true;
   shell.addMessageLine(firmware_text::kStopIgnored);
+  shell.addMessageLine(firmware_text::kStopAgain);
   shell.clearCancel();
   return false;
 }

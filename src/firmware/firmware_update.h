@@ -37,19 +37,21 @@ inline constexpr std::string_view kFinished = "FINISHED FIRMWARE UPDATE.";
 inline constexpr std::string_view kStillInLoader =
     "THE 40100 IS STILL IN ITS LOADER: ITS FIRMWARE IS NOT COMPLETE.";
 inline constexpr std::string_view kRunAgain =
-    "RUN FIRMWARE UPDATE AGAIN WITH THE SAME FILE: THE LOADER TAKES A NEW UPDATE.";
-// A first stop asked for while the loader runs is not taken.
+    "RUN THE FIRMWARE UPDATE AGAIN WITH THE SAME FILE TO FINISH IT.";
+// A first stop asked for while the loader runs is not taken: two lines.
 inline constexpr std::string_view kStopIgnored =
-    "STOP IGNORED: STOPPING NOW LEAVES THE 40100 WITHOUT FIRMWARE. ASK AGAIN TO STOP ANYWAY.";
+    "STOP IGNORED: STOPPING NOW LEAVES THE 40100 WITHOUT FIRMWARE.";
+inline constexpr std::string_view kStopAgain = "STOP AGAIN TO STOP ANYWAY.";
 // Asked before the window closes while the loader runs.
 inline constexpr std::string_view kCloseQuestion =
     "A firmware update is running.\n\nClosing now stops it: the 40100 stays in its loader "
     "without working firmware until the update is run again.\n\nClose anyway?";
 // Why the computer is kept awake.
 inline constexpr std::string_view kAwakeReason = "Firmware update of the 40100 in progress";
-// Where the computer could not be kept awake: the reason follows.
-inline constexpr std::string_view kMaySleep =
-    "KEEP THIS COMPUTER AWAKE AND ITS LID OPEN UNTIL THE UPDATE ENDS: SLEEP IS NOT BLOCKED (";
+// Where the computer could not be kept awake: the reason follows the first line.
+inline constexpr std::string_view kMaySleep = "SLEEP IS NOT BLOCKED: ";
+inline constexpr std::string_view kKeepAwake =
+    "KEEP THE COMPUTER AWAKE, ITS LID OPEN, TILL THE END.";
 inline constexpr std::string_view kFilter = "Global S19 File (*.glo)|*.glo|All Files (*.*)|*.*";
 inline constexpr std::string_view kExtension = "glo";
 }  // namespace firmware_text

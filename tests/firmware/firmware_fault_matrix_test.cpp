@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
