@@ -115,4 +115,43 @@ TEST(FirmwareEndToEnd, SpoiltCopiesAreRefusedBeforeAnythingIsSent) {
   std::remove(tempPath("sim.log").c_str());
 }
 
+TEST(FirmwareEndToEnd, AFirstCtrlCWhileTheLoaderRunsIsRefusedASecondStopsIt) {
+  const std::string text = objcopyImage();
+  if (text.empty()) GTEST_SKIP() << "objcopy is not installed";
+  const std::string image = tempPath("ctrlc.glo");
+  writeFile(image, text);
+  for (const int interrupts : {1, 2}) {
+    SCOPED_TRACE(interrupts);
+    // The erase takes 4 s: the interrupts come while the loader runs.
+    SimulatorProcess sim("--fault 980:slowerase::4000");
+    ASSERT_EQ(sim.device().rfind("/dev/", 0), 0u) << sim.device();
+    const std::string out = tempPath("ctrlc.out");
+    std::string script = std::string(HALVERN_CLI) + " --port " + sim.device() + " --yes firmware " +
+                         image + " >" + out + " & p=$!; sleep 2; kill -INT $p;";
+    if (interrupts == 2) script += " sleep 0.5; kill -INT $p;";
+    script += " wait $p; echo \"status $?\"";
+    const CliRun run = runProgram("sh", "-c '" + script + "'");
+    const std::string lines = readFile(out);
+    EXPECT_NE(lines.find("STOP IGNORED: STOPPING NOW LEAVES THE 40100 WITHOUT FIRMWARE.\n"
+                         "STOP AGAIN TO STOP ANYWAY.\n"),
+              std::string::npos)
+        << lines;
+    if (interrupts == 1) {
+      EXPECT_NE(run.out.find("status 0"), std::string::npos) << run.out << run.err;
+      EXPECT_NE(lines.find("FINISHED FIRMWARE UPDATE.\n"), std::string::npos) << lines;
+    } else {
+      EXPECT_NE(run.out.find("status 1"), std::string::npos) << run.out << run.err;
+      EXPECT_NE(lines.find("THE 40100 IS STILL IN ITS LOADER: ITS FIRMWARE IS NOT COMPLETE.\n"
+                           "RUN THE FIRMWARE UPDATE AGAIN WITH THE SAME FILE TO FINISH IT.\n"),
+                std::string::npos)
+          << lines;
+      EXPECT_NE(run.err.find("Timeout error.\nFlash Update cancelled."), std::string::npos)
+          << run.err;
+      EXPECT_EQ(lines.find("FINISHED FIRMWARE UPDATE."), std::string::npos) << lines;
+    }
+    std::remove(out.c_str());
+  }
+  std::remove(image.c_str());
+}
+
 }  // namespace
