@@ -32,6 +32,8 @@
   ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, kFileLocked)         \
   SEP(1)                                                                                           \
   ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, kFileLocked)                         \
+  ITEM(1, "Print Pre&view...", nullptr, PrintPreview1Click, nullptr, kFileLocked)                  \
+  ITEM(1, "Export Report as P&DF...", nullptr, ExportReportPdf1Click, nullptr, kFileLocked)        \
   SEP(1)                                                                                           \
   ITEM(1, "Reconnect &USB", "Ctrl+U", ReconnectUSBClick, nullptr, kInstrument)                     \
   ITEM(1, "&Firmware Update...", nullptr, FirmwareUpdate1Click, nullptr, kInstrument)              \

@@ -34,6 +34,8 @@ struct CliCommand {
   std::string name;
   std::string summary;  // one or more lines of help
   Define define = nullptr;
+  // The command draws text (a report): the tool then starts Qt's GUI library, on no display.
+  bool drawsText = false;
 
   struct Registration {
     explicit Registration(CliCommand command);

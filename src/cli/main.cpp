@@ -1,14 +1,39 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "cli/cli_command.h"
+
+namespace {
+
+// True when the command line names a command that draws text: fonts need Qt's GUI library,
+// which is started without any display.
+bool drawsText(const std::vector<std::string>& args) {
+  for (const auto& command : halvern::cli::CliCommand::all()) {
+    if (!command.drawsText) continue;
+    const std::string first = command.name.substr(0, command.name.find(' '));
+    if (std::find(args.begin(), args.end(), first) != args.end()) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName("halvern-cli");
   std::vector<std::string> args(argv + 1, argv + argc);
+  std::unique_ptr<QCoreApplication> app;
+  if (drawsText(args)) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
+  QCoreApplication::setApplicationName("halvern-cli");
   halvern::cli::CliApp cli(stdout, stderr);
   return cli.run(args);
 }
