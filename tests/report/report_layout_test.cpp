@@ -167,10 +167,11 @@ TEST(ReportLayout, TheListingInThreeColumnsAPage) {
   // The fourth column on a new page at the left again.
   EXPECT_EQ(columns[3], 0.75f);
   for (const auto& step : steps) pages += std::holds_alternative<ReportNewPage>(step) ? 1 : 0;
-  // Two pages of listing, then the two screen pages.
-  EXPECT_EQ(pages, 3);
+  // Nineteen instructions a column, 57 a page: three pages of listing, then the screen pages.
+  EXPECT_EQ(pages, 4);
   EXPECT_EQ(pageOf(steps, listing.front().text), 0);
-  EXPECT_EQ(pageOf(steps, listing.back().text), 1);
+  EXPECT_EQ(pageOf(steps, listing[57].text), 1);
+  EXPECT_EQ(pageOf(steps, listing.back().text), 2);
 }
 
 TEST(ReportLayout, ParametersStayInTheirColumnUnlessThePageCannotHoldThem) {
