@@ -1,6 +1,6 @@
 // The printed report's drawing steps: the first page's lines and their spacing, the listing's
 // columns and pages, the screen pages' titles, rulers and pictures, and the pictures' pixels.
-#include "report/report_layout.h"
+#include "printing/report_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "report/report_layout.h"
+#include "printing/report_layout.h"
 
 #include <array>
 

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "report/report_layout.h"
+#include "printing/report_layout.h"
 #include "screens/screen_buffer.h"
 #include "wire/windows1252.h"
 

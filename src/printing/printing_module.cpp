@@ -13,8 +13,8 @@
 #include "platform/calendar.h"
 #include "platform/shell.h"
 #include "program/program_document.h"
-#include "report/report_layout.h"
-#include "report/report_painter.h"
+#include "printing/report_layout.h"
+#include "printing/report_painter.h"
 #include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 
@@ -98,7 +98,7 @@ void installReportModule(PageHost& host) {
 }
 
 const Module::Registration kReportModule{
-    {.name = "report", .order = 64, .install = &installReportModule}};
+    {.name = "printing", .order = 64, .install = &installReportModule}};
 
 }  // namespace
 
