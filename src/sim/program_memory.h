@@ -51,7 +51,8 @@ class ProgramMemory {
 
   explicit ProgramMemory(FaultPlan& faults);
 
-  // The image as the instrument holds it. Starts with a short demonstration program.
+  // The image as the instrument holds it. Starts with the program of a demonstration
+  // site: its sensors, averages, alarms, screens and log.
   const Image& image() const { return *m_image; }
   // Puts an image in place as it is (tests: images the instrument would not make itself).
   void setImage(const Image& image) { *m_image = image; }

@@ -36,31 +36,77 @@ void putLarge(ScreenMemory::Cells& cells, int screen, int row, int column, std::
   }
 }
 
-// What the instrument shows when it comes from the factory: readings in both fonts, with the
-// display's degree sign ('~', 0x7E), its triangle (0x7F), hatch (0x7B) and line (0x7D).
+// The screens of the North Ridge site as its program fills them in: labels and units, and the
+// readings of a windy afternoon where the program writes its values. The display's degree sign is
+// '~' (0x7E); its triangle is 0x7F, hatch 0x7B and line 0x7D.
 ScreenMemory::Cells factoryScreens() {
   ScreenMemory::Cells cells;
   cells.fill(' ');
-  putSmall(cells, 0, 0, 0, "\x7F WEATHER STATION 1");
-  putLarge(cells, 0, 2, 0, "WIND 12.4");
-  putSmall(cells, 0, 2, 20, " MPH");
-  putLarge(cells, 0, 4, 0, "DIR  247~");
-  putSmall(cells, 0, 5, 20, " GUST 18.9 MPH");
+  // 1: the wind, live.
+  putSmall(cells, 0, 0, 0, "\x7F NORTH RIDGE  WIND");
+  putSmall(cells, 0, 0, 32, "14:20:05");
+  putSmall(cells, 0, 2, 0, "WIND SPD");
+  putLarge(cells, 0, 2, 10, " 12.4");
+  putSmall(cells, 0, 3, 21, "MPH");
+  putSmall(cells, 0, 4, 0, "WIND DIR");
+  putLarge(cells, 0, 4, 10, "247~");
+  putSmall(cells, 0, 5, 20, "WSW");
 
-  putSmall(cells, 1, 0, 0, "AIR TEMP            21.6 ~C");
-  putSmall(cells, 1, 1, 0, "RELATIVE HUMIDITY     54 %");
-  putSmall(cells, 1, 2, 0, "BAROMETER         1013.2 hPa");
-  putSmall(cells, 1, 3, 0, "Dew point           12.0 ~C");
-  putSmall(cells, 1, 4, 0, "Rain today          0.04 in");
+  // 2: the ten-minute figures the log keeps.
+  putSmall(cells, 1, 0, 0, "\x7F NORTH RIDGE  10 MIN AVERAGES");
+  putSmall(cells, 1, 1, 0, "WIND SPD AVG          11.8 MPH");
+  putSmall(cells, 1, 2, 0, "WIND GUST             18.9 MPH");
+  putSmall(cells, 1, 3, 0, "WIND DIR AVG           251 ~");
+  putSmall(cells, 1, 4, 0, "WIND DIR SIGMA        14.2 ~");
   putSmall(cells, 1, 5, 0, std::string(40, '\x7D'));
 
-  putLarge(cells, 2, 0, 0, "BATTERY");
-  putSmall(cells, 2, 0, 16, "  12.8 V  CHARGING");
-  putSmall(cells, 2, 1, 16, "  SOLAR 0.42 A");
-  putSmall(cells, 2, 2, 0, std::string(10, '\x7C') + std::string(6, '\x7B'));
-  putSmall(cells, 2, 2, 18, "72 %");
-  putLarge(cells, 2, 4, 0, "OK");
-  putSmall(cells, 2, 5, 6, "logging every 10 min");
+  // 3: air temperature.
+  putSmall(cells, 2, 0, 0, "\x7F NORTH RIDGE  AIR TEMP");
+  putSmall(cells, 2, 2, 0, "AIR TEMP");
+  putLarge(cells, 2, 2, 10, "  6.4");
+  putSmall(cells, 2, 3, 21, "~C");
+  putSmall(cells, 2, 4, 0, "FAHRENHEIT            43.5 ~F");
+  putSmall(cells, 2, 5, 0, "1 HR MAX   9.8 ~C");
+  putSmall(cells, 2, 5, 19, "MIN      3.1 ~C");
+
+  // 4: the battery; the program writes its state on the last row.
+  putSmall(cells, 3, 0, 0, "\x7F NORTH RIDGE  POWER");
+  putSmall(cells, 3, 2, 0, "BATTERY");
+  putLarge(cells, 3, 2, 10, "12.8");
+  putSmall(cells, 3, 3, 19, "V");
+  putSmall(cells, 3, 4, 0, "BATTERY 10 MIN LOW    12.6 V");
+  putSmall(cells, 3, 5, 0, "BATTERY OK");
+
+  // 5: alarms and flags.
+  putSmall(cells, 4, 0, 0, "\x7F NORTH RIDGE  ALARMS");
+  putSmall(cells, 4, 1, 0, "RELAY 1  BATTERY < 11.5 V");
+  putSmall(cells, 4, 2, 0, "RELAY 2  WIND SPD > 40.0 MPH");
+  putSmall(cells, 4, 3, 0, "FLAGS 1-16");
+  putSmall(cells, 4, 3, 21, "1000000000000000");
+  putSmall(cells, 4, 4, 0, "4-20 MA  WIND SPD 0-60 M/S");
+  putSmall(cells, 4, 5, 0, "WIND OK");
+
+  // 6: the sensors and their channels.
+  putSmall(cells, 5, 0, 0, "\x7F NORTH RIDGE  SENSORS");
+  putSmall(cells, 5, 1, 0, "WIND SPD  FREQ 1   ANEMOMETER");
+  putSmall(cells, 5, 2, 0, "WIND DIR  VOLT 01  VANE 0-2.5 V");
+  putSmall(cells, 5, 3, 0, "AIR TEMP  VOLT 02  0-1 V -40..60 ~C");
+  putSmall(cells, 5, 4, 0, "BATTERY   VOLT 03  DIVIDER 5:1");
+  putSmall(cells, 5, 5, 0, "LOG 10 MIN   COM2 RADIO 9600");
+
+  // 7: the site's name in large characters.
+  putLarge(cells, 6, 0, 0, "NORTH RIDGE");
+  putSmall(cells, 6, 2, 0, std::string(40, '\x7B'));
+  putSmall(cells, 6, 3, 0, "AUTOMATIC WEATHER STATION  ELEV 1240 M");
+  putLarge(cells, 6, 4, 0, "AWS 3");
+  putSmall(cells, 6, 5, 12, "KEY1: NEXT SCREEN");
+
+  // 8: service.
+  putSmall(cells, 7, 0, 0, "\x7F NORTH RIDGE  SERVICE");
+  putSmall(cells, 7, 1, 0, "MODEL 40100 TRANSLATOR");
+  putSmall(cells, 7, 2, 0, "LAST CALIBRATION  14-03-2026");
+  putSmall(cells, 7, 3, 0, "NEXT VISIT        SEP 2026");
+  putSmall(cells, 7, 4, 0, "FIELD OFFICE  CH.2 RADIO");
   return cells;
 }
 

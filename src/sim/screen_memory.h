@@ -15,8 +15,8 @@ namespace halvern::sim {
 // The instrument's eight user screens and their two transfers, from the instrument's side.
 //
 // The memory is 1920 cell codes: screen by screen (8), row by row (6), column by column (40);
-// bits 0-6 the character, bit 7 one cell of a 2 x 2 large character. It starts with a few
-// screens of readings, the rest blank.
+// bits 0-6 the character, bit 7 one cell of a 2 x 2 large character. It starts with the
+// eight screens of a demonstration site.
 //
 // "CMD215": the 1920 bytes go out at once. "CMD210": "*", then the instrument takes the next 1920
 // bytes as the new screens; they are stored once the last one has come. A pause of a second

@@ -36,6 +36,9 @@ Formats defaultFormats() {
   formats[2] = {"WIND SPEED", 0, 5, 1};
   formats[3] = {"WIND DIR", 0, 3, 0};
   formats[4] = {"AIR TEMP", 0, 5, 1};
+  // The rest of what the demonstration program records every ten minutes.
+  formats[5] = {"WIND GUST", 0, 5, 1};
+  formats[6] = {"BATTERY", 0, 4, 1};
   return formats;
 }
 

@@ -38,6 +38,9 @@ files=(
   share/bash-completion/completions/halvern-cli
   lib/udev/rules.d/70-halvern-zelka40100.rules
 )
+for member in .ssp .set .scr .pgm .txt .nts; do
+  files+=("share/halvern/examples/north-ridge$member")
+done
 for size in "${sizes[@]}"; do files+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
 
 for program in "${programs[@]}"; do

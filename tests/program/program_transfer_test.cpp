@@ -132,19 +132,36 @@ TEST_F(ProgramTransferTest, DocumentToInstrumentAndBack) {
 TEST_F(ProgramTransferTest, ReceivesTheInstrumentsOwnProgram) {
   ProgramDocument d;
   ASSERT_EQ(getUserProgram(exchange, d, shell), CommandResult::Done);
-  const std::vector<ProgramNode> expected{
-      {"BEEP", {"num= 1"}},
-      {"DISPLAY TEXT",
-       {"scrn= 1", "row= 2", "col= 01",
-        "text= AIR \xB0"
-        "C",
-        "font= BIG  "}},
-      {"LOC = VALUE", {"loc= 005", "val= 2.50000"}},
-      {"PGM END", {}},
+  // The demonstration program opens with its power-up part.
+  const std::vector<ProgramNode> opening{
+      {"IF FLAG", {"flag#= 01", "state= OFF"}},  {"LOC = VALUE", {"loc= 030", "val= 1.00000"}},
+      {"CHANGE TO SCREEN", {"sloc= 030"}},       {"BEEP", {"num= 1"}},
+      {"FLAG SET", {"flag#= 01", "state= ON "}}, {"END IF", {}},
   };
-  EXPECT_EQ(d.tree(), expected);
-  EXPECT_EQ(d.store()[1].text(), "AIR ~C");
-  EXPECT_EQ(d.store()[2].floatValue(1), 2.5f);
+  ASSERT_GT(d.tree().size(), opening.size());
+  EXPECT_EQ(std::vector<ProgramNode>(d.tree().begin(), d.tree().begin() + 6), opening);
+  EXPECT_EQ(d.tree().back(), (ProgramNode{"PGM END", {}}));
+  EXPECT_EQ(d.store()[1].floatValue(1), 1.0f);
+  // A text with the display's degree sign: stored as "~", shown as the computer's.
+  bool degrees = false;
+  for (std::size_t k = 0; k < d.instructionCount(); ++k) {
+    if (d.store()[k].text() != "~C") continue;
+    degrees = true;
+    EXPECT_EQ(d.tree()[k].text, "DISPLAY TEXT");
+    EXPECT_EQ(d.tree()[k].children[3],
+              "text= \xB0"
+              "C");
+  }
+  EXPECT_TRUE(degrees);
+  // A negative decimal as typed: the temperature input's offset.
+  bool negative = false;
+  for (std::size_t k = 0; k < d.instructionCount(); ++k) {
+    if (d.tree()[k].text != "INPUT VOLTAGE" || d.store()[k].floatValue(3) >= 0) continue;
+    negative = true;
+    EXPECT_EQ(d.tree()[k].children[3], "offs= -40.000");
+    EXPECT_EQ(d.store()[k].floatValue(3), -40.0f);
+  }
+  EXPECT_TRUE(negative);
 }
 
 // Faults of the download: how many errors, what the message area says, and the outcome.
@@ -210,7 +227,7 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
       ASSERT_EQ(shell.boxes.size(), 1u);
       EXPECT_EQ(shell.boxes[0].text, "Too many errors.\nGet 40100 User Program failed.");
     } else {
-      EXPECT_EQ(d.tree().size(), 4u);
+      EXPECT_EQ(d.tree().size(), instrument.programMemory().program().size());
       EXPECT_TRUE(shell.boxes.empty());
     }
     EXPECT_EQ(shell.clockTimer.back(), true);
@@ -284,8 +301,8 @@ TEST_F(ProgramTransferTest, UnreadableImagesChangeNothing) {
   } cases[] = {
       // The opcode of instruction 0, which the instrument keeps in slot 77.
       {128 * 77 + 1, 53, "000 00077 00053"},
-      // The font of the DISPLAY TEXT in slot 226.
-      {128 * 226 + 51, 9, "001 00226 00008 PARAMETER 5 VALUE 9 NOT IN ITS LIST."},
+      // The state of the FLAG SET that is instruction 4, in slot 161.
+      {128 * 161 + 15, 9, "004 00161 00013 PARAMETER 2 VALUE 9 NOT IN ITS LIST."},
   };
   const sim::ProgramMemory::Image original = instrument.programMemory().image();
   for (const auto& c : cases) {
