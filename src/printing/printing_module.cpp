@@ -12,9 +12,9 @@
 #include "files/file_save.h"
 #include "platform/calendar.h"
 #include "platform/shell.h"
-#include "program/program_document.h"
 #include "printing/report_layout.h"
 #include "printing/report_painter.h"
+#include "program/program_document.h"
 #include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 

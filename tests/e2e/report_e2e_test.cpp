@@ -37,7 +37,10 @@ TEST(ReportEndToEnd, ThePdfOfTheInstrumentAndOfAGroup) {
   EXPECT_NE(fonts.find(" yes "), std::string::npos) << fonts;
   const std::string info = pdfTool("pdfinfo " + pdf);
   EXPECT_NE(info.find("612 x 792"), std::string::npos) << info;
-  EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
+  // The listing's pages, then the two of screens.
+  const std::size_t pagesAt = info.find("Pages:");
+  ASSERT_NE(pagesAt, std::string::npos) << info;
+  EXPECT_GE(std::atoi(info.c_str() + pagesAt + 6), 4) << info;
 
   // A group: no link opened, its base name the heading's group line, A4 when asked.
   const std::string group = tempPath("northridge.ssp");
