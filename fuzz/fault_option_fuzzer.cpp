@@ -139,6 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                (fault->number >= 1 && fault->block == -1 &&
                 (fault->kind == FaultKind::NoStar ||
                  (fault->kind == FaultKind::SlowErase && fault->number <= 600000))));
+  // The faults of a send stored otherwise take a count alone.
+  FUZZ_REQUIRE((fault->kind != FaultKind::DropRow && fault->kind != FaultKind::ChangeParam) ||
+               (fault->text.empty() && fault->block == -1 && fault->number == -1));
   FUZZ_REQUIRE(sameFaults(faultsOf(plan), kStartFaults, code));
 
   const std::string_view kind = option.substr(4, option.find(':', 4) - 4);

@@ -182,7 +182,8 @@ void textSeeds() {
                                          "210:wrong::a:b",    "115:cut::12",
                                          "320:hangup",        "255:trailing:2:\\r\\n",
                                          "mixed:42",          "terse",
-                                         "980:nostar:1:12",   "980:slowerase::5000"};
+                                         "980:nostar:1:12",   "980:slowerase::5000",
+                                         "210:droprow",       "110:changeparam:1"};
   for (std::size_t i = 0; i < options.size(); ++i) {
     seed("fault_option", "option" + std::to_string(i + 1), options[i]);
   }

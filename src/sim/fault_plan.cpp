@@ -13,7 +13,7 @@ struct KindName {
   FaultKind kind;
 };
 
-constexpr std::array<KindName, 16> kKindNames{{
+constexpr std::array<KindName, 18> kKindNames{{
     {"silence", FaultKind::Silence},
     {"short", FaultKind::Short},
     {"wrong", FaultKind::WrongValue},
@@ -30,6 +30,8 @@ constexpr std::array<KindName, 16> kKindNames{{
     {"onestar", FaultKind::OneStar},
     {"noclose", FaultKind::NoClose},
     {"slowerase", FaultKind::SlowErase},
+    {"droprow", FaultKind::DropRow},
+    {"changeparam", FaultKind::ChangeParam},
 }};
 
 // Highest block number of a program transfer (the end block).
@@ -152,7 +154,7 @@ std::string FaultPlan::parse(std::string_view option) {
   if (!known) {
     return "bad fault kind \"" + std::string(parts[1]) +
            "\" (silence, short, wrong, stray, trailing, nostar, corrupt, nakstorm, badend, dies, "
-           "cut, hangup, nowake, onestar, noclose or slowerase)";
+           "cut, hangup, nowake, onestar, noclose, slowerase, droprow or changeparam)";
   }
   if (partCount == 3 && !parts[2].empty()) {
     if (!parseInt(parts[2], fault.count) || (fault.count < 1 && fault.count != -1)) {

@@ -29,6 +29,9 @@ enum class FaultKind {
   OneStar,    // "CMD980" answered by one "*" alone
   NoClose,    // the update completes without its closing text
   SlowErase,  // the erase of the flash takes a given time
+  // Sends taken as if whole but stored otherwise, for a read-back to find:
+  DropRow,      // screens (210): the last row of screen 8 is not stored; the old one stays
+  ChangeParam,  // program (110): one integer parameter of the program stored is one off
 };
 
 // The stray bytes of a stray or trailing fault that names none.
@@ -65,7 +68,8 @@ class FaultPlan {
   bool empty() const { return m_faults.empty(); }
 
   // Parses "CODE:KIND[:COUNT][:TEXT]" with KIND one of silence, short, wrong, stray, trailing,
-  // nostar, corrupt, nakstorm, badend, dies, cut, hangup, nowake, onestar, noclose, slowerase (the
+  // nostar, corrupt, nakstorm, badend, dies, cut, hangup, nowake, onestar, noclose, slowerase,
+  // droprow, changeparam (the
   // halvern-sim --fault option). For silence, corrupt, nakstorm and dies TEXT is a block number of
   // a program transfer; for cut and hangup it is the count of reply bytes that go out before the
   // link goes (default 0), and they take no COUNT; for nostar it is the record of a firmware

@@ -50,6 +50,10 @@ constexpr const char* kFaultKinds =
     "  wrong    TEXT (default \"?\") instead of block 0 (115) or of a block's ACK (110)\n"
     "  dies     the instrument drops off the link at BLOCK (default 0); halvern-sim\n"
     "           then hangs up and exits\n"
+    "  changeparam (110) the send succeeds, but the first parameter stored as digits\n"
+    "           alone is one off in its last digit (9 one down)\n"
+    "The screens send (CODE 210) also takes\n"
+    "  droprow  the send succeeds, but the last row of screen 8 keeps its old cells\n"
     "The firmware loader (CODE 980: the wake-up \" \\r\", \"CMD980\", the update) takes\n"
     "  nowake    the wake-up line is not answered \"C\"\n"
     "  onestar   one \"*\" alone in place of \"***\"\n"
@@ -61,7 +65,7 @@ constexpr const char* kFaultKinds =
     "  slowerase the erase after \"FLS\" takes TEXT ms (default 3000, at most 600000)\n"
     "e.g. --fault 115:corrupt:3:5  --fault 110:nakstorm:4  --fault 115:dies::30\n"
     "     --fault 115:cut::1500  --fault 325:hangup::400  --fault 980:nostar:1:12\n"
-    "     --fault 980:slowerase::5000";
+    "     --fault 980:slowerase::5000  --fault 210:droprow  --fault 110:changeparam:1";
 
 // Prints "halvern-sim: TEXT" and the hint to --help; returns the usage error's status.
 int usageError(const std::string& text) {

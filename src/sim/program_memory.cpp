@@ -57,6 +57,28 @@ std::vector<ProgramMemory::Slot> readProgram(const ProgramMemory::Image& image) 
   return {};
 }
 
+// A changeparam fault: the first parameter of the program whose value text is digits alone gets
+// its last digit one up (a 9 one down), and its number beside the text follows.
+void changeOneParameter(std::vector<ProgramMemory::Slot>& program) {
+  for (ProgramMemory::Slot& slot : program) {
+    if (big16(slot.data()) == 0) return;
+    for (std::size_t j = 0; j < 7; ++j) {
+      std::uint8_t* text = &slot[6 + 12 * j];
+      const auto end = std::find(text, text + 7, 0);
+      if (end == text ||
+          !std::all_of(text, end, [](std::uint8_t c) { return c >= '0' && c <= '9'; }))
+        continue;
+      std::uint8_t& last = *(end - 1);
+      last = last == '9' ? '8' : static_cast<std::uint8_t>(last + 1);
+      unsigned value = 0;
+      std::from_chars(reinterpret_cast<const char*>(text), reinterpret_cast<const char*>(end),
+                      value);
+      putBig16(&slot[2 + 12 * j], value);
+      return;
+    }
+  }
+}
+
 // Slots of the demonstration program, as the instrument's memory holds them.
 struct SlotWriter {
   ProgramMemory::Slot slot{};
@@ -635,6 +657,11 @@ void ProgramMemory::finishUpload() {
   // A program the instrument cannot read is not taken; the old one stays.
   auto program = readProgram(*m_incoming);
   if (program.empty()) return;
+  if (const Fault* fault = m_faults.peek(cmd::kSendProgram);
+      fault && fault->kind == FaultKind::ChangeParam) {
+    m_faults.take(cmd::kSendProgram);
+    changeOneParameter(program);
+  }
   store(program);
   ++m_uploads;
 }

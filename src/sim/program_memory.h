@@ -44,6 +44,9 @@ namespace halvern::sim {
 //   wrong: garbage (TEXT, or "?") in place of block 0 in reply to "CMD115" (a NAK still asks for
 //          the block), or in place of the ACK of a good block (110; the block is not taken),
 //          COUNT times
+//   changeparam (110): the upload is taken as a good one, but the program stored has its first
+//          parameter written as digits alone one off in its last digit (a 9 one down), COUNT
+//          times
 class ProgramMemory {
  public:
   using Image = std::array<std::uint8_t, wire::kProgramImageSize>;

@@ -39,6 +39,9 @@ void ReplyContext::replySpoiled(const std::optional<Fault>& fault, std::string t
       case FaultKind::NoClose:
       case FaultKind::SlowErase:
         break;  // faults of the firmware loader only
+      case FaultKind::DropRow:
+      case FaultKind::ChangeParam:
+        break;  // faults of the screens and program sends only
     }
   }
   reply(text + std::string(after));

@@ -1,5 +1,6 @@
 #include "sim/screen_memory.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "wire/commands.h"
@@ -140,6 +141,7 @@ std::string ScreenMemory::beginUpload(Clock::TimePoint at) {
   m_receiving = true;
   m_received = 0;
   m_lastByteAt = at;
+  m_dropLastRow = fault && fault->kind == FaultKind::DropRow;
   std::string reply = "*";
   if (fault) {
     switch (fault->kind) {
@@ -170,7 +172,9 @@ bool ScreenMemory::receive(std::uint8_t byte, Clock::TimePoint at) {
   m_lastByteAt = at;
   m_incoming[m_received++] = byte;
   if (m_received == m_incoming.size()) {
-    m_cells = m_incoming;
+    // Under a droprow fault the last row of screen 8 keeps what it held.
+    const std::size_t kept = m_dropLastRow ? m_incoming.size() - kColumns : m_incoming.size();
+    std::copy_n(m_incoming.begin(), kept, m_cells.begin());
     m_receiving = false;
     ++m_uploadsStored;
   }

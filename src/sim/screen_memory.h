@@ -30,6 +30,8 @@ namespace halvern::sim {
 //   wrong: garbage (the fault's text, or "?") instead of the block or of the "*"; 210 then
 //          receives nothing
 //   nostar (210): the screens are received but the "*" is never sent
+//   droprow (210): the screens are received and answered as always, but the last row of screen 8
+//          keeps what it held
 class ScreenMemory {
  public:
   using Cells = std::array<std::uint8_t, wire::kScreensSize>;
@@ -56,6 +58,8 @@ class ScreenMemory {
   Cells m_incoming{};
   std::size_t m_received = 0;
   bool m_receiving = false;
+  // A droprow fault struck the upload under way.
+  bool m_dropLastRow = false;
   Clock::TimePoint m_lastByteAt{};
   int m_uploadsStored = 0;
 };

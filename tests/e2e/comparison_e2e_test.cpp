@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "e2e/e2e_support.h"
@@ -107,6 +108,49 @@ TEST_F(CompareCli, ErrorsShowNothingHalfCompared) {
     EXPECT_EQ(run.out.find("No differences."), std::string::npos) << c.args;
     EXPECT_EQ(run.out.find("not compared."), std::string::npos) << c.args;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A send that the instrument takes as good but stores otherwise is found by comparing what was
+// sent with what it holds.
+TEST(CompareAgainstSimulator, AReadBackFindsWhatASendDidNotStore) {
+  const fs::path folder = tempPath("readback");
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string group = (folder / "site.ssp").string();
+  ASSERT_EQ(runCli("--simulate --yes get all " + group).status, 0);
+  // The last row of screen 8 changed, so that keeping the old one shows.
+  std::string screens = readFile((folder / "site.scr").string());
+  screens.replace(screens.size() - 5, 5, "LAST!");
+  writeFile((folder / "site.scr").string(), screens);
+
+  SimulatorProcess sim("--fault 210:droprow:1 --fault 110:changeparam:1");
+  const std::string port = "--port " + sim.device() + " ";
+  const auto sent = runCli(port + "--yes send all " + group);
+  ASSERT_EQ(sent.status, 0) << sent.err;
+  const auto compared = runCli(port + "compare all " + group);
+  EXPECT_EQ(compared.status, 1) << compared.err;
+  EXPECT_NE(compared.out.find("Screen 8, row 6\n-|"), std::string::npos) << compared.out;
+  EXPECT_NE(compared.out.find("LAST!|\n+|"), std::string::npos) << compared.out;
+  // Exactly one program line removed and one added.
+  std::size_t removed = 0;
+  std::size_t added = 0;
+  std::istringstream lines(compared.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("-    ", 0) == 0) ++removed;
+    if (line.rfind("+    ", 0) == 0) ++added;
+  }
+  EXPECT_EQ(removed, 1u) << compared.out;
+  EXPECT_EQ(added, 1u) << compared.out;
+
+  // Each fault struck once: the same send again is stored as sent.
+  ASSERT_EQ(runCli(port + "--yes send all " + group).status, 0);
+  const auto again = runCli(port + "compare all " + group);
+  EXPECT_EQ(again.status, 0) << again.out;
+  fs::remove_all(folder);
 }
 
 }  // namespace

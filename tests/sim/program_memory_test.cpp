@@ -25,6 +25,31 @@ class ProgramMemoryTest : public test::InstrumentBench {
   }
 };
 
+TEST(ReadBackFaults, OptionsOfTheSendsStoredOtherwise) {
+  const struct {
+    const char* option;
+    int code;
+    bool ok;
+    FaultKind kind;
+    int count;
+  } cases[] = {
+      {"210:droprow", 210, true, FaultKind::DropRow, -1},
+      {"210:droprow:2", 210, true, FaultKind::DropRow, 2},
+      {"110:changeparam:1", 110, true, FaultKind::ChangeParam, 1},
+      {"110:changeparam:1:x", 110, false, {}, 0},
+      {"210:droprows", 210, false, {}, 0},
+  };
+  for (const auto& c : cases) {
+    FaultPlan plan;
+    EXPECT_EQ(plan.parse(c.option).empty(), c.ok) << c.option;
+    if (!c.ok) continue;
+    const Fault* f = plan.peek(c.code);
+    ASSERT_NE(f, nullptr) << c.option;
+    EXPECT_EQ(f->kind, c.kind) << c.option;
+    EXPECT_EQ(f->count, c.count) << c.option;
+  }
+}
+
 TEST_F(ProgramMemoryTest, FaultOptionsOfTheProgramTransfers) {
   const struct {
     const char* option;
