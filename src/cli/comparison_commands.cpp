@@ -180,12 +180,13 @@ CliCommand::Action defineCompareFiles(CLI::App& command, CliApp& app) {
 }
 
 constexpr const char* kExits =
-    "\nexit status 0 when they are the same, 1 when they differ, 2 when a file or a read failed";
+    "\nexit status 0 when they are the same, 1 when they differ, 2 when a file or a read\n"
+    "failed";
 
 const CliCommand::Registration kCompareSetup{
     {"compare setup",
      std::string("compare a setup file with the instrument's setup, item by item by the Setup\n"
-                 "page's captions and the record fields in use; the date and time are not "
+                 "page's captions and the record fields in use; the date and time are not\n"
                  "compared") +
          kExits,
      fileCommand("FILE.set", "the setup file to compare", &compareSetupFile)}};
@@ -198,8 +199,8 @@ const CliCommand::Registration kCompareScreens{
 const CliCommand::Registration kCompareProgram{
     {"compare program",
      std::string("compare a program file with the instrument's program as a unified diff of\n"
-                 "the program listing, values compared by what they are (2.5 = 2.50000); the "
-                 "notes are not compared") +
+                 "the program listing, values compared by what they are (2.5 = 2.50000);\n"
+                 "the notes are not compared") +
          kExits,
      fileCommand("FILE.pgm", "the program file to compare", &compareProgramFile)}};
 const CliCommand::Registration kCompareAll{
