@@ -149,6 +149,18 @@ void CliApp::defineCommandLine() {
     }
     CLI::App* command = parent->add_subcommand(word, c.summary);
     m_commands.push_back({&c, command, c.define(*command, *this)});
+    if (c.sends) {
+      command
+          ->add_option("--backup", m_options.backupFolder,
+                       "first read what the instrument holds and keep it as a backup\n"
+                       "(a group file in a folder of its own) in DIR; nothing is sent\n"
+                       "when the backup fails")
+          ->type_name("DIR");
+      command->add_flag("--verify", m_options.verify,
+                        "after the send, read back what was sent and compare it;\n"
+                        "fails, listing the differences, when the instrument holds\n"
+                        "something else");
+    }
   }
   for (auto& [name, group] : groups) group->footer(commandList(name + " ") + "\n\n" + globalNote);
   top.footer(commandList("") + kNotes);
@@ -233,6 +245,19 @@ int CliApp::run(const std::vector<std::string>& args) {
     if (d.subcommand->parsed()) return d.action();
   }
   return usageError("no command given");
+}
+
+CommandResult CliApp::runCommand(const InstrumentCommand& command) {
+  const CliSendGuard::Wrap& guard = CliSendGuard::wrap();
+  if (command.sends.any() && guard && (!m_options.backupFolder.empty() || m_options.verify))
+    return runInstrumentCommand(*m_exchange, *m_shell, guard(*this, command));
+  return runInstrumentCommand(*m_exchange, *m_shell, command);
+}
+
+std::string CliApp::bridgeSerial() const {
+  if (!m_device) return {};
+  const auto report = m_device->bridgeReport();
+  return report ? report->lastSerial : std::string();
 }
 
 bool CliApp::connect() {

@@ -47,6 +47,9 @@ class CliApp {
     std::string trace;
     std::vector<std::string> faults;
     std::string dialect = "standard";
+    // The options of a command that sends: the backup's folder (empty: none) and the read-back.
+    std::string backupFolder;
+    bool verify = false;
   };
 
   CliApp(std::FILE* out, std::FILE* err);
@@ -59,6 +62,11 @@ class CliApp {
   // Builds the link the options ask for and opens it, as the window does at start-up. False
   // (with the reason printed) when it cannot be opened.
   bool connect();
+  // Runs an instrument command the one way (runInstrumentCommand); a send is guarded by a backup
+  // first and a read-back after when the command line asked for them.
+  CommandResult runCommand(const InstrumentCommand& command);
+  // The serial number of the bridge in use; empty without one or when it did not tell.
+  std::string bridgeSerial() const;
   // Prints "halvern-cli: TEXT" and the hint to `halvern-cli COMMAND --help`; returns kExitUsage.
   int usageError(const std::string& text, const std::string& command = {});
   // Prints "error: PROBLEM" for a file that cannot be read or written; returns kExitUsage.

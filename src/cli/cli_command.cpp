@@ -22,6 +22,17 @@ CliCommand::Registration::Registration(CliCommand command) {
 
 const std::vector<CliCommand>& CliCommand::all() { return registry(); }
 
+namespace {
+CliSendGuard::Wrap& sendGuard() {
+  static CliSendGuard::Wrap wrap;
+  return wrap;
+}
+}  // namespace
+
+CliSendGuard::Registration::Registration(Wrap wrap) { sendGuard() = std::move(wrap); }
+
+const CliSendGuard::Wrap& CliSendGuard::wrap() { return sendGuard(); }
+
 CliCommand::Define noArguments(int (*run)(CliApp& app)) {
   return [run](CLI::App&, CliApp& app) -> CliCommand::Action {
     return [&app, run] { return run(app); };

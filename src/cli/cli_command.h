@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/instrument_command.h"
+
 namespace CLI {
 class App;
 }
@@ -36,6 +38,8 @@ struct CliCommand {
   Define define = nullptr;
   // The command draws text (a report): the tool then starts Qt's GUI library, on no display.
   bool drawsText = false;
+  // The command sends to the instrument (CliApp::runCommand): it takes --backup DIR and --verify.
+  bool sends = false;
 
   struct Registration {
     explicit Registration(CliCommand command);
@@ -43,6 +47,17 @@ struct CliCommand {
 
   // Every registered command, in name order.
   static const std::vector<CliCommand>& all();
+};
+
+// What guards a send of halvern-cli when --backup or --verify is given: registered by the
+// subsystem that makes backups and compares, which the sending commands cannot see.
+struct CliSendGuard {
+  using Wrap = std::function<InstrumentCommand(CliApp& app, const InstrumentCommand& send)>;
+  struct Registration {
+    explicit Registration(Wrap wrap);
+  };
+  // Empty when none is registered.
+  static const Wrap& wrap();
 };
 
 // Commands named with this prefix serve the shell's completion: they are left out of the help.

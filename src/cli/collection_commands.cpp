@@ -49,9 +49,8 @@ int commandSendAll(CliApp& app, const std::string& path) {
     return app.fileError(problem);
   if (!app.connect()) return kExitFailed;
   const CollectionView view{};
-  return exitStatus(runInstrumentCommand(
-      app.exchange(), app.shell(),
-      sendCollectionCommand({c.setup, c.screens, c.program, app.calendar()}, view)));
+  return exitStatus(
+      app.runCommand(sendCollectionCommand({c.setup, c.screens, c.program, app.calendar()}, view)));
 }
 
 int commandShowGroup(CliApp& app, const std::string& path) {
@@ -138,7 +137,7 @@ const CliCommand::Registration kSendAll{
     {"send all",
      "open a group file and its setup, screen and program files, then send them to the\n"
      "instrument (asks unless --yes); when any of the three cannot be read, nothing is sent",
-     fileCommand("FILE.ssp", "the group file to send", &commandSendAll)}};
+     fileCommand("FILE.ssp", "the group file to send", &commandSendAll), false, true}};
 const CliCommand::Registration kShowGroup{
     {"group show",
      "print what a group file holds: the setup with its captions, the record fields, the\n"

@@ -36,8 +36,7 @@ int commandSendProgram(CliApp& app, const std::string& path) {
     return app.fileError(problem);
   }
   if (!app.connect()) return kExitFailed;
-  return exitStatus(
-      runInstrumentCommand(app.exchange(), app.shell(), sendProgramCommand(document)));
+  return exitStatus(app.runCommand(sendProgramCommand(document)));
 }
 
 int commandShowProgram(CliApp& app, const std::string& path) {
@@ -61,7 +60,7 @@ const CliCommand::Registration kGetProgram{
      fileCommand("FILE.pgm", "the program file to write", &commandGetProgram)}};
 const CliCommand::Registration kSendProgram{
     {"send program", "send a program file's user program to the instrument",
-     fileCommand("FILE.pgm", "the program file to send", &commandSendProgram)}};
+     fileCommand("FILE.pgm", "the program file to send", &commandSendProgram), false, true}};
 const CliCommand::Registration kShowProgram{
     {"program show",
      "print a program file's tree text: instruction lines, and their parameter lines\n"

@@ -40,7 +40,7 @@ int commandSendScreens(CliApp& app, const std::string& path) {
   const std::string problem = loadScreenFile(path, screens);
   if (!problem.empty()) return app.fileError(problem);
   if (!app.connect()) return kExitFailed;
-  return exitStatus(runInstrumentCommand(app.exchange(), app.shell(), sendScreensCommand(screens)));
+  return exitStatus(app.runCommand(sendScreensCommand(screens)));
 }
 
 struct RenderArguments {
@@ -90,7 +90,7 @@ const CliCommand::Registration kGetScreens{
      fileCommand("FILE.scr", "the screen file to write", &commandGetScreens)}};
 const CliCommand::Registration kSendScreens{
     {"send screens", "send a screen file (1920 bytes) to the instrument",
-     fileCommand("FILE.scr", "the screen file to send", &commandSendScreens)}};
+     fileCommand("FILE.scr", "the screen file to send", &commandSendScreens), false, true}};
 const CliCommand::Registration kRenderScreens{
     {"screens render",
      "draw the screens of a screen file as the display shows them, green on black,\n"

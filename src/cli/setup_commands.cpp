@@ -55,8 +55,7 @@ int commandSendSetup(CliApp& app, const std::string& path) {
   if (!problem.empty()) return app.fileError(problem);
   if (!app.connect()) return kExitFailed;
   // The date and time sent are the computer's, read just before they go.
-  return exitStatus(
-      runInstrumentCommand(app.exchange(), app.shell(), sendSetupCommand(setup, app.calendar())));
+  return exitStatus(app.runCommand(sendSetupCommand(setup, app.calendar())));
 }
 
 const CliCommand::Registration kGetSetup{
@@ -69,7 +68,7 @@ const CliCommand::Registration kSendSetup{
     {"send setup",
      "send a setup file (990 bytes, or the older 982) to the instrument, with the\n"
      "computer's date and time",
-     fileCommand("FILE.set", "the setup file to send", &commandSendSetup)}};
+     fileCommand("FILE.set", "the setup file to send", &commandSendSetup), false, true}};
 
 }  // namespace
 

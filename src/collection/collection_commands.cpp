@@ -78,6 +78,7 @@ InstrumentCommand sendCollectionCommand(CollectionParts parts, const CollectionV
                               return finish(shell, view, result, kSendFailed, kSendDone);
                             }};
   command.commErrorOnFailure = false;
+  command.sends = {&parts.setup, &parts.screens, &parts.program};
   return command;
 }
 

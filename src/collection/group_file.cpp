@@ -29,6 +29,20 @@ std::string_view asText(const ScreenBuffer& screens) {
   return {reinterpret_cast<const char*>(screens.bytes().data()), screens.bytes().size()};
 }
 
+// The eight pictures "BASE Screen N.bmp"; the first that cannot be saved ends them, and its
+// problem is returned.
+std::string savePictures(const std::string& base, const ScreenBuffer& screens) {
+  Bitmap picture(screen_image::kWidth, screen_image::kCellsHeight, Bitmap::kWhite);
+  for (int s = 0; s < ScreenBuffer::kScreens; ++s) {
+    inkScreen(picture, screens, s);
+    const std::string name = base + formatText(" Screen %d.bmp", s + 1);
+    if (std::string problem = saveFileBytes(name, windowsBitmap(picture), "screen picture");
+        !problem.empty())
+      return problem;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string groupBase(const std::string& path) {
@@ -127,14 +141,26 @@ bool saveGroup(const std::string& path, GroupParts parts, Shell& shell) {
                       "program text");
   (void)saveNotesFile(base + ".nts", parts.program);
 
-  Bitmap picture(screen_image::kWidth, screen_image::kCellsHeight, Bitmap::kWhite);
-  for (int s = 0; s < ScreenBuffer::kScreens; ++s) {
-    inkScreen(picture, parts.screens, s);
-    const std::string name = base + formatText(" Screen %d.bmp", s + 1);
-    // The first picture that cannot be saved ends the pictures.
-    if (!saveFileBytes(name, windowsBitmap(picture), "screen picture").empty()) break;
-  }
+  (void)savePictures(base, parts.screens);
   return true;
+}
+
+std::string writeGroup(const std::string& path, GroupParts parts) {
+  if (std::string why = canWriteBeside(path); !why.empty()) return why;
+  if (std::string problem = saveFileBytes(path, group_file::kMagic, "group file"); !problem.empty())
+    return problem;
+  parts.currentGroupName = groupName(path);
+  const std::string base = groupBase(path);
+  const std::string program = writeProgramBytes(parts.program);
+  std::string problem = saveSetupFile(base + ".set", parts.setup);
+  if (problem.empty()) problem = saveFileBytes(base + ".scr", asText(parts.screens), "screen file");
+  if (problem.empty()) problem = saveFileBytes(base + ".pgm", program, "program file");
+  if (problem.empty())
+    problem = saveFileBytes(base + ".txt", std::string_view(program).substr(ProgramStore::kSize),
+                            "program text");
+  if (problem.empty()) problem = saveNotesFile(base + ".nts", parts.program);
+  if (problem.empty()) problem = savePictures(base, parts.screens);
+  return problem;
 }
 
 }  // namespace halvern

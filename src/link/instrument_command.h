@@ -6,6 +6,9 @@
 namespace halvern {
 
 class CommandExchange;
+class ProgramDocument;
+class ScreenBuffer;
+class SetupModel;
 class Shell;
 
 // What became of an instrument operation or command. Operations report Done or Failed (Cancelled
@@ -24,6 +27,18 @@ inline CommandResult failedIf(bool failed) {
   return failed ? CommandResult::Failed : CommandResult::Done;
 }
 
+// What a command overwrites in the instrument: the parts it sends, each from where it is sent;
+// null for a part it leaves alone. A command that sends nothing has all three null. Whoever runs
+// the command may keep a copy of those parts first and read them back after (both outlive the
+// command's run).
+struct SentParts {
+  const SetupModel* setup = nullptr;
+  const ScreenBuffer* screens = nullptr;
+  const ProgramDocument* program = nullptr;
+
+  bool any() const { return setup || screens || program; }
+};
+
 // One command of the Commands menu (or of the command-line tool): the warning for a closed link,
 // an optional check of the data before anything is sent, and the operation.
 struct InstrumentCommand {
@@ -35,6 +50,7 @@ struct InstrumentCommand {
   bool busyCursor = true;
   // The communication warning after a failure; off for one that reports its own.
   bool commErrorOnFailure = true;
+  SentParts sends = {};
 };
 
 // Runs a command the one way every command runs: other commands locked out for its whole length;

@@ -11,9 +11,12 @@ InstrumentCommand getProgramCommand(ProgramDocument& document) {
 }
 
 InstrumentCommand sendProgramCommand(const ProgramDocument& document) {
-  return {program_text::kSendClosed, nullptr, [&document](CommandExchange& exchange, Shell& shell) {
-            return sendUserProgram(exchange, document, shell);
-          }};
+  InstrumentCommand command{program_text::kSendClosed, nullptr,
+                            [&document](CommandExchange& exchange, Shell& shell) {
+                              return sendUserProgram(exchange, document, shell);
+                            }};
+  command.sends.program = &document;
+  return command;
 }
 
 }  // namespace halvern

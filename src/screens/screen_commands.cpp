@@ -11,9 +11,12 @@ InstrumentCommand getScreensCommand(ScreenBuffer& buffer) {
 }
 
 InstrumentCommand sendScreensCommand(const ScreenBuffer& buffer) {
-  return {screen_text::kSendClosed, nullptr, [&buffer](CommandExchange& exchange, Shell& shell) {
-            return sendUserScreens(exchange, buffer, shell);
-          }};
+  InstrumentCommand command{screen_text::kSendClosed, nullptr,
+                            [&buffer](CommandExchange& exchange, Shell& shell) {
+                              return sendUserScreens(exchange, buffer, shell);
+                            }};
+  command.sends.screens = &buffer;
+  return command;
 }
 
 }  // namespace halvern

@@ -11,7 +11,7 @@ InstrumentCommand getSetupCommand(SetupModel& setup) {
 }
 
 InstrumentCommand sendSetupCommand(SetupModel& setup, const Calendar& calendar) {
-  return {
+  InstrumentCommand command{
       kSendSetupClosedText,
       // A date the instrument cannot keep is the user's to correct, not a communication
       // failure.
@@ -19,6 +19,8 @@ InstrumentCommand sendSetupCommand(SetupModel& setup, const Calendar& calendar) 
       [&setup, &calendar](CommandExchange& exchange, Shell& shell) {
         return sendUserSettings(exchange, setup, shell, calendar);
       }};
+  command.sends.setup = &setup;
+  return command;
 }
 
 }  // namespace halvern
