@@ -315,6 +315,14 @@ void MainWindow::setHandler(MenuHandler handler, std::function<void()> run) {
   updateCommandStates();
 }
 
+void MainWindow::setCheckHandler(MenuHandler handler, bool checked,
+                                 std::function<void(bool checked)> toggled) {
+  QAction* item = action(handler);
+  item->setCheckable(true);
+  item->setChecked(checked);
+  setHandler(handler, [item, toggled = std::move(toggled)] { toggled(item->isChecked()); });
+}
+
 void MainWindow::registerInstrumentButton(QAbstractButton* button, std::function<bool()> wanted) {
   m_instrumentButtons.push_back({button, std::move(wanted)});
   updateCommandStates();
@@ -344,7 +352,8 @@ void MainWindow::updateCommandStates() {
 
 CommandResult MainWindow::runCommand(Page shown, const InstrumentCommand& command) {
   if (m_exchange->linkOpen()) showPage(shown);
-  const CommandResult result = runInstrumentCommand(*m_exchange, *m_shell, command);
+  const CommandResult result = runInstrumentCommand(
+      *m_exchange, *m_shell, command.sends.any() && m_sendGuard ? m_sendGuard(command) : command);
   refreshPages();
   return result;
 }

@@ -77,11 +77,16 @@ class MainWindow : public QMainWindow, public PageHost {
   Page currentPage() const override;
   void showPageOf(const void* part) override;
   void setHandler(MenuHandler handler, std::function<void()> run) override;
+  void setCheckHandler(MenuHandler handler, bool checked,
+                       std::function<void(bool checked)> toggled) override;
   void registerInstrumentButton(QAbstractButton* button,
                                 std::function<bool()> wanted = nullptr) override;
   void setEditing(bool editing) override;
   void updateCommandStates() override;
   CommandResult runCommand(Page shown, const InstrumentCommand& command) override;
+  void setSendGuard(std::function<InstrumentCommand(const InstrumentCommand&)> guard) override {
+    m_sendGuard = std::move(guard);
+  }
   void addClockListener(std::function<void()> listener) override;
   // Empty when the user cancelled. Tests answer through `setFileChooser`.
   QString chooseFile(const FileRequest& request) override;
@@ -194,6 +199,7 @@ class MainWindow : public QMainWindow, public PageHost {
   std::vector<std::pair<QPointer<QWidget>, PageView*>> m_views;
   std::vector<std::function<void()>> m_clockListeners;
   std::function<QString(const FileRequest&)> m_fileChooser;
+  std::function<InstrumentCommand(const InstrumentCommand&)> m_sendGuard;
   FileFolders m_folders;
   QPointer<QWidget> m_focusBefore;
   int m_lockDepth = 0;

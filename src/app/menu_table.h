@@ -37,6 +37,7 @@
   SEP(1)                                                                                           \
   ITEM(1, "Reconnect &USB", "Ctrl+U", ReconnectUSBClick, nullptr, kInstrument)                     \
   ITEM(1, "&Firmware Update...", nullptr, FirmwareUpdate1Click, nullptr, kInstrument)              \
+  ITEM(1, "&Restore Backup...", nullptr, RestoreBackup1Click, nullptr, kInstrument)                \
   ITEM(1, "Cali&bration Enable...", nullptr, AllowCalibrationClick, nullptr, kInstrument)          \
   SEP(1)                                                                                           \
   ITEM(1, "E&xit", nullptr, Exit1Click, nullptr, 0)                                                \
@@ -56,6 +57,12 @@
   ITEM(3, "Send Screens", "Ctrl+F11", TxScreensClick, nullptr, kInstrument | kEditLocked)          \
   ITEM(3, "Send User Program", "Ctrl+F12", TxUserProgramClick, nullptr, kInstrument | kEditLocked) \
   ITEM(2, "&Erase Records", nullptr, EraseRecords1Click, nullptr, kInstrument | kEditLocked)       \
+  SEP(1)                                                                                           \
+  ITEM(1, "Co&mpare with 40100...", "Ctrl+Alt+M", CompareWith1Click, nullptr,                      \
+       kInstrument | kEditLocked)                                                                  \
+  SEP(1)                                                                                           \
+  ITEM(1, "&Back up the 40100 before sending", nullptr, BackUpBeforeSending1Click, nullptr, 0)     \
+  ITEM(1, "&Verify after sending", nullptr, VerifyAfterSending1Click, nullptr, 0)                  \
   MENU(0, "&Help", 0)                                                                              \
   ITEM(1, "&Connection Help...", nullptr, ConnectionHelpClick, nullptr, 0)                         \
   SEP(1)                                                                                           \

@@ -88,6 +88,10 @@ class PageHost {
 
   // Gives a menu item its handler and enables it; items without one stay disabled.
   virtual void setHandler(MenuHandler handler, std::function<void()> run) = 0;
+  // Makes a menu item a check item, checked or not, and gives it its handler, which gets the
+  // item's new state each time it is chosen.
+  virtual void setCheckHandler(MenuHandler handler, bool checked,
+                               std::function<void(bool checked)> toggled) = 0;
   // A button that starts instrument operations, or replaces the document: enabled when `wanted`
   // says so and no operation runs. Call `updateCommandStates` when what `wanted` answers changes.
   virtual void registerInstrumentButton(QAbstractButton* button,
@@ -96,8 +100,12 @@ class PageHost {
   virtual void setEditing(bool editing) = 0;
   virtual void updateCommandStates() = 0;
 
-  // Shows `shown` when the link is open, then runs the command (see runInstrumentCommand).
+  // Shows `shown` when the link is open, then runs the command (see runInstrumentCommand); a
+  // command that sends (its `sends`) goes through the send guard first.
   virtual CommandResult runCommand(Page shown, const InstrumentCommand& command) = 0;
+  // What every send of the window goes through: the command it returns is run in the send's
+  // place (a backup before it, a read-back after). None at first.
+  virtual void setSendGuard(std::function<InstrumentCommand(const InstrumentCommand&)> guard) = 0;
 
   // Run on every tick of the 500 ms timer.
   virtual void addClockListener(std::function<void()> listener) = 0;

@@ -24,10 +24,10 @@ void warn(Shell& shell, const std::string& text) {
   shell.message(text, MessageKind::Warning, MessageButtons::Ok);
 }
 
-// Reads the parts `which` names from the instrument into `into`, in the order setup, screens,
-// program; the first that does not come ends it, its name in `failedPart`.
-CommandResult readParts(CommandExchange& exchange, Shell& shell, const SentParts& which,
-                        BackupContents& into, std::string& failedPart) {
+}  // namespace
+
+CommandResult readInstrumentParts(CommandExchange& exchange, Shell& shell, const SentParts& which,
+                                  BackupContents& into, std::string& failedPart) {
   const auto step = [&](bool wanted, const char* name, auto read) {
     if (!wanted) return CommandResult::Done;
     shell.processEvents();
@@ -46,6 +46,8 @@ CommandResult readParts(CommandExchange& exchange, Shell& shell, const SentParts
   return result;
 }
 
+namespace {
+
 // The backup before the send: everything the instrument holds, whatever the send overwrites.
 CommandResult backUp(CommandExchange& exchange, Shell& shell, const SafeSendOptions& options,
                      const SentParts& sent) {
@@ -60,7 +62,8 @@ CommandResult backUp(CommandExchange& exchange, Shell& shell, const SafeSendOpti
   std::string failedPart;
   const SentParts everything{contents->setup.get(), contents->screens.get(),
                              contents->program.get()};
-  const CommandResult read = readParts(exchange, shell, everything, *contents, failedPart);
+  const CommandResult read =
+      readInstrumentParts(exchange, shell, everything, *contents, failedPart);
   if (read != CommandResult::Done) {
     shell.addMessageLine(kBackupFailed);
     if (read == CommandResult::Failed)
@@ -88,7 +91,7 @@ CommandResult verify(CommandExchange& exchange, Shell& shell, const SentParts& s
   shell.addMessageLine(kVerifying);
   auto back = std::make_unique<BackupContents>();
   std::string failedPart;
-  const CommandResult read = readParts(exchange, shell, sent, *back, failedPart);
+  const CommandResult read = readInstrumentParts(exchange, shell, sent, *back, failedPart);
   if (read != CommandResult::Done) {
     shell.addMessageLine(kVerifyFailed);
     if (read == CommandResult::Failed)

@@ -8,6 +8,7 @@
 namespace halvern {
 
 class Calendar;
+struct BackupContents;
 
 namespace safe_send_text {
 inline constexpr std::string_view kBackingUp = "BACKING UP THE 40100...";
@@ -44,6 +45,12 @@ struct SafeSendOptions {
 // the differences, what was not compared and "VERIFY FAILED." with a warning, and the command
 // fails.
 InstrumentCommand safeSend(const InstrumentCommand& send, SafeSendOptions options);
+
+// Reads the parts `which` names (those not null) from the instrument into `into`: the setup, the
+// screens, the program, in that order. The first that does not come ends it and is named in
+// `failedPart` ("setup", "screens" or "program").
+CommandResult readInstrumentParts(CommandExchange& exchange, Shell& shell, const SentParts& which,
+                                  BackupContents& into, std::string& failedPart);
 
 // The name a backup made before `sent` carries: "setup", "screens", "program", or "all" when it
 // sends more than one part.

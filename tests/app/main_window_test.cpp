@@ -145,12 +145,17 @@ TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
     const Settings defaults{{"40100 Setup", "Top", 100},
                             {"40100 Setup", "Left", 100},
                             {"40100 Setup", "Show Records", 0},
-                            {"40100 Setup", "Num of Records", 100}};
+                            {"40100 Setup", "Num of Records", 100},
+                            {"Halvern", "Backup Before Sending", 1},
+                            {"Halvern", "Verify After Sending", 0}};
     EXPECT_EQ(window->settings(), defaults);
+    EXPECT_TRUE(window->action(MenuHandler::BackUpBeforeSending1Click)->isChecked());
+    EXPECT_FALSE(window->action(MenuHandler::VerifyAfterSending1Click)->isChecked());
     window->close();
   }
   EXPECT_EQ(settingsText(),
-            "[40100 Setup]\nTop=100\nLeft=100\nShow Records=0\nNum of Records=100\n");
+            "[40100 Setup]\nTop=100\nLeft=100\nShow Records=0\nNum of Records=100\n"
+            "[Halvern]\nBackup Before Sending=1\nVerify After Sending=0\n");
   EXPECT_FALSE(link.isOpen());  // closed at shutdown
 
   {
@@ -159,14 +164,20 @@ TEST_F(MainWindowTest, SettingsDefaultThenRoundTripThroughTheFile) {
     // The Get Records page's two, as the page keeps them.
     window->document().part<RecordsSettings>().showRecords = true;
     window->document().part<RecordsSettings>().numOfRecords = 2500;
+    // The send guards' two check items, in our own section.
+    window->action(MenuHandler::BackUpBeforeSending1Click)->trigger();
+    window->action(MenuHandler::VerifyAfterSending1Click)->trigger();
     window->close();
   }
   EXPECT_EQ(settingsText(),
-            "[40100 Setup]\nTop=120\nLeft=140\nShow Records=1\nNum of Records=2500\n");
+            "[40100 Setup]\nTop=120\nLeft=140\nShow Records=1\nNum of Records=2500\n"
+            "[Halvern]\nBackup Before Sending=0\nVerify After Sending=1\n");
   auto reopened = makeWindow();
   EXPECT_EQ(reopened->pos(), QPoint(140, 120));
   EXPECT_TRUE(reopened->document().part<RecordsSettings>().showRecords);
   EXPECT_EQ(reopened->document().part<RecordsSettings>().numOfRecords, 2500u);
+  EXPECT_FALSE(reopened->action(MenuHandler::BackUpBeforeSending1Click)->isChecked());
+  EXPECT_TRUE(reopened->action(MenuHandler::VerifyAfterSending1Click)->isChecked());
 }
 
 TEST_F(MainWindowTest, PositionOffEveryScreenIsBroughtBack) {
@@ -220,7 +231,7 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
     // Items of subsystems not built yet are there, disabled.
     EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler)) << def.handlerName;
   }
-  EXPECT_EQ(items, 28);
+  EXPECT_EQ(items, 32);
   for (MenuHandler handler : {MenuHandler::ReconnectUSBClick, MenuHandler::Exit1Click,
                               MenuHandler::About1Click, MenuHandler::ConnectionHelpClick})
     EXPECT_TRUE(window->hasHandler(handler));
@@ -396,7 +407,9 @@ TEST_F(MainWindowTest, FileDialogsStartWhereTheirKindWentLast) {
               QDir(documents).absolutePath());
     window->close();
   }
-  EXPECT_NE(settingsText().find("[Halvern]\nFolder setup=" + sites.toStdString() + "\n"),
+  EXPECT_NE(settingsText().find("[Halvern]\nBackup Before Sending=1\nVerify After Sending=0\n"
+                                "Folder setup=" +
+                                sites.toStdString() + "\n"),
             std::string::npos)
       << settingsText();
   {
