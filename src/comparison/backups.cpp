@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <tuple>
 
 #include "collection/group_file.h"
 #include "files/file_save.h"
@@ -46,26 +47,33 @@ std::vector<std::string_view> words(std::string_view text) {
   }
 }
 
-// Oldest first: by the time in the name, then by the copy.
-bool older(const BackupName& a, const BackupName& b) {
-  const auto key = [](const BackupName& n) {
-    const DateTime& w = n.when;
-    return std::tuple(w.year, w.month, w.day, w.hour, w.minute, w.second, n.copy);
+struct Found {
+  BackupName name;
+  fs::path path;
+  fs::file_time_type written;
+};
+
+// Oldest first: by the time in the name, then (within one second) by when the folder was
+// written, then by the copy.
+bool older(const Found& a, const Found& b) {
+  const auto key = [](const Found& f) {
+    const DateTime& w = f.name.when;
+    return std::tuple(w.year, w.month, w.day, w.hour, w.minute, w.second, f.written, f.name.copy);
   };
   return key(a) < key(b);
 }
 
 // The backups' folders of `folder` with their names, oldest first.
-std::vector<std::pair<BackupName, fs::path>> backupFolders(const std::string& folder) {
-  std::vector<std::pair<BackupName, fs::path>> found;
+std::vector<Found> backupFolders(const std::string& folder) {
+  std::vector<Found> found;
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    if (!it->is_directory(error)) continue;
+    std::error_code ignored;
+    if (!it->is_directory(ignored)) continue;
     if (auto parsed = parseBackupName(it->path().filename().string()))
-      found.emplace_back(std::move(*parsed), it->path());
+      found.push_back({std::move(*parsed), it->path(), fs::last_write_time(it->path(), ignored)});
   }
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return older(a.first, b.first); });
+  std::sort(found.begin(), found.end(), older);
   return found;
 }
 
@@ -174,7 +182,7 @@ std::vector<Backup> listBackups(const std::string& folder) {
   std::vector<Backup> backups;
   const auto found = backupFolders(folder);
   for (auto it = found.rbegin(); it != found.rend(); ++it)
-    backups.push_back(describe(it->first, it->second));
+    backups.push_back(describe(it->name, it->path));
   return backups;
 }
 
@@ -236,7 +244,7 @@ int pruneBackups(const std::string& folder, int keep) {
   const std::size_t kept = static_cast<std::size_t>(std::max(keep, 0));
   for (std::size_t i = 0; i + kept < found.size(); ++i) {
     std::error_code error;
-    if (fs::remove_all(found[i].second, error) > 0 && !error) ++removed;
+    if (fs::remove_all(found[i].path, error) > 0 && !error) ++removed;
   }
   return removed;
 }

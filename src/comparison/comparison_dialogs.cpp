@@ -80,7 +80,7 @@ ComparisonDialog::ComparisonDialog(const QString& title, const QString& heading,
   new ComparisonHighlighter(m_text->document(), firstNotCompared);
   m_text->setPlainText(lines.join(QLatin1Char('\n')));
   const QFontMetrics metrics(m_text->font());
-  m_text->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('M')) * 72,
+  m_text->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('M')) * 92,
                          metrics.lineSpacing() * 24);
 
   auto* buttons = new QDialogButtonBox(this);
@@ -156,6 +156,15 @@ RestoreBackupDialog::RestoreBackupDialog(const QString& folder, std::vector<Back
     if (chosen()) accept();
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  // The newest that can be restored is chosen at first.
+  for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = m_list->topLevelItem(i);
+    if (item->flags() & Qt::ItemIsEnabled) {
+      m_list->setCurrentItem(item);
+      break;
+    }
+  }
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(heading);
