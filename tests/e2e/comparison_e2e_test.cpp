@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_support.h"
 
@@ -151,6 +153,111 @@ TEST(CompareAgainstSimulator, AReadBackFindsWhatASendDidNotStore) {
   const auto again = runCli(port + "compare all " + group);
   EXPECT_EQ(again.status, 0) << again.out;
   fs::remove_all(folder);
+}
+
+}  // namespace
+
+namespace {
+
+// Sends guarded by a backup and a read-back, against one simulated instrument on a pty.
+class SafeSendCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    ASSERT_EQ(run("--yes get all " + file("before.ssp")).status, 0);
+    // "other": the same group with the keypad lock flipped, a screen cell and the last row of
+    // screen 8 changed.
+    for (const char* extension : {".ssp", ".set", ".scr", ".pgm", ".nts"})
+      fs::copy_file(file(std::string("before") + extension),
+                    file(std::string("other") + extension));
+    std::string setup = readFile(file("other.set"));
+    setup[8] = setup[8] == 0 ? 1 : 0;
+    writeFile(file("other.set"), setup);
+    std::string screens = readFile(file("other.scr"));
+    screens[240] = screens[240] == 'X' ? 'Y' : 'X';
+    screens.replace(screens.size() - 5, 5, "LAST!");
+    writeFile(file("other.scr"), screens);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  CliRun run(const std::string& args) { return runCli("--port " + sim->device() + " " + args); }
+  std::string file(const std::string& name) const { return (folder / name).string(); }
+  std::string backups() const { return file("backups"); }
+  // The names `backups --from` lists.
+  std::vector<std::string> listed() {
+    std::vector<std::string> names;
+    std::istringstream lines(runCli("backups --from " + backups()).out);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("20", 0) == 0) names.push_back(line.substr(0, line.find(' ')));
+    return names;
+  }
+
+  const fs::path folder = tempPath("safesend");
+  std::unique_ptr<SimulatorProcess> sim =
+      std::make_unique<SimulatorProcess>("--fault 210:droprow:1 --fault 110:changeparam:1");
+};
+
+TEST_F(SafeSendCli, ABackupRestoredBringsTheInstrumentBackByteForByte) {
+  // The first send strikes both faults; --verify catches them.
+  const auto verified = run("--yes send all " + file("other.ssp") + " --verify");
+  EXPECT_EQ(verified.status, 1);
+  const std::string said = verified.out + verified.err;
+  EXPECT_NE(said.find("Screen 8, row 6\n-|"), std::string::npos) << said;
+  EXPECT_NE(said.find("VERIFY FAILED."), std::string::npos) << said;
+  EXPECT_EQ(said.find("VERIFIED."), std::string::npos) << said;
+
+  // Sent again with a backup first: what the instrument held is kept, and the send verifies.
+  const auto sent =
+      run("--yes send all " + file("other.ssp") + " --backup " + backups() + " --verify");
+  ASSERT_EQ(sent.status, 0) << sent.out << sent.err;
+  EXPECT_NE((sent.out + sent.err).find("BACKUP SAVED: " + backups() + "/"), std::string::npos);
+  EXPECT_NE((sent.out + sent.err).find("VERIFIED."), std::string::npos);
+  const std::vector<std::string> names = listed();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_NE(names[0].find("_all"), std::string::npos);
+  EXPECT_EQ(run("compare all " + file("other.ssp")).status, 0);
+
+  // "before" sent with a backup first keeps "other" as the instrument held it; restored, the
+  // instrument holds "other" again.
+  ASSERT_EQ(run("--yes send all " + file("before.ssp") + " --backup " + backups()).status, 0);
+  ASSERT_EQ(listed().size(), 2u);
+  const std::string beforeOther = listed()[0];  // made just before "before" was sent
+  ASSERT_EQ(run("--yes restore " + beforeOther + " --from " + backups()).status, 0);
+  EXPECT_EQ(run("compare all " + file("other.ssp")).status, 0);
+  // Byte for byte: the setup, screen and program files read from the instrument now are the
+  // ones "other" has.
+  ASSERT_EQ(run("--yes get all " + file("after.ssp")).status, 0);
+  for (const char* extension : {".set", ".scr", ".pgm"})
+    EXPECT_EQ(readFile(file(std::string("after") + extension)),
+              readFile(file(std::string("other") + extension)))
+        << extension;
+}
+
+TEST_F(SafeSendCli, NoBackupNoSendAndDamagedBackupsAreNotRestored) {
+  writeFile(file("plain"), "not a folder");
+  const auto refused =
+      run("--yes send screens " + file("other.scr") + " --backup " + file("plain") + "/backups");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("Nothing was sent."), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("leave out --backup"), std::string::npos) << refused.err;
+  EXPECT_EQ(run("compare all " + file("before.ssp")).status, 0);  // untouched
+
+  // A backup whose program is gone is listed as damaged and sends nothing.
+  ASSERT_EQ(run("--yes send setup " + file("other.set") + " --backup " + backups()).status, 0);
+  const std::string name = listed().at(0);
+  fs::remove(folder / "backups" / name / (name + ".pgm"));
+  EXPECT_NE(runCli("backups --from " + backups()).out.find("DAMAGED"), std::string::npos);
+  const auto restore = run("--yes restore " + name + " --from " + backups());
+  EXPECT_EQ(restore.status, 2);
+  EXPECT_NE(restore.err.find("damaged"), std::string::npos) << restore.err;
+  EXPECT_EQ(run("compare setup " + file("other.set")).status, 0);  // not restored
+  EXPECT_EQ(run("--yes restore 2026-01-01_000000_all --from " + backups()).status, 2);
+  // Declined (no --yes and no terminal to ask on), a restore sends nothing.
+  ASSERT_EQ(run("--yes send setup " + file("before.set") + " --backup " + backups()).status, 0);
+  const auto declined = run("restore " + listed().at(0) + " --from " + backups());
+  EXPECT_EQ(declined.status, 1);
+  EXPECT_EQ(run("compare setup " + file("before.set")).status, 0);
 }
 
 }  // namespace
