@@ -187,6 +187,13 @@ void textSeeds() {
   for (std::size_t i = 0; i < options.size(); ++i) {
     seed("fault_option", "option" + std::to_string(i + 1), options[i]);
   }
+  const std::vector<std::string> backupNames{
+      "2026-12-08_140512_A1B2C3D4_setup", "2026-12-08_140512_all_2",
+      "2026-01-01_000000_program",        "2026-12-08_140512_screens_0002",
+      ".2026-12-08_140512_all.saving",    "2026-02-31_246060_x_all"};
+  for (std::size_t i = 0; i < backupNames.size(); ++i) {
+    seed("backup_name", "name" + std::to_string(i + 1), backupNames[i]);
+  }
 }
 
 std::string srecordImage(const std::vector<SRecord>& records, std::string_view lineEnd,
