@@ -3,6 +3,8 @@
 // Commands > Compare with 40100... to see what differs from what the window holds.
 #include <QDialog>
 #include <memory>
+#include <set>
+#include <utility>
 
 #include "app/document.h"
 #include "app/module.h"
@@ -90,7 +92,10 @@ void compareWith1Click(PageHost& host) {
       {document.part<SetupModel>(), document.part<ScreenBuffer>(),
        document.part<ProgramDocument>()},
       {*instrument->setup, *instrument->screens, *instrument->program}, {"Halvern", "40100"});
-  const std::size_t count = comparison.differences.size();
+  // A changed program line is a line removed and one added at one place: one difference.
+  std::set<std::pair<ComparedPart, std::string>> places;
+  for (const Difference& d : comparison.differences) places.emplace(d.part, d.item);
+  const std::size_t count = places.size();
   const std::string summary =
       comparison.equal() ? std::string(kNoDifferences)
                          : std::to_string(count) + (count == 1 ? " difference" : " differences") +
