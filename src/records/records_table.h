@@ -88,7 +88,8 @@ FieldStats fieldStats(const RecordsTable& table, std::size_t field, double x0, d
 // saying what the file holds (`comments`, each one line), then the header ("Time" when the
 // records have times, then each field's label), then one line a record: its ISO 8601 time,
 // then each field (a Number as its shortest exact text, a Date or Time in ISO form, a gap
-// empty). Fields quoted where RFC 4180 asks. `header` false: no comments and no header (for an
+// empty). Fields quoted where RFC 4180 asks. The whole range (-inf, inf) takes the records whose
+// time is not known too. `header` false: no comments and no header (for an
 // append).
 std::string recordsCsv(const RecordsTable& table, const std::vector<std::string>& comments,
                        double x0, double x1, bool header = true);
