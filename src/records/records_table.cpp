@@ -379,39 +379,140 @@ FieldStats fieldStats(const RecordsTable& table, std::size_t field, double x0, d
   return s;
 }
 
+namespace {
+
+std::string csvHeader(const RecordsTable& table, const std::vector<std::string>& comments) {
+  std::string out;
+  for (const std::string& c : comments) out += "# " + c + "\r\n";
+  out += table.hasTimes() ? "Time" : "Record";
+  for (const std::string& label : table.labels) out += "," + csvCell(windows1252::toUtf8(label));
+  return out + "\r\n";
+}
+
+void appendCsvLine(std::string& out, const RecordsTable& table, std::size_t r) {
+  out += table.hasTimes() ? isoTime(table.times[r]) : std::to_string(r + 1);
+  const std::size_t fields = table.fields();
+  for (std::size_t i = 0; i < fields; ++i) {
+    out += ',';
+    const double v = table.values[r * fields + i];
+    if (std::isnan(v)) continue;
+    switch (table.kinds[i]) {
+      case RecordFieldKind::Number:
+        out += shortest(v);
+        break;
+      case RecordFieldKind::Date:
+        out += isoTime(v).substr(0, 10);
+        break;
+      case RecordFieldKind::Time:
+        out += isoTime(v).substr(11);
+        break;
+    }
+  }
+  out += "\r\n";
+}
+
+}  // namespace
+
 std::string recordsCsv(const RecordsTable& table, const std::vector<std::string>& comments,
                        double x0, double x1, bool header) {
-  std::string out;
-  if (header) {
-    for (const std::string& c : comments) out += "# " + c + "\r\n";
-    out += table.hasTimes() ? "Time" : "Record";
-    for (const std::string& label : table.labels) out += "," + csvCell(windows1252::toUtf8(label));
-    out += "\r\n";
-  }
-  const std::size_t fields = table.fields();
+  std::string out = header ? csvHeader(table, comments) : std::string();
   // The whole range takes the records whose time is not known too.
   const bool whole = std::isinf(x0) && x0 < 0 && std::isinf(x1) && x1 > 0;
   for (std::size_t r = 0; r < table.records; ++r) {
     const double x = table.x(r);
     if (!(x >= x0 && x <= x1) && !(whole && std::isnan(x))) continue;
-    out += table.hasTimes() ? isoTime(x) : std::to_string(r + 1);
-    for (std::size_t i = 0; i < fields; ++i) {
-      out += ',';
-      const double v = table.values[r * fields + i];
-      if (std::isnan(v)) continue;
-      switch (table.kinds[i]) {
-        case RecordFieldKind::Number:
-          out += shortest(v);
-          break;
-        case RecordFieldKind::Date:
-          out += isoTime(v).substr(0, 10);
-          break;
-        case RecordFieldKind::Time:
-          out += isoTime(v).substr(11);
-          break;
-      }
+    appendCsvLine(out, table, r);
+  }
+  return out;
+}
+
+std::vector<std::string> recordsCsvComments(const RecordsTable& table, const CsvAbout& about) {
+  std::vector<std::string> lines{"Records of a Model 40100, downloaded by Halvern"};
+  lines.push_back(formatText("Fields per record: %zu", table.fields()));
+  static constexpr const char* kTypes[] = {"Number", "Date", "Time"};
+  for (std::size_t i = 0; i < about.formats.size() && i < table.fields(); ++i) {
+    const RecordFormat& f = about.formats[i];
+    const int type = std::clamp(f.type, 0, 2);
+    std::string line =
+        formatText("Field %zu: %s, %s", i + 1, windows1252::toUtf8(f.label).c_str(), kTypes[type]);
+    if (type == RecordFormat::Number)
+      line += formatText(", width %d, precision %d", f.width, f.precision);
+    lines.push_back(line);
+  }
+  // "MM-DD-YYYY HH:MM:SS" as ISO 8601.
+  const std::string& d = table.downloaded;
+  if (d.size() == 19)
+    lines.push_back("Downloaded: " + d.substr(6, 4) + "-" + d.substr(0, 2) + "-" + d.substr(3, 2) +
+                    "T" + d.substr(11));
+  lines.push_back(formatText("Records: %zu", table.records));
+  if (!about.serial.empty()) lines.push_back("Bridge serial number: " + about.serial);
+  if (!about.group.empty()) lines.push_back("Group: " + windows1252::toUtf8(about.group));
+  return lines;
+}
+
+ArchiveAppend appendToArchive(std::string_view archive, const RecordsTable& table,
+                              const std::vector<std::string>& comments) {
+  ArchiveAppend out;
+  if (!table.hasTimes()) {
+    out.problem =
+        "These records have no Date and Time fields, so what is newer than the archive cannot be "
+        "told; nothing was added.";
+    return out;
+  }
+  const double all = std::numeric_limits<double>::infinity();
+  const std::string fresh = csvHeader(table, comments);
+  // The header: the first line that is not a comment.
+  const auto headerOf = [](std::string_view text) -> std::string_view {
+    std::size_t at = 0;
+    std::string_view line;
+    while (nextLine(text, at, line))
+      if (!line.starts_with('#')) return line;
+    return {};
+  };
+  double last = -all;
+  if (!archive.empty()) {
+    if (headerOf(archive) != headerOf(fresh)) {
+      out.problem =
+          "The archive's columns are not these records' fields; nothing was added. Use another "
+          "archive for records of other fields.";
+      return out;
     }
-    out += "\r\n";
+    // The last record's time: the first cell of the last line that holds one.
+    std::size_t at = 0;
+    std::string_view line;
+    std::string_view lastLine;
+    bool header = false;
+    while (nextLine(archive, at, line)) {
+      if (line.empty() || line.starts_with('#')) continue;
+      if (!header) {
+        header = true;
+        continue;
+      }
+      lastLine = line;
+    }
+    if (!lastLine.empty()) {
+      const auto time = parseIsoTime(lastLine.substr(0, lastLine.find(',')));
+      if (!time) {
+        out.problem = "The archive's last line does not start with a time; nothing was added.";
+        return out;
+      }
+      last = *time;
+    }
+  }
+  out.bytes = archive.empty() ? fresh : std::string(archive);
+  if (!out.bytes.ends_with('\n')) out.bytes += "\r\n";
+  // In the download's order, each record newer than the archive's last and not older than the
+  // one added before it (records of one time in one download are all kept).
+  double previous = last;
+  for (std::size_t r = 0; r < table.records; ++r) {
+    const double x = table.times[r];
+    if (!(x > last) || !(x >= previous)) {
+      ++out.skipped;
+      continue;
+    }
+    appendCsvLine(out.bytes, table, r);
+    previous = x;
+    ++out.added;
   }
   return out;
 }

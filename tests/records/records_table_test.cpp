@@ -196,6 +196,51 @@ TEST(RecordsTable, CsvDescribesItselfAndQuotesWhereItMust) {
   EXPECT_EQ(tail, "2026-12-08T00:01:00,2026-12-08,00:01:00,0.25,-4\r\n");
 }
 
+TEST(RecordsArchive, OnlyNewerRecordsAreAddedInTheirOrder) {
+  const RecordsTable all = *readRecordsText(writtenFile(kValues, kFormats, ',')).table;
+  // The first two records, then a download of all four.
+  const std::vector<float> firstTwo(kValues.begin(), kValues.begin() + 8);
+  const RecordsTable early = *readRecordsText(writtenFile(firstTwo, kFormats, ',')).table;
+  const std::vector<std::string> comments = recordsCsvComments(all, {kFormats, "A1B2", "north"});
+  const ArchiveAppend started = appendToArchive("", early, comments);
+  ASSERT_EQ(started.problem, "");
+  EXPECT_EQ(started.added, 2u);
+  const ArchiveAppend grown = appendToArchive(started.bytes, all, comments);
+  ASSERT_EQ(grown.problem, "");
+  EXPECT_EQ(grown.added, 2u);
+  EXPECT_EQ(grown.skipped, 2u);
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(grown.bytes, recordsCsv(all, comments, -inf, inf));
+  // The same download again adds nothing and changes no byte.
+  const ArchiveAppend again = appendToArchive(grown.bytes, all, comments);
+  EXPECT_EQ(again.added, 0u);
+  EXPECT_EQ(again.bytes, grown.bytes);
+
+  // Records without times cannot be placed; an archive of other columns is not touched.
+  const RecordsTable plain =
+      *readRecordsText(writtenFile({1, 2}, {{"A", RecordFormat::Number, 3, 0}}, ',')).table;
+  EXPECT_NE(appendToArchive("", plain, {}).problem.find("no Date and Time"), std::string::npos);
+  std::vector<RecordFormat> other = kFormats;
+  other[2].label = "GUST";
+  const RecordsTable renamed = *readRecordsText(writtenFile(kValues, other, ',')).table;
+  const ArchiveAppend refused = appendToArchive(grown.bytes, renamed, comments);
+  EXPECT_NE(refused.problem.find("columns"), std::string::npos);
+  EXPECT_EQ(refused.added, 0u);
+}
+
+TEST(RecordsArchive, CommentsSayWhatTheFileHolds) {
+  const RecordsTable t = *readRecordsText(writtenFile(kValues, kFormats, ',')).table;
+  EXPECT_EQ(
+      recordsCsvComments(t, {kFormats, "A1B2", "north"}),
+      (std::vector<std::string>{
+          "Records of a Model 40100, downloaded by Halvern", "Fields per record: 4",
+          "Field 1: DATE, Date", "Field 2: TIME, Time",
+          "Field 3: WIND SPEED, Number, width 7, precision 2",
+          "Field 4: TEMP \"AIR\", Number, width 5, precision 1", "Downloaded: 2026-12-08T14:05:00",
+          "Records: 4", "Bridge serial number: A1B2", "Group: north"}));
+  EXPECT_EQ(recordsCsvComments(t, {}).size(), 4u);
+}
+
 TEST(IsoTime, BothWays) {
   EXPECT_EQ(isoTime(0), "2000-01-01T00:00:00");
   EXPECT_EQ(isoTime(-1), "1999-12-31T23:59:59");
