@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/current_group.h"
+
 namespace halvern {
 
 class ProgramDocument;
@@ -42,12 +44,6 @@ inline constexpr std::string_view kSetupNotSaved = "The Setup file could not be 
 inline constexpr std::string_view kScreenNotSaved = "The Screen file could not be saved.";
 inline constexpr std::string_view kProgramNotSaved = "The Program file could not be saved.";
 }  // namespace group_file
-
-// The collection's part of the window's document: the base name of the group file last opened or
-// saved; empty until then. The report names the group with it.
-struct CurrentGroup {
-  std::string name;
-};
 
 // What a group file moves.
 struct GroupParts {
