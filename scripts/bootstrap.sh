@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the fuzzing harnesses and the screenshots
 # need, and the Debian package (dpkg-dev): the report's face (fonts-liberation2), the PDF readers
-# its tests use (poppler-utils), the S-record writer of the firmware tests (binutils). `locales`
+# its tests use (poppler-utils), the S-record writer of the firmware tests (binutils), the CSV
+# reader the records tests check their CSV with (python3). `locales`
 # gives the locale sources from which the tests make a decimal-comma locale
 # (scripts/comma-locale.sh).
 # Does nothing when they are all present already.
@@ -14,7 +15,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra
   qt6-svg-dev desktop-file-utils appstream groff-base bash-completion dpkg-dev locales
-  fonts-liberation2 poppler-utils binutils
+  fonts-liberation2 poppler-utils binutils python3
 )
 
 missing=()

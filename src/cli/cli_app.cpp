@@ -38,7 +38,10 @@ std::string synopsis(const CLI::App& command) {
     std::string word = option->get_name(option->get_positional());
     if (!option->get_positional() && !option->get_type_name().empty())
       word += " " + option->get_type_name();
-    text += " " + (option->get_positional() && option->get_required() ? word : "[" + word + "]");
+    // A command that is also the group of others needs its positionals unless one of those is
+    // named; they are checked by its action and shown as needed.
+    const bool needed = option->get_required() || !command.get_subcommands({}).empty();
+    text += " " + (option->get_positional() && needed ? word : "[" + word + "]");
   }
   return text;
 }
@@ -143,6 +146,10 @@ void CliApp::defineCommandLine() {
     std::string word = c.name;
     if (const auto space = c.name.find(' '); space != std::string::npos) {
       CLI::App*& group = groups[c.name.substr(0, space)];
+      // A one-word command of the same name (sorted before) is the group itself: its words or
+      // one of its subcommands.
+      for (CLI::App* existing : top.get_subcommands({}))
+        if (!group && existing->get_name() == c.name.substr(0, space)) group = existing;
       if (!group) group = top.add_subcommand(c.name.substr(0, space))->require_subcommand(1);
       parent = group;
       word = c.name.substr(space + 1);
@@ -241,8 +248,9 @@ int CliApp::run(const std::vector<std::string>& args) {
 
   m_shell = std::make_unique<ConsoleShell>(m_out, m_err, m_options.assumeYes);
   ConsoleShell::installInterruptHandler();
-  for (const Defined& d : m_commands) {
-    if (d.subcommand->parsed()) return d.action();
+  // The deepest command given: a group that is a command too is parsed with its subcommand.
+  for (auto d = m_commands.rbegin(); d != m_commands.rend(); ++d) {
+    if (d->subcommand->parsed()) return d->action();
   }
   return usageError("no command given");
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "setup/setup_model.h"
+
 namespace halvern {
 
 // What a field of a records text file holds, told by its text.
@@ -88,9 +90,36 @@ FieldStats fieldStats(const RecordsTable& table, std::size_t field, double x0, d
 // saying what the file holds (`comments`, each one line), then the header ("Time" when the
 // records have times, then each field's label), then one line a record: its ISO 8601 time,
 // then each field (a Number as its shortest exact text, a Date or Time in ISO form, a gap
-// empty). Fields quoted where RFC 4180 asks. `header` false: no comments and no header (for an
+// empty). Fields quoted where RFC 4180 asks. The whole range (-inf, inf) takes the records whose
+// time is not known too. `header` false: no comments and no header (for an
 // append).
 std::string recordsCsv(const RecordsTable& table, const std::vector<std::string>& comments,
                        double x0, double x1, bool header = true);
+
+// What a CSV of records says of itself in its comment lines.
+struct CsvAbout {
+  std::vector<RecordFormat> formats;  // the record formats the records were decoded with
+  std::string serial;                 // the bridge's serial number; empty when unknown
+  std::string group;                  // the group's name; empty when none
+};
+
+// The comment lines: what the file is, the fields per record, each field's record format, when
+// the records were downloaded (ISO 8601), the bridge's serial number and the group where known.
+std::vector<std::string> recordsCsvComments(const RecordsTable& table, const CsvAbout& about);
+
+// A site's archive of records, a CSV that only grows: `archive` is its bytes (empty for a new
+// one). The records of `table` newer than the archive's last (by their times) are added after it,
+// in their order; older ones, ones of the same time and ones without a time are left out, so a
+// download appended twice adds nothing the second time. A new archive starts with the comments
+// and the header. Refused (nothing added) when the records have no times, or when the archive's
+// header is not this table's.
+struct ArchiveAppend {
+  std::string bytes;        // the archive with the new records
+  std::size_t added = 0;    // records added
+  std::size_t skipped = 0;  // records left out as not newer
+  std::string problem;      // why nothing could be added; empty when it could
+};
+ArchiveAppend appendToArchive(std::string_view archive, const RecordsTable& table,
+                              const std::vector<std::string>& comments);
 
 }  // namespace halvern
