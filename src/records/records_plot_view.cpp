@@ -270,9 +270,9 @@ std::string RecordsPlotView::saveCsv(const std::string& path) const {
   if (!table) return "There are no records to export.";
   const double x0 = m_plot->viewStart();
   const double x1 = m_plot->viewEnd();
-  const std::vector<std::string> comments{
-      "Records of " + m_source,
-      "Shown from " + xText(x0).toStdString() + " to " + xText(x1).toStdString()};
+  std::vector<std::string> comments = recordsCsvComments(*table, {});
+  if (!m_source.empty()) comments.push_back("Read from: " + m_source);
+  comments.push_back("Shown: " + xText(x0).toStdString() + " to " + xText(x1).toStdString());
   return saveFileBytes(path, recordsCsv(*table, comments, x0, x1), "CSV file");
 }
 
