@@ -43,9 +43,11 @@ std::vector<QRect> laneRects(const QRect& area, std::size_t lanes) {
   std::vector<QRect> rects;
   if (lanes == 0) return rects;
   const int count = static_cast<int>(lanes);
-  const int height = std::max(8, (area.height() - kLaneGap * (count - 1)) / count);
+  // Many lanes stand closer.
+  const int gap = count > 6 ? 2 : kLaneGap;
+  const int height = std::max(4, (area.height() - gap * (count - 1)) / count);
   for (int i = 0; i < count; ++i) {
-    rects.emplace_back(area.left(), area.top() + i * (height + kLaneGap), area.width(), height);
+    rects.emplace_back(area.left(), area.top() + i * (height + gap), area.width(), height);
   }
   return rects;
 }
@@ -326,6 +328,14 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
 
   const QString label = Windows1252::toUnicode(t.labels[field]);
   const QFontMetrics metrics(painter.font());
+  // A lane too low for a scale has its name on the left instead, and no scale.
+  const bool roomy = lane.height() >= 2 * metrics.height();
+  if (!roomy) {
+    painter.setPen(color);
+    painter.drawText(QRect(0, lane.top(), lane.left() - 6, lane.height()),
+                     Qt::AlignRight | Qt::AlignVCenter,
+                     metrics.elidedText(label, Qt::ElideRight, lane.left() - 6));
+  }
   if (!(low <= high)) {
     painter.setPen(QColor(0x80, 0x80, 0x80));
     painter.drawText(lane, Qt::AlignCenter, label + QStringLiteral(": no values here"));
@@ -335,7 +345,8 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
 
   // Its scale on the left, in its colour, with faint lines across.
   const int most = std::max(2, lane.height() / (metrics.height() + 10));
-  for (const AxisTick& tick : valueTicks(scale.low, scale.high, most)) {
+  for (const AxisTick& tick :
+       roomy ? valueTicks(scale.low, scale.high, most) : std::vector<AxisTick>{}) {
     const int y = static_cast<int>(std::lround(scale.y(tick.at)));
     if (y < lane.top() || y > lane.bottom()) continue;
     painter.setPen(QColor(0xe4, 0xe4, 0xe4));
@@ -397,16 +408,24 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
   painter.restore();
 
   // The field's name at the lane's head, over a pale ground.
+  if (!roomy) return;
   const QRect name = metrics.boundingRect(label).adjusted(-3, -1, 3, 1);
   const QRect at(lane.left() + 4, lane.top() + 3, name.width(), name.height());
-  painter.fillRect(at, QColor(255, 255, 255, 210));
+  painter.fillRect(at, QColor(255, 255, 255, 150));
   painter.setPen(color);
   painter.drawText(at, Qt::AlignCenter, label);
 }
 
-void RecordsPlot::paintXAxis(QPainter& painter, const QRect& area) const {
+void RecordsPlot::paintXAxis(QPainter& painter, const QRect& area, int width) const {
   const QFontMetrics metrics(painter.font());
-  const int most = std::max(2, area.width() / 90);
+  const int most = std::max(2, area.width() / 70);
+  // A label under its tick, kept whole within the width.
+  auto label = [&](int x, int row, const QString& text) {
+    const int w = metrics.horizontalAdvance(text) + 2;
+    const int left = std::clamp(x - w / 2, 0, std::max(0, width - w));
+    painter.drawText(QRect(left, area.bottom() + 5 + row * metrics.height(), w, metrics.height()),
+                     Qt::AlignHCenter | Qt::AlignTop, text);
+  };
   std::vector<AxisTick> ticks;
   std::vector<bool> dayChanges;
   const bool times = m_table->hasTimes();
@@ -426,12 +445,10 @@ void RecordsPlot::paintXAxis(QPainter& painter, const QRect& area) const {
     painter.drawLine(x, area.top(), x, area.bottom());
     painter.setPen(Qt::black);
     painter.drawLine(x, area.bottom() + 1, x, area.bottom() + 4);
-    const QRect line1(x - 60, area.bottom() + 5, 120, metrics.height());
-    painter.drawText(line1, Qt::AlignHCenter | Qt::AlignTop, ticks[i].text);
+    label(x, 0, ticks[i].text);
     // The date under the first time of each day.
     if (times && ticks[i].text.size() < 10 && dayChanges[i]) {
-      const QString day = QString::fromStdString(isoTime(ticks[i].at)).left(10);
-      painter.drawText(line1.translated(0, metrics.height()), Qt::AlignHCenter | Qt::AlignTop, day);
+      label(x, 1, QString::fromStdString(isoTime(ticks[i].at)).left(10));
     }
   }
   if (!times) {
@@ -452,7 +469,7 @@ void RecordsPlot::paintPlot(QPainter& painter, QSize size) const {
     return;
   }
   // The time lines first, so the lanes draw over them.
-  paintXAxis(painter, area);
+  paintXAxis(painter, area, size.width());
   if (m_fields.empty()) {
     painter.setPen(QColor(0x70, 0x70, 0x70));
     painter.drawText(area, Qt::AlignCenter, QStringLiteral("Choose a field to plot."));

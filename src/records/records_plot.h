@@ -101,7 +101,7 @@ class RecordsPlot : public QWidget {
   void changed();
   double minimumSpan() const;
   void paintLane(QPainter& painter, std::size_t field, const QRect& lane, const QRect& area) const;
-  void paintXAxis(QPainter& painter, const QRect& area) const;
+  void paintXAxis(QPainter& painter, const QRect& area, int width) const;
 
   std::shared_ptr<const RecordsTable> m_table;
   std::vector<std::size_t> m_fields;

@@ -53,6 +53,11 @@ RecordsPlotView::RecordsPlotView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("RecordsPlotView"));
   QFont small = font();
   small.setPointSize(8);
+  // The statistics and the labels in a narrow face, as the records window's text.
+  QFont narrow = small;
+  narrow.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow")});
+  narrow.setStretch(QFont::Condensed);
 
   m_open = new QPushButton(QStringLiteral("&Open Records File..."), this);
   m_open->setObjectName(QStringLiteral("ButtonOpenRecordsFile"));
@@ -90,7 +95,7 @@ RecordsPlotView::RecordsPlotView(QWidget* parent) : QWidget(parent) {
 
   m_fieldList = new QListWidget(this);
   m_fieldList->setObjectName(QStringLiteral("ListPlotFields"));
-  m_fieldList->setFont(small);
+  m_fieldList->setFont(narrow);
   m_fieldList->setFixedWidth(112);
   m_fieldList->setToolTip(QStringLiteral("The fields plotted, each in a lane of its own"));
   connect(m_fieldList, &QListWidget::itemChanged, this, [this] { fieldsChosen(); });
@@ -107,20 +112,19 @@ RecordsPlotView::RecordsPlotView(QWidget* parent) : QWidget(parent) {
 
   m_stats = new QTableWidget(0, Columns, this);
   m_stats->setObjectName(QStringLiteral("TablePlotStatistics"));
-  m_stats->setFont(small);
+  m_stats->setFont(narrow);
   m_stats->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_stats->setSelectionMode(QAbstractItemView::ContiguousSelection);
   m_stats->verticalHeader()->hide();
   m_stats->verticalHeader()->setDefaultSectionSize(18);
-  m_stats->horizontalHeader()->setFont(small);
+  m_stats->horizontalHeader()->setFont(narrow);
   m_stats->horizontalHeader()->setStretchLastSection(true);
   m_stats->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  m_stats->setFixedHeight(92);
-  m_stats->setHorizontalHeaderLabels({QStringLiteral("Field"), QStringLiteral("Minimum"),
-                                      QStringLiteral("At"), QStringLiteral("Maximum"),
+  m_stats->setHorizontalHeaderLabels({QStringLiteral("Field"), QStringLiteral("Min"),
+                                      QStringLiteral("At"), QStringLiteral("Max"),
                                       QStringLiteral("At"), QStringLiteral("Mean"),
                                       QStringLiteral("Values"), QStringLiteral("Gaps")});
-  const int widths[Columns] = {70, 52, 112, 52, 112, 52, 44, 30};
+  const int widths[Columns] = {82, 46, 106, 46, 106, 50, 44, 36};
   for (int c = 0; c < Columns; ++c) m_stats->setColumnWidth(c, widths[c]);
 
   auto* buttons = new QHBoxLayout;
@@ -217,6 +221,11 @@ void RecordsPlotView::showStatistics() {
   const double x1 = m_plot->viewEnd();
   m_range->setText(xText(x0) + QStringLiteral(" to ") + xText(x1));
   m_stats->setRowCount(static_cast<int>(fields.size()));
+  // As high as its rows, up to four; the plot takes the rest.
+  const int rows = std::clamp(m_stats->rowCount(), 1, 4);
+  m_stats->setFixedHeight(m_stats->horizontalHeader()->sizeHint().height() +
+                          rows * m_stats->verticalHeader()->defaultSectionSize() +
+                          2 * m_stats->frameWidth());
   for (std::size_t row = 0; row < fields.size(); ++row) {
     const std::size_t field = fields[row];
     const FieldStats stats = fieldStats(*table, field, x0, x1);
@@ -230,7 +239,7 @@ void RecordsPlotView::showStatistics() {
                                     values ? at(stats.minRecord) : QString(),
                                     values ? exactText(stats.max) : QString(),
                                     values ? at(stats.maxRecord) : QString(),
-                                    values ? QString::number(stats.mean, 'g', 6) : QString(),
+                                    values ? QString::number(stats.mean, 'g', 5) : QString(),
                                     QString::number(static_cast<qulonglong>(stats.count)),
                                     QString::number(static_cast<qulonglong>(stats.gaps))};
     for (int c = 0; c < Columns; ++c) {
