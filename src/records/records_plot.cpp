@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgGenerator>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <array>
@@ -268,7 +269,7 @@ void RecordsPlot::changed() {
 }
 
 void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& lane,
-                            const QRect& area) const {
+                            const QRect& area, int& freeFrom) const {
   const RecordsTable& t = *m_table;
   const QColor color = fieldColor(field);
   const int columns = area.width();
@@ -330,11 +331,17 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
   const QFontMetrics metrics(painter.font());
   // A lane too low for a scale has its name on the left instead, and no scale.
   const bool roomy = lane.height() >= 2 * metrics.height();
+  // Where lanes are lower than a line of text, a name is left out where it would cover the one
+  // above (the tool tip names every lane).
   if (!roomy) {
-    painter.setPen(color);
-    painter.drawText(QRect(0, lane.top(), lane.left() - 6, lane.height()),
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     metrics.elidedText(label, Qt::ElideRight, lane.left() - 6));
+    const int top = lane.center().y() - metrics.height() / 2;
+    if (top >= freeFrom) {
+      painter.setPen(color);
+      painter.drawText(QRect(0, top, lane.left() - 6, metrics.height()),
+                       Qt::AlignRight | Qt::AlignVCenter,
+                       metrics.elidedText(label, Qt::ElideRight, lane.left() - 6));
+      freeFrom = top + metrics.height();
+    }
   }
   if (!(low <= high)) {
     painter.setPen(QColor(0x80, 0x80, 0x80));
@@ -476,8 +483,9 @@ void RecordsPlot::paintPlot(QPainter& painter, QSize size) const {
     return;
   }
   const std::vector<QRect> lanes = laneRects(area, m_fields.size());
+  int freeFrom = 0;
   for (std::size_t i = 0; i < m_fields.size(); ++i) {
-    paintLane(painter, m_fields[i], lanes[i], area);
+    paintLane(painter, m_fields[i], lanes[i], area, freeFrom);
   }
 }
 
@@ -519,6 +527,27 @@ void RecordsPlot::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
   }
+}
+
+bool RecordsPlot::event(QEvent* event) {
+  // The tool tip over a lane names its field and the time (or record) under the cursor.
+  if (event->type() == QEvent::ToolTip && m_table && !m_fields.empty()) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const std::vector<QRect> lanes = laneRects(plotArea(size()), m_fields.size());
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+      if (!lanes[i].adjusted(0, 0, 0, 1).contains(help->pos())) continue;
+      const double x = xAt(help->pos().x());
+      const QString at = m_table->hasTimes()
+                             ? QString::fromStdString(isoTime(x))
+                             : QStringLiteral("Record ") + QString::number(std::llround(x));
+      QToolTip::showText(help->globalPos(),
+                         Windows1252::toUnicode(m_table->labels[m_fields[i]]) +
+                             QStringLiteral("\n") + at + QStringLiteral("\n\n") + toolTip(),
+                         this);
+      return true;
+    }
+  }
+  return QWidget::event(event);
 }
 
 void RecordsPlot::wheelEvent(QWheelEvent* event) {

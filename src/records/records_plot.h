@@ -88,6 +88,7 @@ class RecordsPlot : public QWidget {
   QSize sizeHint() const override { return {400, 220}; }
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -100,7 +101,9 @@ class RecordsPlot : public QWidget {
 
   void changed();
   double minimumSpan() const;
-  void paintLane(QPainter& painter, std::size_t field, const QRect& lane, const QRect& area) const;
+  // `freeFrom`: the first row below the last name written in the left margin.
+  void paintLane(QPainter& painter, std::size_t field, const QRect& lane, const QRect& area,
+                 int& freeFrom) const;
   void paintXAxis(QPainter& painter, const QRect& area, int width) const;
 
   std::shared_ptr<const RecordsTable> m_table;

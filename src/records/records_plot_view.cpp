@@ -41,6 +41,16 @@ QString exactText(double v) {
   return QString::fromLatin1(buffer, static_cast<int>(end - buffer));
 }
 
+// A mean to a few decimals, without the zeros that end them.
+QString meanText(double mean) {
+  QString text = QString::number(mean, 'f', std::abs(mean) >= 1000 ? 1 : 3);
+  if (text.contains(u'.')) {
+    while (text.endsWith(u'0')) text.chop(1);
+    if (text.endsWith(u'.')) text.chop(1);
+  }
+  return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+}
+
 QIcon swatch(const QColor& color) {
   QPixmap pixmap(12, 12);
   pixmap.fill(color);
@@ -239,7 +249,7 @@ void RecordsPlotView::showStatistics() {
                                     values ? at(stats.minRecord) : QString(),
                                     values ? exactText(stats.max) : QString(),
                                     values ? at(stats.maxRecord) : QString(),
-                                    values ? QString::number(stats.mean, 'g', 5) : QString(),
+                                    values ? meanText(stats.mean) : QString(),
                                     QString::number(static_cast<qulonglong>(stats.count)),
                                     QString::number(static_cast<qulonglong>(stats.gaps))};
     for (int c = 0; c < Columns; ++c) {
