@@ -56,9 +56,9 @@ int listTheBackups(CliApp& app, const FolderArguments& args) {
     return kExitOk;
   }
   std::fprintf(app.out(), "Backups in %s, newest first:\n", folder.c_str());
-  std::fprintf(app.out(), "%-44s %-19s  %-16s %s\n", "NAME", "MADE", "BRIDGE", "BEFORE");
+  std::fprintf(app.out(), "%-48s %-19s  %-16s %s\n", "NAME", "MADE", "BRIDGE", "BEFORE");
   for (const Backup& b : backups) {
-    std::fprintf(app.out(), "%-44s %-19s  %-16s %s\n", b.name.c_str(), backupTime(b.parsed).c_str(),
+    std::fprintf(app.out(), "%-48s %-19s  %-16s %s\n", b.name.c_str(), backupTime(b.parsed).c_str(),
                  b.parsed.serial.empty() ? "-" : b.parsed.serial.c_str(),
                  backupBefore(b.parsed).c_str());
     if (b.damaged()) {

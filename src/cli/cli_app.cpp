@@ -257,8 +257,14 @@ int CliApp::run(const std::vector<std::string>& args) {
 
 CommandResult CliApp::runCommand(const InstrumentCommand& command) {
   const CliSendGuard::Wrap& guard = CliSendGuard::wrap();
-  if (command.sends.any() && guard && (!m_options.backupFolder.empty() || m_options.verify))
+  if (command.sends.any() && (!m_options.backupFolder.empty() || m_options.verify)) {
+    // Asked for and not there: nothing is sent unguarded.
+    if (!guard) {
+      std::fprintf(m_err, "error: --backup and --verify are not available; nothing was sent\n");
+      return CommandResult::Refused;
+    }
     return runInstrumentCommand(*m_exchange, *m_shell, guard(*this, command));
+  }
   return runInstrumentCommand(*m_exchange, *m_shell, command);
 }
 

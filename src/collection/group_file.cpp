@@ -145,7 +145,7 @@ bool saveGroup(const std::string& path, GroupParts parts, Shell& shell) {
   return true;
 }
 
-std::string writeGroup(const std::string& path, GroupParts parts) {
+std::string writeGroup(const std::string& path, GroupParts parts, bool pictures) {
   if (std::string why = canWriteBeside(path); !why.empty()) return why;
   if (std::string problem = saveFileBytes(path, group_file::kMagic, "group file"); !problem.empty())
     return problem;
@@ -159,7 +159,7 @@ std::string writeGroup(const std::string& path, GroupParts parts) {
     problem = saveFileBytes(base + ".txt", std::string_view(program).substr(ProgramStore::kSize),
                             "program text");
   if (problem.empty()) problem = saveNotesFile(base + ".nts", parts.program);
-  if (problem.empty()) problem = savePictures(base, parts.screens);
+  if (problem.empty() && pictures) problem = savePictures(base, parts.screens);
   return problem;
 }
 

@@ -81,8 +81,9 @@ std::string openGroupToSend(const std::string& path, GroupParts parts);
 // gets one warning and nothing is written. True when the group file itself was written.
 [[nodiscard]] bool saveGroup(const std::string& path, GroupParts parts, Shell& shell);
 
-// Saves the group whole, or says why not: the group file and every member, pictures included,
-// each through the safe save; the first that fails ends it. Empty when all were written.
-std::string writeGroup(const std::string& path, GroupParts parts);
+// Saves the group whole, or says why not: the group file and every member (the pictures only
+// with `pictures`), each through the safe save; the first that fails ends it. Empty when all
+// were written.
+std::string writeGroup(const std::string& path, GroupParts parts, bool pictures = true);
 
 }  // namespace halvern

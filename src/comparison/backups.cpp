@@ -1,5 +1,7 @@
 #include "comparison/backups.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -218,14 +220,19 @@ WrittenBackup writeBackup(const std::string& folder, BackupName name,
   std::error_code error;
   while (fs::exists(fs::path(folder) / formatBackupName(name), error)) ++name.copy;
   const std::string finalName = formatBackupName(name);
-  const fs::path hidden = fs::path(folder) / ("." + finalName + ".saving");
-  fs::remove_all(hidden, error);
-  fs::create_directory(hidden, error);
-  if (error) return {{}, "The backup cannot be saved in " + folder + ".\n" + error.message()};
+  // Hidden, and this process's own: another writer of the same name never shares it.
+  const fs::path hidden =
+      fs::path(folder) / ("." + finalName + "." + std::to_string(::getpid()) + ".saving");
+  if (!fs::create_directory(hidden, error) || error) {
+    return {{},
+            "The backup cannot be saved in " + folder + ".\n" +
+                (error ? error.message() : hidden.string() + " is in the way.")};
+  }
   std::string groupName = finalName;
+  // The screens' pictures are left out: they are drawn from the screen file, which is kept.
   const std::string problem =
       writeGroup((hidden / (finalName + ".ssp")).string(),
-                 {*contents.setup, *contents.screens, *contents.program, groupName});
+                 {*contents.setup, *contents.screens, *contents.program, groupName}, false);
   const fs::path target = fs::path(folder) / finalName;
   if (problem.empty()) fs::rename(hidden, target, error);
   if (!problem.empty() || error) {
@@ -235,16 +242,29 @@ WrittenBackup writeBackup(const std::string& folder, BackupName name,
             "The backup cannot be saved in " + folder + ".\n" +
                 (problem.empty() ? error.message() : problem)};
   }
+  syncFolderOf(target);
   return {(target / (finalName + ".ssp")).string(), {}};
 }
 
-int pruneBackups(const std::string& folder, int keep) {
+int pruneBackups(const std::string& folder, int keep, const std::vector<std::string>& spare) {
   const auto found = backupFolders(folder);
   int removed = 0;
   const std::size_t kept = static_cast<std::size_t>(std::max(keep, 0));
   for (std::size_t i = 0; i + kept < found.size(); ++i) {
+    const fs::path& path = found[i].path;
+    const std::string name = path.filename().string();
+    if (std::find(spare.begin(), spare.end(), name) != spare.end()) continue;
     std::error_code error;
-    if (fs::remove_all(found[i].path, error) > 0 && !error) ++removed;
+    // Only a folder that holds a backup's group file, and only the files a backup has: what
+    // else is there stays, and so does the folder then.
+    if (!fs::is_regular_file(path / (name + ".ssp"), error)) continue;
+    for (const char* extension : {".set", ".scr", ".pgm", ".txt", ".nts", ".ssp"}) {
+      fs::remove(path / (name + extension), error);
+      fs::remove(path / (name + extension + ".saving"), error);
+    }
+    for (int screen = 1; screen <= 8; ++screen)
+      fs::remove(path / (name + " Screen " + std::to_string(screen) + ".bmp"), error);
+    if (fs::remove(path, error) && !error) ++removed;
   }
   return removed;
 }

@@ -85,10 +85,11 @@ std::string openBackup(const Backup& backup, BackupContents& contents);
 // The confirmation asked before a restore, naming the backup.
 std::string restoreQuestion(const Backup& backup);
 
-// Writes `contents` as a new backup in `folder` (made when missing): the group is written whole
-// into a hidden folder beside, then that folder is renamed to the backup's name, so a backup is
-// listed whole or not at all. `name.copy` is raised past the backups of the same name already
-// there. Returns the group file's path, or the problem in `problem`.
+// Writes `contents` as a new backup in `folder` (made when missing): the group without the
+// screens' pictures is written whole into a hidden folder of this process beside, then that
+// folder is renamed to the backup's name, so a backup is listed whole or not at all. `name.copy` is
+// raised past the backups of the same name already there. Returns the group file's path, or the
+// problem in `problem`.
 struct WrittenBackup {
   std::string groupPath;
   std::string problem;
@@ -100,8 +101,10 @@ WrittenBackup writeBackup(const std::string& folder, BackupName name,
 // why not. Asked before the instrument is read, so a folder that cannot take them costs no wait.
 std::string backupFolderProblem(const std::string& folder);
 
-// Removes the oldest backups of `folder` beyond the newest `keep`; nothing else is touched.
+// Removes the oldest backups of `folder` beyond the newest `keep`, except those named in `spare`
+// (the one just made, one being restored). Only a backup's own files go, and its folder when
+// nothing else is in it; a folder named as a backup without its group file is not touched.
 // Returns how many were removed.
-int pruneBackups(const std::string& folder, int keep);
+int pruneBackups(const std::string& folder, int keep, const std::vector<std::string>& spare = {});
 
 }  // namespace halvern

@@ -42,6 +42,8 @@ constexpr const char* kCompareFailed = "COMPARE WITH 40100 FAILED.";
 struct SafeSendChoices {
   bool backup = true;
   bool verify = false;
+  // The backup a restore is sending, kept when the backup before it makes room.
+  std::string restoring;
 };
 
 void loadChoices(Document& document, const Settings& settings) {
@@ -142,7 +144,10 @@ void restoreBackup1Click(PageHost& host) {
     return asked.message(question, MessageKind::Confirmation, MessageButtons::YesNo) !=
            MessageResult::Yes;
   };
+  auto& choices = host.document().part<SafeSendChoices>();
+  choices.restoring = backup.name;
   (void)host.runCommand(host.currentPage(), command);
+  choices.restoring.clear();
 }
 
 void installComparisonModule(PageHost& host) {
@@ -157,6 +162,7 @@ void installComparisonModule(PageHost& host) {
     options.serial = bridgeSerial(host.link());
     options.calendar = &host.calendar();
     options.keep = kBackupsKept;
+    if (!choices.restoring.empty()) options.spare = {choices.restoring};
     options.verify = choices.verify;
     options.withoutBackup = kWithoutBackup;
     return safeSend(send, options);

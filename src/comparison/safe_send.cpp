@@ -1,7 +1,9 @@
 #include "comparison/safe_send.h"
 
+#include <filesystem>
 #include <memory>
 
+#include "collection/collection_commands.h"
 #include "comparison/backups.h"
 #include "comparison/comparison.h"
 #include "link/command_exchange.h"
@@ -52,6 +54,11 @@ namespace {
 CommandResult backUp(CommandExchange& exchange, Shell& shell, const SafeSendOptions& options,
                      const SentParts& sent) {
   const std::string howOn = options.withoutBackup.empty() ? "" : "\n" + options.withoutBackup;
+  if (!options.calendar) {
+    shell.addMessageLine(kBackupFailed);
+    warn(shell, "A backup needs the computer's date and time.\nNothing was sent." + howOn);
+    return CommandResult::Refused;
+  }
   if (const std::string problem = backupFolderProblem(options.backupFolder); !problem.empty()) {
     shell.addMessageLine(kBackupFailed);
     warn(shell, problem + "\nNothing was sent." + howOn);
@@ -65,14 +72,14 @@ CommandResult backUp(CommandExchange& exchange, Shell& shell, const SafeSendOpti
   const CommandResult read =
       readInstrumentParts(exchange, shell, everything, *contents, failedPart);
   if (read != CommandResult::Done) {
-    shell.addMessageLine(kBackupFailed);
+    shell.addMessageLine(read == CommandResult::Cancelled ? kBackupCancelled : kBackupFailed);
     if (read == CommandResult::Failed)
       warn(shell, "The 40100 could not be backed up before sending: its " + failedPart +
                       " could not be read.\nNothing was sent." + howOn);
     return read;
   }
   BackupName name;
-  name.when = options.calendar ? options.calendar->now() : DateTime{};
+  name.when = options.calendar->now();
   name.serial = options.serial;
   name.what = sentPartsName(sent);
   const WrittenBackup written = writeBackup(options.backupFolder, name, *contents);
@@ -82,7 +89,11 @@ CommandResult backUp(CommandExchange& exchange, Shell& shell, const SafeSendOpti
     return CommandResult::Refused;
   }
   shell.addMessageLine(std::string(kBackupSaved) + written.groupPath);
-  if (options.keep > 0) (void)pruneBackups(options.backupFolder, options.keep);
+  if (options.keep > 0) {
+    std::vector<std::string> spare = options.spare;
+    spare.push_back(std::filesystem::path(written.groupPath).parent_path().filename().string());
+    (void)pruneBackups(options.backupFolder, options.keep, spare);
+  }
   return CommandResult::Done;
 }
 
@@ -118,7 +129,8 @@ CommandResult verify(CommandExchange& exchange, Shell& shell, const SentParts& s
   }
   shell.addMessageLine(kVerifyFailed);
   warn(shell,
-       "The 40100 does not hold what was sent.\nThe differences are shown in the message area.");
+       "The 40100 does not hold what was sent.\nThe differences are listed before \"VERIFY "
+       "FAILED.\"");
   return CommandResult::Failed;
 }
 
@@ -141,13 +153,20 @@ InstrumentCommand safeSend(const InstrumentCommand& send, SafeSendOptions option
       if (const CommandResult backup = backUp(exchange, shell, options, send.sends);
           backup != CommandResult::Done)
         return backup;
+      exchange.pause(kCollectionPause);
     }
     const CommandResult result = send.run(exchange, shell);
     if (result != CommandResult::Done) {
       if (result == CommandResult::Failed && send.commErrorOnFailure) commError(shell);
       return result;
     }
-    return options.verify ? verify(exchange, shell, send.sends) : result;
+    if (!options.verify) return result;
+    // The program send ends with a block it does not wait on: the read-back's first command
+    // purges the link, so the instrument is given the time to take it first, as between the
+    // parts of a collection.
+    exchange.awaitSent();
+    exchange.pause(kCollectionPause);
+    return verify(exchange, shell, send.sends);
   };
   return guarded;
 }

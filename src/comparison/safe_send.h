@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/instrument_command.h"
 
@@ -14,6 +15,7 @@ namespace safe_send_text {
 inline constexpr std::string_view kBackingUp = "BACKING UP THE 40100...";
 inline constexpr std::string_view kBackupSaved = "BACKUP SAVED: ";  // and the group file's path
 inline constexpr std::string_view kBackupFailed = "BACKUP FAILED. NOTHING WAS SENT.";
+inline constexpr std::string_view kBackupCancelled = "BACKUP CANCELLED. NOTHING WAS SENT.";
 inline constexpr std::string_view kVerifying = "READING BACK WHAT WAS SENT...";
 inline constexpr std::string_view kVerified = "VERIFIED.";
 inline constexpr std::string_view kVerifyFailed = "VERIFY FAILED.";
@@ -26,10 +28,12 @@ struct SafeSendOptions {
   std::string backupFolder;
   // The bridge's serial number, for the backup's name; empty when unknown.
   std::string serial;
-  // Where the backup's time comes from; needed with a backup folder.
+  // Where the backup's time comes from; without it no backup is made and nothing is sent.
   const Calendar* calendar = nullptr;
-  // The newest backups kept after a new one (0: all of them).
+  // The newest backups kept after a new one (0: all of them); the new one is always kept, and so
+  // are the backups named in `spare`.
   int keep = 0;
+  std::vector<std::string> spare;
   // After the send, the parts sent are read back and compared with what was sent.
   bool verify = false;
   // How to send without a backup, said when a backup fails ("Turn off ..." in the window).

@@ -35,15 +35,6 @@ int writeDurably(const std::string& path, std::string_view bytes) {
   return ::close(fd) == 0 ? 0 : errno;
 }
 
-// The rename itself made lasting; a folder that cannot be synced changes nothing for the file.
-void syncFolderOf(const std::filesystem::path& path) {
-  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 std::string canWriteBeside(const std::string& path) {
@@ -55,6 +46,14 @@ std::string canWriteBeside(const std::string& path) {
   ::close(fd);
   ::unlink(temp.c_str());
   return {};
+}
+
+void syncFolderOf(const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 std::string saveFileBytes(const std::string& path, std::string_view bytes, std::string_view what) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,10 @@ namespace halvern {
 // failed save never destroys what was there. Returns an empty text on success, otherwise the
 // warning to show: "Cannot save the WHAT PATH.\nREASON".
 std::string saveFileBytes(const std::string& path, std::string_view bytes, std::string_view what);
+
+// Makes a rename into the folder of `path` lasting (the folder synced to the disk); a folder
+// that cannot be synced changes nothing.
+void syncFolderOf(const std::filesystem::path& path);
 
 // Whether a save to `path` could start: the file beside it can be made (it is made and removed
 // again) and `path` is not a folder. Empty when it can, else why not.

@@ -99,9 +99,15 @@ TEST_F(BackupsOnDisk, WrittenWholeReadBackAndListedNewestFirst) {
     EXPECT_TRUE(fs::exists(folder / "2026-12-08_100000_SN1_setup" /
                            (std::string("2026-12-08_100000_SN1_setup.") + f)))
         << f;
-  EXPECT_TRUE(fs::exists(folder / "2026-12-08_100000_SN1_setup" /
-                         "2026-12-08_100000_SN1_setup Screen 8.bmp"));
-  EXPECT_FALSE(fs::exists(folder / ".2026-12-08_100000_SN1_setup.saving"));
+  // The pictures are drawn from the screen file; a backup does without them.
+  EXPECT_FALSE(fs::exists(folder / "2026-12-08_100000_SN1_setup" /
+                          "2026-12-08_100000_SN1_setup Screen 8.bmp"));
+  for (const auto& entry : fs::directory_iterator(folder.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name != ".2026-12-09_100000_setup.saving") {
+      EXPECT_EQ(name.find(".saving"), std::string::npos) << name;
+    }
+  }
 
   const auto found = findBackup(folder.path().string(), "2026-12-08_100000_SN1_setup");
   ASSERT_TRUE(found);
@@ -142,12 +148,27 @@ TEST_F(BackupsOnDisk, PruningKeepsTheNewestAndTouchesNothingElse) {
   for (int minute = 0; minute < 7; ++minute)
     ASSERT_EQ(write({2026, 12, 8, 10, minute, 0}).problem, "");
   fs::create_directories(folder / "keep me");
-  EXPECT_EQ(pruneBackups(folder.path().string(), 3), 4);
-  EXPECT_EQ(names(),
+  // Named as a backup, but without its group file: not a backup's folder.
+  fs::create_directories(folder / "2020-01-01_000000_all");
+  writeText(folder / "2020-01-01_000000_all" / "notes.txt", "mine");
+  // The oldest backup with a file of the user's put in it: that file and its folder stay.
+  writeText(folder / "2026-12-08_100000_SN1_setup" / "photo.jpg", "mine");
+  EXPECT_EQ(pruneBackups(folder.path().string(), 3), 3);
+  EXPECT_TRUE(fs::exists(folder / "keep me"));
+  EXPECT_TRUE(fs::exists(folder / "2020-01-01_000000_all" / "notes.txt"));
+  EXPECT_TRUE(fs::exists(folder / "2026-12-08_100000_SN1_setup" / "photo.jpg"));
+  EXPECT_FALSE(
+      fs::exists(folder / "2026-12-08_100000_SN1_setup" / "2026-12-08_100000_SN1_setup.ssp"));
+  const std::vector<std::string> left = names();
+  ASSERT_EQ(left.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(left.begin(), left.begin() + 3),
             (std::vector<std::string>{"2026-12-08_100600_SN1_setup", "2026-12-08_100500_SN1_setup",
                                       "2026-12-08_100400_SN1_setup"}));
-  EXPECT_TRUE(fs::exists(folder / "keep me"));
-  EXPECT_EQ(pruneBackups(folder.path().string(), 3), 0);
+
+  // A backup made while the clock stood earlier sorts oldest: spared, it stays.
+  ASSERT_EQ(write({2025, 1, 1, 0, 0, 0}).problem, "");
+  EXPECT_EQ(pruneBackups(folder.path().string(), 3, {"2025-01-01_000000_SN1_setup"}), 0);
+  EXPECT_TRUE(findBackup(folder.path().string(), "2025-01-01_000000_SN1_setup"));
 }
 
 TEST(BackupTexts, SayWhenAndBeforeWhat) {

@@ -204,6 +204,7 @@ TEST_F(SafeSendCli, ABackupRestoredBringsTheInstrumentBackByteForByte) {
   EXPECT_EQ(verified.status, 1);
   const std::string said = verified.out + verified.err;
   EXPECT_NE(said.find("Screen 8, row 6\n-|"), std::string::npos) << said;
+  EXPECT_NE(said.find("+    flag#="), std::string::npos) << said;
   EXPECT_NE(said.find("VERIFY FAILED."), std::string::npos) << said;
   EXPECT_EQ(said.find("VERIFIED."), std::string::npos) << said;
 
