@@ -97,6 +97,8 @@ std::vector<AxisTick> valueTicks(double low, double high, int most) {
     if (k == 0) text = QStringLiteral("0");
     ticks.push_back({at, text});
   }
+  // A round step wider than asked may leave a single tick: a scale needs two.
+  if (ticks.size() < 2 && most < 64) return valueTicks(low, high, std::max(2, most) * 2);
   return ticks;
 }
 
@@ -129,6 +131,10 @@ std::vector<AxisTick> timeTicks(double low, double high, int most, std::vector<b
     const double day = std::floor(at / kSecondsADay);
     if (dayChanges) dayChanges->push_back(day != lastDay);
     lastDay = day;
+  }
+  // As with values: two ticks at least where the range has room for them.
+  if (ticks.size() < 2 && high > low && step > 1 && most < 64) {
+    return timeTicks(low, high, std::max(2, most) * 2, dayChanges);
   }
   return ticks;
 }

@@ -150,6 +150,10 @@ TEST(RecordsPlotTicks, ValuesAndTimesFallOnRoundSteps) {
   std::vector<QString> texts;
   for (const AxisTick& t : valueTicks(-0.07, 0.43, 5)) texts.push_back(t.text);
   EXPECT_EQ(texts, (std::vector<QString>{"0", "0.1", "0.2", "0.3", "0.4"}));
+  // Two asked of -11.2 to 11.2: not the lone 0 of a step of 20.
+  texts.clear();
+  for (const AxisTick& t : valueTicks(-11.2, 11.2, 2)) texts.push_back(t.text);
+  EXPECT_EQ(texts, (std::vector<QString>{"-10", "0", "10"}));
 
   std::vector<bool> days;
   // 22:30 to 01:30 the next day.
@@ -163,6 +167,8 @@ TEST(RecordsPlotTicks, ValuesAndTimesFallOnRoundSteps) {
     EXPECT_TRUE(t.text.startsWith("2026-12-") && t.text.size() == 10) << t.text.toStdString();
   }
   EXPECT_EQ(timeTicks(kDecember1 + 5, kDecember1 + 25, 4).front().text, "00:00:05");
+  // Ten days, four ticks asked: a week apart would leave one.
+  EXPECT_GE(timeTicks(kDecember1 + 3600, kDecember1 + 10 * 86400, 4).size(), 2u);
 }
 
 // ---- Zoom, pan, reset ----
