@@ -153,7 +153,7 @@ void RecordsPlot::setTable(std::shared_ptr<const RecordsTable> table) {
   m_full0 = 0;
   m_full1 = 1;
   m_finestStep = 1;
-  m_ordered = true;
+  m_order.clear();
   if (m_table) {
     const RecordsTable& t = *m_table;
     for (std::size_t i = 0; i < t.fields(); ++i) {
@@ -162,27 +162,26 @@ void RecordsPlot::setTable(std::shared_ptr<const RecordsTable> table) {
         break;
       }
     }
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
-    double finest = std::numeric_limits<double>::infinity();
-    double previous = std::numeric_limits<double>::quiet_NaN();
+    // The records with an x, in its order (a clock set back leaves the file's order otherwise).
+    m_order.reserve(t.records);
+    bool ordered = true;
     for (std::size_t r = 0; r < t.records; ++r) {
-      const double x = t.x(r);
-      if (std::isnan(x)) {
-        m_ordered = false;
-        continue;
-      }
-      low = std::min(low, x);
-      high = std::max(high, x);
-      if (!std::isnan(previous)) {
-        if (x < previous) m_ordered = false;
-        if (x > previous) finest = std::min(finest, x - previous);
-      }
-      previous = x;
+      if (std::isnan(t.x(r))) continue;
+      if (!m_order.empty() && t.x(r) < t.x(m_order.back())) ordered = false;
+      m_order.push_back(r);
     }
-    if (low <= high) {
-      m_full0 = low;
-      m_full1 = high;
+    if (!ordered) {
+      std::stable_sort(m_order.begin(), m_order.end(),
+                       [&t](std::size_t a, std::size_t b) { return t.x(a) < t.x(b); });
+    }
+    double finest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 1; i < m_order.size(); ++i) {
+      const double step = t.x(m_order[i]) - t.x(m_order[i - 1]);
+      if (step > 0) finest = std::min(finest, step);
+    }
+    if (!m_order.empty()) {
+      m_full0 = t.x(m_order.front());
+      m_full1 = t.x(m_order.back());
     }
     if (!(m_full1 > m_full0)) {
       m_full0 -= 0.5;
@@ -282,40 +281,22 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
   const double span = m_x1 - m_x0;
   auto pixel = [&](double x) { return area.left() + (x - m_x0) / span * columns; };
 
-  // The records shown, when they can be found by halves: few enough are joined one to the next.
-  std::size_t first = 0;
-  std::size_t end = 0;
-  bool joined = false;
-  if (m_ordered) {
-    auto xOf = [&t](std::size_t r) { return t.x(r); };
-    std::size_t lo = 0;
-    std::size_t hi = t.records;
-    while (lo < hi) {
-      const std::size_t mid = (lo + hi) / 2;
-      if (xOf(mid) < m_x0)
-        lo = mid + 1;
-      else
-        hi = mid;
-    }
-    first = lo;
-    hi = t.records;
-    while (lo < hi) {
-      const std::size_t mid = (lo + hi) / 2;
-      if (xOf(mid) <= m_x1)
-        lo = mid + 1;
-      else
-        hi = mid;
-    }
-    end = lo;
-    joined = end - first <= static_cast<std::size_t>(columns);
-  }
+  // The records shown, found by halves in the order of their x: few enough are joined one to the
+  // next.
+  const auto begin = std::lower_bound(m_order.begin(), m_order.end(), m_x0,
+                                      [&t](std::size_t r, double x) { return t.x(r) < x; });
+  const auto stop = std::upper_bound(begin, m_order.end(), m_x1,
+                                     [&t](double x, std::size_t r) { return x < t.x(r); });
+  const std::size_t first = static_cast<std::size_t>(begin - m_order.begin());
+  const std::size_t end = static_cast<std::size_t>(stop - m_order.begin());
+  const bool joined = end - first <= static_cast<std::size_t>(columns);
 
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   Envelope columnsOf;
   if (joined) {
-    for (std::size_t r = first; r < end; ++r) {
-      const double v = t.value(r, field);
+    for (std::size_t i = first; i < end; ++i) {
+      const double v = t.value(m_order[i], field);
       if (isGap(v)) continue;
       low = std::min(low, v);
       high = std::max(high, v);
@@ -375,7 +356,7 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
   if (joined) {
     // Few records: each joined to the next unless a gap lies between; dots where they are apart.
     const std::size_t from = first > 0 ? first - 1 : 0;
-    const std::size_t to = std::min(t.records, end + 1);
+    const std::size_t to = std::min(m_order.size(), end + 1);
     const bool dots = (end - first) * 8 <= static_cast<std::size_t>(columns);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(color, 1.5));
@@ -389,7 +370,8 @@ void RecordsPlot::paintLane(QPainter& painter, std::size_t field, const QRect& l
       }
       run.clear();
     };
-    for (std::size_t r = from; r < to; ++r) {
+    for (std::size_t i = from; i < to; ++i) {
+      const std::size_t r = m_order[i];
       const double v = t.value(r, field);
       if (isGap(v)) {
         flush();

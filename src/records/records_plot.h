@@ -114,8 +114,8 @@ class RecordsPlot : public QWidget {
   double m_x1 = 1;
   // The smallest step between two records' x, for the narrowest range.
   double m_finestStep = 1;
-  // Whether x never falls from one record to the next, so the records shown are found by halves.
-  bool m_ordered = true;
+  // The records that have an x, in the order of their x: the records shown are found by halves.
+  std::vector<std::size_t> m_order;
   Drag m_drag = Drag::None;
   int m_dragFrom = 0;
   int m_dragTo = 0;

@@ -65,6 +65,17 @@ int colouredIn(const QImage& image, int x, int top, int bottom, std::size_t fiel
   return count;
 }
 
+// Pixels in column x between rows top and bottom that are neither white nor grey: drawn by a lane,
+// smoothed or not.
+int inkedIn(const QImage& image, int x, int top, int bottom) {
+  int count = 0;
+  for (int y = top; y <= bottom; ++y) {
+    const QRgb p = image.pixel(x, y);
+    if (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)) ++count;
+  }
+  return count;
+}
+
 class RecordsPlotTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -123,6 +134,31 @@ TEST_F(RecordsPlotTest, AGapIsLeftEmptyWhetherColumnsOrRecordsAreDrawn) {
     ASSERT_EQ(colouredIn(image, x, lane.top() + 20, lane.bottom() - 1, 0), 0) << "column " << x;
   }
   EXPECT_GT(colouredIn(image, columnOf(2995), lane.top(), lane.bottom(), 0), 0);
+}
+
+TEST_F(RecordsPlotTest, RecordsOfAClockSetBackAreJoinedInTheOrderOfTheirTimes) {
+  // Records 0 to 9 at minutes 10 to 19 (10), then the clock set back: 10 to 19 at minutes 0 to 9
+  // (0); record 20 has no time.
+  auto table = std::make_shared<RecordsTable>(*makeTable(
+      21, 1, true, [](std::size_t r, std::size_t) { return r < 10 || r == 20 ? 10.0 : 0.0; }));
+  for (std::size_t r = 0; r < 20; ++r) {
+    table->times[r] = kDecember1 + 60.0 * static_cast<double>(r < 10 ? r + 10 : r - 10);
+  }
+  table->times[20] = kGap;
+  plot.setTable(table);
+  EXPECT_EQ(plot.tableStart(), kDecember1);
+  EXPECT_EQ(plot.tableEnd(), kDecember1 + 19 * 60);
+  const QImage image = plot.renderImage(plot.size());
+  const QRect lane = area();
+  const int middle = lane.center().y();
+  // Between minutes 4 and 5 the line runs low, and nothing crosses the lane's middle; between 14
+  // and 15 it runs high.
+  const int early = columnOf(kDecember1 + 4.5 * 60);
+  EXPECT_GT(inkedIn(image, early, middle, lane.bottom()), 0);
+  EXPECT_EQ(inkedIn(image, early, lane.top() + 20, middle), 0);
+  const int late = columnOf(kDecember1 + 14.5 * 60);
+  EXPECT_GT(inkedIn(image, late, lane.top(), middle), 0);
+  EXPECT_EQ(inkedIn(image, late, middle, lane.bottom() - 1), 0);
 }
 
 TEST_F(RecordsPlotTest, EachFieldHasItsOwnLaneAndScale) {
