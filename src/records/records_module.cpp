@@ -3,12 +3,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <memory>
 
 #include "app/document.h"
 #include "app/module.h"
 #include "app/page_host.h"
 #include "records/records_commands.h"
 #include "records/records_page.h"
+#include "records/records_plot_view.h"
 #include "setup/setup_model.h"
 
 namespace halvern {
@@ -46,21 +48,33 @@ void installRecordsModule(PageHost& host) {
   host.setPage(kRecordsPage, page, page, &records);
   host.registerInstrumentButton(page->getRecords());
 
-  // The download reaches the page through its view.
+  // The plot asks for its files and warns through the window.
+  RecordsPlotView* plot = page->plotView();
+  plot->setFileChooser([&host](const FileRequest& request) { return host.chooseFile(request); });
+  plot->setWarner([&host](const std::string& problem) { host.warnIf(problem); });
+
+  // The download reaches the page through its view; the file it writes is kept for the plot.
+  auto downloaded = std::make_shared<std::string>();
   page->setView(RecordsView{
-      [&host]() -> std::optional<std::string> {
+      [&host, downloaded]() -> std::optional<std::string> {
         const QString path =
             host.chooseFile({true, kRecordsFilter, "txt", kRecordsSaveTitle, {}, "records", {}});
         if (path.isEmpty()) return std::nullopt;
-        return path.toStdString();
+        *downloaded = path.toStdString();
+        return *downloaded;
       },
       [page](std::string_view text) { page->appendRecordsText(text); },
       [page](bool enabled) { page->setButtonsEnabled(enabled); }});
 
-  page->setOnGetRecords([&host, &setup, &records, page] {
-    (void)host.runCommand(kRecordsPage,
-                          getRecordsCommand(setup, host.calendar(), records, page->view()));
+  page->setOnGetRecords([&host, &setup, &records, page, plot, downloaded] {
+    downloaded->clear();
+    const CommandResult result = host.runCommand(
+        kRecordsPage, getRecordsCommand(setup, host.calendar(), records, page->view()));
     host.updateCommandStates();
+    // The records just written, read back into the plot.
+    if (result == CommandResult::Done && !downloaded->empty()) {
+      host.warnIf(plot->openFile(*downloaded));
+    }
   });
   host.setHandler(MenuHandler::EraseRecords1Click,
                   [&host] { (void)host.runCommand(kRecordsPage, eraseRecordsCommand()); });

@@ -9,12 +9,14 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QToolButton>
 #include <algorithm>
 
 #include "app/drop_down_list_style.h"
 #include "app/spin_edit_widget.h"
 #include "app/windows1252.h"
 #include "records/records_commands.h"
+#include "records/records_plot_view.h"
 
 namespace halvern {
 
@@ -80,6 +82,28 @@ RecordsPage::RecordsPage(RecordsSettings& settings, QWidget* parent)
   narrow.setStretch(QFont::Condensed);
   narrow.setPointSize(9);
   m_records->setFont(narrow);
+
+  // The plot in the records window's place, one or the other shown.
+  m_plot = new RecordsPlotView(this);
+  m_plot->setGeometry(m_records->geometry());
+  m_plot->hide();
+  m_showText = new QToolButton(this);
+  m_showText->setObjectName(QStringLiteral("ButtonShowText"));
+  m_showText->setText(QStringLiteral("Te&xt"));
+  m_showText->setGeometry(408, 58, 68, 24);
+  m_showPlot = new QToolButton(this);
+  m_showPlot->setObjectName(QStringLiteral("ButtonShowPlot"));
+  m_showPlot->setText(QStringLiteral("&Plot"));
+  m_showPlot->setGeometry(480, 58, 68, 24);
+  for (QToolButton* button : {m_showText, m_showPlot}) {
+    button->setCheckable(true);
+    button->setAutoExclusive(true);
+    connect(button, &QToolButton::toggled, this, [this] {
+      m_records->setVisible(m_showText->isChecked());
+      m_plot->setVisible(m_showPlot->isChecked());
+    });
+  }
+  m_showText->setChecked(true);
 
   refresh();
 }

@@ -11,9 +11,11 @@ class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
+class QToolButton;
 
 namespace halvern {
 
+class RecordsPlotView;
 class SpinEditWidget;
 struct RecordsSettings;
 
@@ -21,7 +23,8 @@ struct RecordsSettings;
 inline constexpr Page kRecordsPage{"Get Records", "TabSheetRecords"};
 
 // The Get Records page: the number of records to retrieve, "Show Records", the field delimiter,
-// the records window, Get Records and Clear Text. Every change goes to the settings at once.
+// the records window, Get Records and Clear Text. Every change goes to the settings at once. "Text"
+// and "Plot" show the records window or, in its place, the plot of the records.
 class RecordsPage : public QWidget, public PageView {
  public:
   RecordsPage(RecordsSettings& settings, QWidget* parent = nullptr);
@@ -46,6 +49,9 @@ class RecordsPage : public QWidget, public PageView {
   QPlainTextEdit* records() const { return m_records; }
   QPushButton* getRecords() const { return m_get; }
   QPushButton* clearText() const { return m_clear; }
+  RecordsPlotView* plotView() const { return m_plot; }
+  QToolButton* showText() const { return m_showText; }
+  QToolButton* showPlot() const { return m_showPlot; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,6 +64,9 @@ class RecordsPage : public QWidget, public PageView {
   QPlainTextEdit* m_records = nullptr;
   QPushButton* m_get = nullptr;
   QPushButton* m_clear = nullptr;
+  RecordsPlotView* m_plot = nullptr;
+  QToolButton* m_showText = nullptr;
+  QToolButton* m_showPlot = nullptr;
   std::function<void()> m_onGetRecords;
   RecordsView m_view;
 };
