@@ -22,6 +22,7 @@
 #include "link/serial_link.h"
 #include "platform/calendar.h"
 #include "platform/clock.h"
+#include "sim/record_log.h"
 #include "sim/simulated_instrument.h"
 #include "sim/simulated_link.h"
 
@@ -96,6 +97,7 @@ struct Options {
   std::string page;
   std::string openProgram;
   std::string dialect = "standard";
+  std::size_t records = halvern::sim::RecordLog::kDefaultCount;
 };
 
 }  // namespace
@@ -126,6 +128,15 @@ int main(int argc, char** argv) {
        "(standard, terse, zeros, mixed[:SEED])"},
   };
   for (const auto& o : valued) parser.add_option(o.name, o.value, o.help)->type_name(o.type);
+  CLI::Option* records =
+      parser
+          .add_option("--records", options.records,
+                      "with --simulate: the records the simulated instrument has logged,\n"
+                      "0 to " +
+                          std::to_string(halvern::sim::RecordLog::kMaxCount) + " (" +
+                          std::to_string(halvern::sim::RecordLog::kDefaultCount) + " unless given)")
+          ->type_name("N")
+          ->check(CLI::Range(std::size_t{0}, halvern::sim::RecordLog::kMaxCount).description(""));
 
   // Help needs no display: it is given before Qt looks for one.
   for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
@@ -167,6 +178,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "halvern: %s\nTry 'halvern --help'.\n", e.what());
     return 2;
   }
+  if (records->count() > 0 && !options.simulate) {
+    std::fputs("halvern: --records needs --simulate\nTry 'halvern --help'.\n", stderr);
+    return 2;
+  }
   if (options.port.empty())
     if (const char* env = std::getenv("HALVERN_PORT")) options.port = env;
 
@@ -190,6 +205,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "halvern: --dialect %s: %s\n", options.dialect.c_str(), error.c_str());
       return 2;
     }
+    instrument->recordLog().setCount(options.records);
     link = std::make_unique<halvern::sim::SimulatedLink>(*instrument, clock);
   } else {
     auto serial = std::make_unique<halvern::SerialLink>(clock, options.port);

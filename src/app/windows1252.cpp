@@ -5,10 +5,14 @@
 namespace halvern {
 
 QString Windows1252::toUnicode(std::string_view bytes) {
-  QString out;
-  out.reserve(static_cast<qsizetype>(bytes.size()));
-  for (char c : bytes)
-    out.append(QChar(static_cast<char16_t>(windows1252::toUnicode(static_cast<std::uint8_t>(c)))));
+  // Written in place: a download's records come here as megabytes of text.
+  QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  QChar* to = out.data();
+  for (char c : bytes) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    *to++ =
+        QChar(byte < 0x80 ? char16_t{byte} : static_cast<char16_t>(windows1252::toUnicode(byte)));
+  }
   return out;
 }
 

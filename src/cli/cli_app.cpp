@@ -124,6 +124,14 @@ void CliApp::defineCommandLine() {
                      std::string(sim::ReplyDialect::kNames))
       ->type_name("NAME")
       ->needs(simulate);
+  top.add_option("--records", m_options.records,
+                 "the records the simulated instrument has logged, 0 to\n" +
+                     std::to_string(sim::RecordLog::kMaxCount) + " (" +
+                     std::to_string(sim::RecordLog::kDefaultCount) + " unless given)")
+      ->type_name("N")
+      // The help says the range in its own words.
+      ->check(CLI::Range(std::size_t{0}, sim::RecordLog::kMaxCount).description(""))
+      ->needs(simulate);
   top.add_flag("-y,--yes", m_options.assumeYes, "answer Yes to every confirmation");
   top.add_option("--trace", m_options.trace,
                  "write every byte crossing the link, with times, to FILE")
@@ -288,6 +296,7 @@ bool CliApp::connect() {
       std::fprintf(m_err, "error: --dialect %s: %s\n", m_options.dialect.c_str(), problem.c_str());
       return false;
     }
+    m_instrument->recordLog().setCount(m_options.records);
     m_device = std::make_unique<sim::SimulatedLink>(*m_instrument, m_clock);
   } else {
     auto serial = std::make_unique<SerialLink>(m_clock, m_options.port);

@@ -9,6 +9,7 @@
 #include "link/instrument_command.h"
 #include "platform/calendar.h"
 #include "platform/clock.h"
+#include "sim/record_log.h"
 
 namespace CLI {
 class App;
@@ -47,6 +48,7 @@ class CliApp {
     std::string trace;
     std::vector<std::string> faults;
     std::string dialect = "standard";
+    std::size_t records = sim::RecordLog::kDefaultCount;
     // The options of a command that sends: the backup's folder (empty: none) and the read-back.
     std::string backupFolder;
     bool verify = false;

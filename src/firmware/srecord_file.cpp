@@ -60,7 +60,7 @@ std::string parseRecord(std::string_view token, std::size_t dataBefore, SRecord&
   if (digits == 0) return formatText("S%d record without a count byte", type);
 
   // Count, address, data and checksum: at most (398 - 2) / 2 bytes.
-  std::uint8_t bytes[kLongestRecord / 2];
+  std::uint8_t bytes[kLongestRecord / 2] = {};
   const std::size_t size = digits / 2;
   for (std::size_t i = 0; i < size; ++i) {
     bytes[i] =

@@ -1,6 +1,8 @@
 #include "records/records_commands.h"
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "files/file_save.h"
@@ -20,9 +22,36 @@ using namespace records_text;
 
 constexpr std::chrono::milliseconds kFormatsPause{200};
 constexpr std::chrono::milliseconds kEndPause{100};
-// Records written or shown between two turns of the event loop.
-constexpr std::size_t kRecordsPerTurn = 512;
-constexpr std::size_t kRecordsPerShownPiece = 2000;
+// Fields written, or shown, between two turns of the event loop: a few milliseconds' work.
+constexpr std::size_t kFieldsPerTurn = 65536;
+
+std::size_t recordsPerTurn(std::uint32_t fields) {
+  return std::max<std::size_t>(1, kFieldsPerTurn / std::max<std::uint32_t>(fields, 1));
+}
+
+// The record lines of the file shown in the records window, each led by its number.
+void showLines(Shell& shell, const RecordsView& view, std::string_view lines, std::uint32_t n,
+               std::uint32_t f, char delimiter) {
+  shell.addMessageLine(kShowing);
+  shell.setProgressMax(static_cast<int>(n));
+  const std::size_t perPiece = recordsPerTurn(f);
+  std::string piece;
+  std::size_t at = 0;
+  for (std::size_t r = 0; r < n; r += perPiece) {
+    shell.setProgress(static_cast<int>(r));
+    piece.clear();
+    for (std::size_t k = r; k < std::min<std::size_t>(n, r + perPiece); ++k) {
+      // A field holds no line end: every line is one record's.
+      const std::size_t lf = lines.find('\n', at);
+      const std::size_t end = lf == std::string_view::npos ? lines.size() : lf + 1;
+      appendRecordNumber(piece, k, delimiter);
+      piece.append(lines.substr(at, end - at));
+      at = end;
+    }
+    if (view.showText) view.showText(piece);
+    shell.processEvents();
+  }
+}
 
 // The buttons disabled for as long as it lives.
 class ButtonsOff {
@@ -138,52 +167,15 @@ struct Download {
     }
 
     // A file that could not be saved has had its own warning.
-    if (!writeFile(shell, *path, data, f, n, formats, delimiter)) return CommandResult::Refused;
-    if (settings.showRecords) show(shell, data, f, n, formats, delimiter);
+    if (!saveAndShowRecords(shell, view, {data, f, n, formats, delimiter}, *path, calendar.now(),
+                            settings.showRecords))
+      return CommandResult::Refused;
 
     shell.setProgress(0);
     exchange.pause(kEndPause);
     exchange.purge();
     shell.addMessageLine(kFinished);
     return CommandResult::Done;
-  }
-
-  // The records text file, written beside its name and renamed over it once whole.
-  bool writeFile(Shell& shell, const std::string& path, const std::vector<std::uint8_t>& data,
-                 std::uint32_t f, std::uint32_t n, const std::vector<RecordFormat>& formats,
-                 char delimiter) {
-    const DateTime at = calendar.now();
-    shell.addMessageLine(kWriting);
-    shell.setProgressMax(static_cast<int>(n));
-    std::string text = recordsFileHeader(n, formats, delimiter, at);
-    text.reserve(text.size() + static_cast<std::size_t>(n) * f * 10);
-    for (std::size_t r = 0; r < n; r += kRecordsPerTurn) {
-      shell.processEvents();
-      shell.setProgress(static_cast<int>(r));
-      appendRecordLines(text, data, f, formats, delimiter, r,
-                        std::min<std::size_t>(n, r + kRecordsPerTurn), false);
-    }
-    shell.setProgress(0);
-    const std::string problem = saveFileBytes(path, text, "records file");
-    if (problem.empty()) return true;
-    shell.message(problem, MessageKind::Warning, MessageButtons::Ok);
-    return false;
-  }
-
-  // The records in the records window, numbered, in large pieces.
-  void show(Shell& shell, const std::vector<std::uint8_t>& data, std::uint32_t f, std::uint32_t n,
-            const std::vector<RecordFormat>& formats, char delimiter) {
-    shell.addMessageLine(kShowing);
-    shell.setProgressMax(static_cast<int>(n));
-    std::string piece;
-    for (std::size_t r = 0; r < n; r += kRecordsPerShownPiece) {
-      shell.setProgress(static_cast<int>(r));
-      piece.clear();
-      appendRecordLines(piece, data, f, formats, delimiter, r,
-                        std::min<std::size_t>(n, r + kRecordsPerShownPiece), true);
-      if (view.showText) view.showText(piece);
-      shell.processEvents();
-    }
   }
 };
 
@@ -200,6 +192,33 @@ InstrumentCommand getRecordsCommand(SetupModel& setup, const Calendar& calendar,
   // The command shows the hourglass itself, around the exchanges but not its boxes.
   command.busyCursor = false;
   return command;
+}
+
+bool saveAndShowRecords(Shell& shell, const RecordsView& view, const ReceivedRecords& records,
+                        const std::string& path, const DateTime& at, bool show) {
+  const std::uint32_t f = records.fields;
+  const std::uint32_t n = records.count;
+  shell.addMessageLine(kWriting);
+  shell.setProgressMax(static_cast<int>(n));
+  std::string text = recordsFileHeader(n, records.formats, records.delimiter, at);
+  const std::size_t firstLine = text.size();
+  text.reserve(firstLine + static_cast<std::size_t>(n) * f * 10);
+  const std::size_t perTurn = recordsPerTurn(f);
+  for (std::size_t r = 0; r < n; r += perTurn) {
+    shell.processEvents();
+    shell.setProgress(static_cast<int>(r));
+    appendRecordLines(text, records.data, f, records.formats, records.delimiter, r,
+                      std::min<std::size_t>(n, r + perTurn), false);
+  }
+  shell.setProgress(0);
+  const std::string problem = saveFileBytes(path, text, "records file");
+  if (!problem.empty()) {
+    shell.message(problem, MessageKind::Warning, MessageButtons::Ok);
+    return false;
+  }
+  if (show)
+    showLines(shell, view, std::string_view(text).substr(firstLine), n, f, records.delimiter);
+  return true;
 }
 
 InstrumentCommand eraseRecordsCommand() {

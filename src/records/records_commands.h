@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "link/instrument_command.h"
+#include "platform/calendar.h"
 #include "records/records_file.h"
 
 namespace halvern {
@@ -44,6 +46,23 @@ struct RecordsView {
 // `calendar`, `settings` and `view`: they must outlive it.
 InstrumentCommand getRecordsCommand(SetupModel& setup, const Calendar& calendar,
                                     RecordsSettings& settings, const RecordsView& view);
+
+// Records as a download received them, with the layout and the delimiter it started with.
+struct ReceivedRecords {
+  std::span<const std::uint8_t> data;  // `count` records of `fields` fields
+  std::uint32_t fields = 0;
+  std::uint32_t count = 0;
+  std::span<const RecordFormat> formats;  // one a field
+  char delimiter = ',';
+};
+
+// How Get Records ends once every byte came: its writing line, the records text file of `at`
+// written beside `path` and renamed over it; then, when `show`, "SHOWING RECORDS..." and the
+// file's lines numbered in the records window, in pieces of some 65536 fields with the events
+// processed between two. False, after its warning and with nothing shown, when the file could not
+// be saved.
+bool saveAndShowRecords(Shell& shell, const RecordsView& view, const ReceivedRecords& records,
+                        const std::string& path, const DateTime& at, bool show);
 
 // Commands > Special Commands > Erase Records: the closed-link warning, the confirmation, then
 // `eraseRecords`.

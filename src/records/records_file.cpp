@@ -1,7 +1,6 @@
 #include "records/records_file.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "wire/byte_order.h"
@@ -12,19 +11,17 @@ namespace halvern {
 
 namespace {
 
-// Appends printf output without a temporary string: the fields are formatted millions of times.
-// Called under a CNumbersScope, so that "%f" writes "." whatever the locale.
-template <typename... Args>
-void appendFormatted(std::string& out, const char* format, Args... args) {
-  char buffer[64];
-  const int n = std::snprintf(buffer, sizeof buffer, format, args...);
-  if (n < 0) return;
-  if (static_cast<std::size_t>(n) < sizeof buffer) {
-    out.append(buffer, static_cast<std::size_t>(n));
-  } else {
-    // A Number wider than the buffer (a value of 1e38 with 6 decimals): the long way.
-    out += formatText(format, args...);
-  }
+// Appends `value` in decimal with zeros before it to at least `digits` digits, as "%0*u" does.
+void appendPadded(std::string& out, std::uint32_t value, std::size_t digits) {
+  char buffer[10];
+  char* first = buffer + sizeof buffer;
+  do {
+    *--first = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  const auto length = static_cast<std::size_t>(buffer + sizeof buffer - first);
+  if (length < digits) out.append(digits - length, '0');
+  out.append(first, length);
 }
 
 }  // namespace
@@ -49,10 +46,7 @@ float recordField(std::span<const std::uint8_t> data, std::size_t fields, std::s
   return value;
 }
 
-namespace {
-
-// appendRecordField without a CNumbersScope of its own: the caller holds one.
-void appendField(std::string& out, float value, const RecordFormat& format) {
+void appendRecordField(std::string& out, float value, const RecordFormat& format) {
   const double v = value;
   if (std::isnan(v) || std::isinf(v)) {
     out += "-99999";
@@ -68,27 +62,30 @@ void appendField(std::string& out, float value, const RecordFormat& format) {
       const auto whole = std::fabs(t) < 9.2e18
                              ? static_cast<std::uint32_t>(static_cast<std::int64_t>(t))
                              : std::uint32_t{0};
-      const int high = static_cast<int>(whole / 10000);
-      const int middle = static_cast<int>(whole % 10000 / 100);
-      const int low = static_cast<int>(whole % 100);
+      const std::uint32_t high = whole / 10000;
+      const std::uint32_t middle = whole % 10000 / 100;
+      const std::uint32_t low = whole % 100;
       if (type == RecordFormat::Date) {
-        appendFormatted(out, "%02i/%02i/%04i", middle, low, 2000 + high);
+        // MM/DD/20YY
+        appendPadded(out, middle, 2);
+        out += '/';
+        appendPadded(out, low, 2);
+        out += '/';
+        appendPadded(out, 2000 + high, 4);
       } else {
-        appendFormatted(out, "%02i:%02i:%02i", high, middle, low);
+        // HH:MM:SS
+        appendPadded(out, high, 2);
+        out += ':';
+        appendPadded(out, middle, 2);
+        out += ':';
+        appendPadded(out, low, 2);
       }
       return;
     }
     default:
-      appendFormatted(out, "%0*.*f", SetupModel::kWidthRange.clamp(format.width),
-                      SetupModel::kPrecisionRange.clamp(format.precision), v);
+      appendFixed(out, v, SetupModel::kWidthRange.clamp(format.width),
+                  SetupModel::kPrecisionRange.clamp(format.precision));
   }
-}
-
-}  // namespace
-
-void appendRecordField(std::string& out, float value, const RecordFormat& format) {
-  const CNumbersScope cNumbers;
-  appendField(out, value, format);
 }
 
 std::string formatRecordField(float value, const RecordFormat& format) {
@@ -97,15 +94,19 @@ std::string formatRecordField(float value, const RecordFormat& format) {
   return out;
 }
 
+void appendRecordNumber(std::string& out, std::size_t r, char delimiter) {
+  appendPadded(out, static_cast<std::uint32_t>(r + 1), 7);
+  out += delimiter;
+}
+
 void appendRecordLines(std::string& out, std::span<const std::uint8_t> data, std::size_t fields,
                        std::span<const RecordFormat> formats, char delimiter, std::size_t first,
                        std::size_t last, bool numbered) {
-  const CNumbersScope cNumbers;  // once for all the lines
   for (std::size_t r = first; r < last; ++r) {
-    if (numbered) appendFormatted(out, "%07i%c", static_cast<int>(r + 1), delimiter);
+    if (numbered) appendRecordNumber(out, r, delimiter);
     for (std::size_t i = 0; i < fields; ++i) {
       if (i > 0) out += delimiter;
-      appendField(out, recordField(data, fields, r, i), formats[i]);
+      appendRecordField(out, recordField(data, fields, r, i), formats[i]);
     }
     out += "\r\n";
   }

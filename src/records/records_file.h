@@ -34,9 +34,11 @@ float recordField(std::span<const std::uint8_t> data, std::size_t fields, std::s
 std::string formatRecordField(float value, const RecordFormat& format);
 void appendRecordField(std::string& out, float value, const RecordFormat& format);
 
+// What leads a shown line: "%07i%c", the number of record `r` counted from 1 and the delimiter.
+void appendRecordNumber(std::string& out, std::size_t r, char delimiter);
+
 // The fields of records [first, last) joined by the delimiter, one record a line ended CR LF,
-// each line led by "%07i%c" (the record number counted from 1 and the delimiter) when
-// `numbered`.
+// each line led by its record number (appendRecordNumber) when `numbered`.
 void appendRecordLines(std::string& out, std::span<const std::uint8_t> data, std::size_t fields,
                        std::span<const RecordFormat> formats, char delimiter, std::size_t first,
                        std::size_t last, bool numbered);

@@ -72,6 +72,8 @@ RecordsPage::RecordsPage(RecordsSettings& settings, QWidget* parent)
   // The keyboard moves in it (Ctrl+Home, Ctrl+End, the arrows) and selects to copy.
   m_records->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   m_records->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Read-only: nothing to undo, and a download of records would keep two steps a line.
+  m_records->setUndoRedoEnabled(false);
   m_records->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_records->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_records->setGeometry(12, 94, 536, 350);
@@ -121,11 +123,18 @@ void RecordsPage::refresh() {
 }
 
 void RecordsPage::appendRecordsText(std::string_view text) {
-  QString shown = Windows1252::toUnicode(text);
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  // The widget's line ends are "\n": each "\r\n" loses its CR before the conversion.
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t from = 0; from < text.size();) {
+    std::size_t to = text.find("\r\n", from);
+    if (to == std::string_view::npos) to = text.size();
+    lines.append(text.substr(from, to - from));
+    from = to + 1;  // past the CR, at the LF
+  }
   QTextCursor end(m_records->document());
   end.movePosition(QTextCursor::End);
-  end.insertText(shown);
+  end.insertText(Windows1252::toUnicode(lines));
 }
 
 void RecordsPage::setButtonsEnabled(bool enabled) {

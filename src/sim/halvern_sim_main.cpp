@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
   options.add_option("--records", records, "the records the instrument has logged")
       ->type_name("N")
       ->capture_default_str()
-      ->check(CLI::Range(std::size_t{0}, std::size_t{2162688}));
+      ->check(CLI::Range(std::size_t{0}, halvern::sim::RecordLog::kMaxCount));
   options.footer(kFaultKinds);
   try {
     options.parse(argc, argv);

@@ -21,6 +21,8 @@ class RecordLog {
   enum class FieldType : std::uint8_t { Number = 0, Date = 1, Time = 2 };
 
   static constexpr std::size_t kDefaultCount = 3000;
+  // The most the log holds: the instrument's memory of 2162688 fields, one field a record.
+  static constexpr std::size_t kMaxCount = 2162688;
   // Every this many records, one reading is not a number (a sensor that did not answer).
   static constexpr std::size_t kMissingEvery = 997;
 

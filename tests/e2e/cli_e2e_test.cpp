@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -221,13 +223,73 @@ TEST(Cli, HelpTellsWhereTheGlobalOptionsStand) {
   EXPECT_NE(top.out.find("Global options:\n  --port DEVICE"), std::string::npos) << top.out;
   for (const char* args : {"get --help", "get all --help", "line --help", "doctor --help"}) {
     const CliRun run = runCli(args);
-    EXPECT_NE(
-        run.out.find("The global options (--port, --simulate, --fault, --dialect, --yes, --trace) "
-                     "may stand before or after\nthe command; see 'halvern-cli --help'."),
-        std::string::npos)
+    EXPECT_NE(run.out.find(
+                  "The global options (--port, --simulate, --fault, --dialect, --records, --yes, "
+                  "--trace) may stand before or after\nthe command; see 'halvern-cli --help'."),
+              std::string::npos)
         << args << "\n"
         << run.out;
   }
+}
+
+// --records sets how many records the simulated instrument has logged: a download of them all
+// comes whole, one of more than there are fails and leaves no file, and a count outside the log's
+// size, or without --simulate, is refused by the parser.
+TEST(Cli, SimulatedInstrumentWithAGivenNumberOfRecords) {
+  const std::string path = tempPath("simulated_records.txt");
+  CliRun run = runCli("--simulate --records 5 records 5 " + path + " --show");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string file = readFile(path);
+  EXPECT_EQ(file.rfind("5 RECORDS\r\n", 0), 0u) << file;
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 3 + 5) << file;
+  // Shown: records 1 to 5, numbered.
+  std::string shown;
+  std::istringstream out(run.out);
+  for (std::string line; std::getline(out, line);)
+    if (line.size() > 8 && line[7] == ',' && line.rfind("000000", 0) == 0)
+      shown += line.substr(0, 8);
+  EXPECT_EQ(shown, "0000001,0000002,0000003,0000004,0000005,") << run.out;
+  std::remove(path.c_str());
+
+  // The option after the command, as every global option.
+  run = runCli("records 5 " + path + " --simulate --records=0");
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.out.find("TOTAL BYTES: 0"), std::string::npos) << run.out;
+  EXPECT_FALSE(std::ifstream(path).good());
+
+  for (const char* refused : {"--simulate --records 2162689", "--simulate --records -1",
+                              "--simulate --records 5x", "--records 5", "--simulate --records"}) {
+    run = runCli(std::string(refused) + " records 5 " + path);
+    EXPECT_EQ(run.status, 2) << refused;
+    EXPECT_EQ(run.err.rfind("halvern-cli: ", 0), 0u) << refused << ": " << run.err;
+    EXPECT_EQ(run.out, "") << refused;
+    EXPECT_FALSE(std::ifstream(path).good()) << refused;
+  }
+  // The largest log is taken.
+  run = runCli("--simulate --records 2162688 line CMD255 --read 2");
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// The window takes the same option, with --simulate only and within the log's size.
+TEST(Window, SimulatedInstrumentWithAGivenNumberOfRecords) {
+  CliRun run = runProgram(HALVERN_WINDOW, "--help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("--records N"), std::string::npos) << run.out;
+
+  const std::string env = "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" + tempPath("config");
+  for (const char* refused : {"--records 5", "--simulate --records 2162689",
+                              "--simulate --records -1", "--simulate --records many"}) {
+    run = runProgram(HALVERN_WINDOW, refused, env);
+    EXPECT_EQ(run.status, 2) << refused;
+    EXPECT_NE(run.err.find("halvern: --records"), std::string::npos) << refused << ": " << run.err;
+  }
+  const std::string shot = tempPath("records_page.png");
+  run = runProgram(HALVERN_WINDOW,
+                   "--simulate --records 0 --page 'Get Records' --screenshot " + shot, env);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::ifstream(shot).good());
+  std::remove(shot.c_str());
+  std::filesystem::remove_all(tempPath("config"));
 }
 
 // "--" ends the options: a file name may then start with '-'. Notes go to standard error.

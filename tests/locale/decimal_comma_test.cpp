@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,9 @@ TEST_F(DecimalComma, TheRecordsFileWritesAPoint) {
   std::string field;
   appendRecordField(field, 4.0f, wind);
   EXPECT_EQ(field, "004.0");
+  field.clear();
+  appendFixed(field, -2.675, 9, 2);
+  EXPECT_EQ(field, "-00002.67");
 
   const std::vector<RecordFormat> formats{date, temp, wind};
   const auto data = recordsOf({261201.0f, 12.5f, 4.0f, 261202.0f, -0.125f, 1234.5f});
@@ -240,6 +245,93 @@ TEST(CNumbers, ReadAsStrtodReadsInTheCLocale) {
   EXPECT_EQ(wholeDecimal(" 1"), 1.0);  // as strtod skips blanks
   for (const char* refused : {"", "1 ", "1e999", "1e-400", "inf", "nan", "1,5", "0x10"})
     EXPECT_EQ(wholeDecimal(refused), std::nullopt) << '"' << refused << '"';
+}
+
+// appendFixed writes the bytes of snprintf's "%0*.*f" in the C locale: the records' values (any
+// float), doubles of every size, the ties of each precision (rounded half to even), signs, zeros,
+// what is not a number, and every width and precision around the ones the records use.
+TEST(CNumbers, FixedIsWhatSnprintfWritesInTheCLocale) {
+  std::vector<double> values{0.0,
+                             -0.0,
+                             0.5,
+                             -0.5,
+                             1.5,
+                             2.5,
+                             2.675,
+                             -2.675,
+                             9.995,
+                             -9.995,
+                             1.005,
+                             0.045,
+                             0.05,
+                             0.15,
+                             1e-7,
+                             5e-7,
+                             4.9e-7,
+                             -4.9e-7,
+                             0.001,
+                             -0.001,
+                             1.0 / 3,
+                             99.99999,
+                             999.9995,
+                             123456.789f,
+                             -1e9,
+                             1e15,
+                             1e22,
+                             9.999999e22,
+                             3.0e38f,
+                             -3.4028234663852886e38,
+                             1e300,
+                             -1e300,
+                             5e-324,
+                             2.2250738585072014e-308,
+                             1.7976931348623157e308};
+  // The ties of precision p are the odd multiples of 2^-(p+1).
+  for (int p = 0; p <= 7; ++p)
+    for (int j = 0; j < 64; ++j) {
+      const double tie = std::ldexp(2 * j + 1, -(p + 1));
+      values.push_back(tie);
+      values.push_back(-tie - 10 * j);
+    }
+  // Floats of every exponent, as the records hold them, and doubles over a wide range.
+  std::mt19937 draw(40100);
+  while (values.size() < 6000) {
+    const std::uint32_t bits = draw();
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    if (std::isfinite(f)) values.push_back(f);
+    values.push_back(std::ldexp(static_cast<double>(draw()) / 4294967296.0 - 0.5,
+                                static_cast<int>(draw() % 140) - 60));
+  }
+  values.push_back(std::numeric_limits<double>::infinity());
+  values.push_back(-std::numeric_limits<double>::infinity());
+  values.push_back(std::numeric_limits<double>::quiet_NaN());
+  values.push_back(-std::numeric_limits<double>::quiet_NaN());
+
+  const CNumbersScope c;
+  std::vector<char> buffer(1024);
+  int wrong = 0;
+  for (const double v : values)
+    for (int width = 0; width <= 12; ++width)
+      for (int precision = 0; precision <= 7; ++precision) {
+        std::snprintf(buffer.data(), buffer.size(), "%0*.*f", width, precision, v);
+        std::string got = "|";
+        appendFixed(got, v, width, precision);
+        if (got != "|" + std::string(buffer.data()) && ++wrong <= 10)
+          ADD_FAILURE() << "%0" << width << "." << precision << "f of " << v << ": snprintf "
+                        << buffer.data() << ", appendFixed " << got.substr(1);
+      }
+  EXPECT_EQ(wrong, 0);
+
+  // More decimals than its buffer holds go the long way, with the same bytes.
+  for (const int precision : {60, 73, 100, 400}) {
+    for (const double v : {1.7976931348623157e308, -1.0 / 3, 5e-324}) {
+      std::snprintf(buffer.data(), buffer.size(), "%0*.*f", 12, precision, v);
+      std::string got;
+      appendFixed(got, v, 12, precision);
+      EXPECT_EQ(got, buffer.data()) << v << " with " << precision << " decimals";
+    }
+  }
 }
 
 // Program values typed, sent as the program image, received and converted back, and written to

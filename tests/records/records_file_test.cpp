@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,69 @@ TEST(RecordsFile, ShownLinesAreNumberedFromOne) {
   // Labels are written whole, whatever they hold.
   EXPECT_EQ(recordsFileHeader(0, std::vector<RecordFormat>{{"A B,C", 0, 7, 1}}, ',', {}),
             "0 RECORDS\r\n01-01-2000 00:00:00\r\nA B,C\r\n");
+}
+
+// Every field of every type through the printf formulas of the file's format, for values of any
+// size and sign: "%0*.*f", "%02i/%02i/%04i" from YYMMDD, "%02i:%02i:%02i" from HHMMSS, and
+// "%07i%c" before a shown line.
+TEST(RecordsFile, LinesAreThePrintfFormulasForAnyValue) {
+  std::vector<RecordFormat> formats;
+  for (int type = 0; type <= 2; ++type)
+    for (int width = 1; width <= 9; ++width)
+      for (int precision = 0; precision <= 6; ++precision)
+        formats.push_back({"X", type, width, precision});
+  const std::size_t fields = formats.size();
+  std::mt19937 draw(86507);
+  std::vector<float> values;
+  for (std::size_t i = 0; i < 40 * fields; ++i) {
+    float v;
+    if (i % 3 == 0) {
+      const std::uint32_t bits = draw();
+      std::memcpy(&v, &bits, sizeof v);
+    } else {
+      // Readings, dates and times of every width, negative ones too.
+      v = static_cast<float>(static_cast<std::int64_t>(draw() % 2000000000) - 100000000) /
+          static_cast<float>(std::pow(10.0, draw() % 8));
+    }
+    values.push_back(v);
+  }
+
+  char buffer[128];
+  std::string expected;
+  for (std::size_t r = 0; r < values.size() / fields; ++r) {
+    std::snprintf(buffer, sizeof buffer, "%07i%c", static_cast<int>(r + 1), ';');
+    expected += buffer;
+    for (std::size_t i = 0; i < fields; ++i) {
+      const double v = values[r * fields + i];
+      const RecordFormat& f = formats[i];
+      if (i > 0) expected += ';';
+      if (!std::isfinite(v)) {
+        expected += "-99999";
+        continue;
+      }
+      // Truncated, modulo 2^32.
+      double wrapped = std::fmod(std::trunc(v), 4294967296.0);
+      if (wrapped < 0) wrapped += 4294967296.0;
+      const auto whole = static_cast<std::uint32_t>(wrapped);
+      if (f.type == RecordFormat::Date) {
+        std::snprintf(buffer, sizeof buffer, "%02i/%02i/%04i", int(whole % 10000 / 100),
+                      int(whole % 100), int(2000 + whole / 10000));
+        expected += buffer;
+      } else if (f.type == RecordFormat::Time) {
+        std::snprintf(buffer, sizeof buffer, "%02i:%02i:%02i", int(whole / 10000),
+                      int(whole % 10000 / 100), int(whole % 100));
+        expected += buffer;
+      } else {
+        std::snprintf(buffer, sizeof buffer, "%0*.*f", f.width, f.precision, v);
+        expected += buffer;
+      }
+    }
+    expected += "\r\n";
+  }
+  std::string shown;
+  appendRecordLines(shown, recordsOf(values), fields, formats, ';', 0, values.size() / fields,
+                    true);
+  EXPECT_EQ(shown, expected);
 }
 
 }  // namespace

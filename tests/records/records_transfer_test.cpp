@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -306,6 +308,73 @@ TEST_F(RecordsTest, ACommandRightAfterACancelledDownloadFindsAQuietLink) {
   EXPECT_EQ(runInstrumentCommand(exchange, shell, getSetupCommand(got)), CommandResult::Done);
   EXPECT_EQ(shell.lines.back(), "FINISHED GETTING SETUP.");
   EXPECT_EQ(got.format(2).label, "WIND SPEED");
+}
+
+// The records window gets the file's record lines, each led by its number, in pieces of whole
+// lines with the events processed after each; a file that cannot be saved shows nothing.
+TEST(SaveAndShowRecords, TheShownLinesAreTheFilesNumberedInPiecesOfWholeLines) {
+  test::TestFolder scratch{"halvern_shown"};
+  const DateTime at{2026, 12, 7, 9, 5, 3};
+  for (const std::uint32_t fields : {25u, 1u}) {
+    const std::uint32_t count = fields == 1 ? 140000 : 6000;
+    std::vector<RecordFormat> formats;
+    for (std::uint32_t i = 0; i < fields; ++i)
+      formats.push_back(
+          {"F" + std::to_string(i), static_cast<int>(i % 3), 1 + int(i % 9), int(i % 7)});
+    std::vector<std::uint8_t> data(std::size_t{fields} * count * kRecordFieldSize);
+    for (std::size_t k = 0; k < data.size() / 4; ++k) {
+      const float v = k % 1000 == 7 ? std::nanf("") : static_cast<float>(k) * 7.31f - 2.0e5f;
+      std::memcpy(&data[4 * k], &v, 4);  // little-endian, as the instrument sends it
+    }
+    test::RecordingShell shell;
+    std::vector<std::string> pieces;
+    shell.onProcessEvents = [&pieces](int) { pieces.emplace_back(); };
+    const RecordsView view{nullptr, [&pieces](std::string_view text) { pieces.emplace_back(text); },
+                           nullptr};
+    const std::string path = (scratch / "shown.txt").string();
+    ASSERT_TRUE(
+        saveAndShowRecords(shell, view, {data, fields, count, formats, '\t'}, path, at, true));
+    EXPECT_EQ(shell.lines, (Lines{"WRITING RECORDS TO FILE...", "SHOWING RECORDS..."}));
+
+    // What the file holds after its header, each line numbered.
+    const std::string file = readFile(path);
+    std::size_t pos = 0;
+    for (int header = 0; header < 3; ++header) pos = file.find("\r\n", pos) + 2;
+    std::string expected;
+    for (std::uint32_t r = 0; pos < file.size(); ++r) {
+      const std::size_t end = file.find("\r\n", pos) + 2;
+      char number[16];
+      std::snprintf(number, sizeof number, "%07u\t", r + 1);
+      expected += number + file.substr(pos, end - pos);
+      pos = end;
+    }
+    // Shown pieces, each followed by a turn of the event loop (an empty entry).
+    std::string shown;
+    std::size_t shownPieces = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (pieces[i].empty()) continue;
+      ++shownPieces;
+      shown += pieces[i];
+      EXPECT_EQ(pieces[i].substr(pieces[i].size() - 2), "\r\n") << i;
+      ASSERT_LT(i + 1, pieces.size());
+      EXPECT_TRUE(pieces[i + 1].empty()) << "no events processed after piece " << i;
+    }
+    EXPECT_EQ(shown, expected) << fields << " fields";
+    EXPECT_GT(shownPieces, 2u) << fields << " fields";
+    EXPECT_LT(shownPieces, count / 100) << fields << " fields";
+  }
+
+  // A file that cannot be saved: its warning, and nothing shown.
+  test::RecordingShell shell;
+  bool showed = false;
+  const RecordsView view{nullptr, [&showed](std::string_view) { showed = true; }, nullptr};
+  const std::vector<RecordFormat> formats{{"A", 0, 7, 2}};
+  const std::vector<std::uint8_t> data(4);
+  EXPECT_FALSE(saveAndShowRecords(shell, view, {data, 1, 1, formats, ','},
+                                  (scratch / "no folder" / "r.txt").string(), at, true));
+  EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_FALSE(showed);
+  EXPECT_EQ(shell.lines, (Lines{"WRITING RECORDS TO FILE..."}));
 }
 
 TEST(ReceiveRecords, TheEleventhSilentReadEndsTheDownload) {
