@@ -58,6 +58,8 @@ struct FileRequest {
   std::string kind;
   // Kinds whose files lie beside this one (a group's members): they start there next time too.
   std::vector<std::string> memberKinds;
+  // A save to an existing file asks first; off for a file that is added to, not replaced.
+  bool confirmOverwrite = true;
 };
 
 // What a subsystem's module sees of the main window: the document, the Shell and the exchange,

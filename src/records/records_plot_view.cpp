@@ -18,8 +18,10 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "app/windows1252.h"
+#include "files/file_load.h"
 #include "files/file_save.h"
 #include "records/records_plot.h"
 
@@ -87,6 +89,12 @@ RecordsPlotView::RecordsPlotView(QWidget* parent) : QWidget(parent) {
   svg->setObjectName(QStringLiteral("ExportPlotSvg"));
   QAction* csv = menu->addAction(QStringLiteral("Records Shown as &CSV..."));
   csv->setObjectName(QStringLiteral("ExportPlotCsv"));
+  menu->addSeparator();
+  QAction* allCsv = menu->addAction(QStringLiteral("&All Records as CSV..."));
+  allCsv->setObjectName(QStringLiteral("ExportAllCsv"));
+  QAction* archive = menu->addAction(QStringLiteral("Add to &Archive..."));
+  archive->setObjectName(QStringLiteral("AddToArchive"));
+  archive->setToolTip(QStringLiteral("Add the records newer than an archive's last to it"));
   m_export->setMenu(menu);
   connect(png, &QAction::triggered, this, [this] {
     chooseAndSave(kPngFilter, "png", "Export Plot as PNG", "png", &RecordsPlotView::savePng);
@@ -96,6 +104,28 @@ RecordsPlotView::RecordsPlotView(QWidget* parent) : QWidget(parent) {
   });
   connect(csv, &QAction::triggered, this, [this] {
     chooseAndSave(kCsvFilter, "csv", "Export Records as CSV", "csv", &RecordsPlotView::saveCsv);
+  });
+  connect(allCsv, &QAction::triggered, this, [this] {
+    chooseAndSave(kCsvFilter, "csv", "Save All Records as CSV", "csv",
+                  &RecordsPlotView::saveAllCsv);
+  });
+  connect(archive, &QAction::triggered, this, [this] {
+    if (!m_choose || !m_plot->table()) return;
+    FileRequest request{true, kCsvFilter, "csv", "Add Records to Archive", {}, "archive", {}};
+    // The archive is added to, never replaced.
+    request.confirmOverwrite = false;
+    const QString path = m_choose(request);
+    if (path.isEmpty()) return;
+    std::size_t added = 0;
+    const std::string problem = addToArchive(path.toStdString(), &added);
+    if (!problem.empty()) {
+      if (m_warn) m_warn(problem);
+      return;
+    }
+    if (m_report) {
+      m_report(std::to_string(added) + (added == 1 ? " NEW RECORD" : " NEW RECORDS") +
+               " ADDED TO " + path.toStdString());
+    }
   });
   m_range = new QLabel(this);
   m_range->setObjectName(QStringLiteral("LabelPlotRange"));
@@ -293,6 +323,35 @@ std::string RecordsPlotView::saveCsv(const std::string& path) const {
   if (!m_source.empty()) comments.push_back("Read from: " + m_source);
   comments.push_back("Shown: " + xText(x0).toStdString() + " to " + xText(x1).toStdString());
   return saveFileBytes(path, recordsCsv(*table, comments, x0, x1), "CSV file");
+}
+
+std::string RecordsPlotView::saveAllCsv(const std::string& path) const {
+  const RecordsTable* table = m_plot->table();
+  if (!table) return "There are no records to export.";
+  std::vector<std::string> comments = recordsCsvComments(*table, m_about ? m_about() : CsvAbout{});
+  if (!m_source.empty()) comments.push_back("Read from: " + m_source);
+  const double all = std::numeric_limits<double>::infinity();
+  return saveFileBytes(path, recordsCsv(*table, comments, -all, all), "CSV file");
+}
+
+std::string RecordsPlotView::addToArchive(const std::string& path, std::size_t* added) const {
+  const RecordsTable* table = m_plot->table();
+  if (!table) return "There are no records to add.";
+  // An archive of up to a gigabyte is read whole and written back whole, atomically.
+  constexpr std::size_t kArchiveMaxBytes = 1u << 30;
+  std::error_code error;
+  LoadedFile archive;
+  if (std::filesystem::exists(path, error)) {
+    archive = loadFileBytes(path, kArchiveMaxBytes, "archive");
+    if (!archive.problem.empty()) return archive.problem;
+    if (archive.longer) return "The archive " + path + " is too large to add to.";
+  }
+  const ArchiveAppend appended = appendToArchive(
+      archive.bytes, *table, recordsCsvComments(*table, m_about ? m_about() : CsvAbout{}));
+  if (!appended.problem.empty()) return appended.problem;
+  if (added) *added = appended.added;
+  if (appended.added == 0) return {};
+  return saveFileBytes(path, appended.bytes, "archive");
 }
 
 void RecordsPlotView::chooseAndOpen() {

@@ -32,6 +32,10 @@ class RecordsPlotView : public QWidget {
     m_choose = std::move(choose);
   }
   void setWarner(std::function<void(const std::string&)> warn) { m_warn = std::move(warn); }
+  // What the CSV files say of the records (their formats, the bridge, the group), asked when one
+  // is written; and where a line for the message area goes.
+  void setAbout(std::function<CsvAbout()> about) { m_about = std::move(about); }
+  void setReporter(std::function<void(const std::string&)> report) { m_report = std::move(report); }
 
   // Shows the records of a records text file; the warning to show when it cannot be read, empty
   // when it was.
@@ -43,6 +47,11 @@ class RecordsPlotView : public QWidget {
   std::string savePng(const std::string& path) const;
   std::string saveSvg(const std::string& path) const;
   std::string saveCsv(const std::string& path) const;
+  // All the records as CSV, whatever is shown.
+  std::string saveAllCsv(const std::string& path) const;
+  // The records newer than the archive's last added to it (a new archive made); the warning
+  // when nothing could be added, else empty. `added` gets the count added.
+  std::string addToArchive(const std::string& path, std::size_t* added = nullptr) const;
 
   RecordsPlot* plot() const { return m_plot; }
   QListWidget* fieldList() const { return m_fieldList; }
@@ -71,6 +80,8 @@ class RecordsPlotView : public QWidget {
   std::string m_source;
   std::function<QString(const FileRequest&)> m_choose;
   std::function<void(const std::string&)> m_warn;
+  std::function<CsvAbout()> m_about;
+  std::function<void(const std::string&)> m_report;
 };
 
 }  // namespace halvern

@@ -24,6 +24,7 @@
 #include <limits>
 #include <sstream>
 
+#include "files/current_group.h"
 #include "records/records_commands.h"
 #include "records/records_page.h"
 #include "records/records_plot_view.h"
@@ -475,6 +476,37 @@ TEST_F(RecordsPlotViewTest, TheExportMenuAsksForTheFileOfItsKind) {
   }
 }
 
+TEST_F(RecordsPlotViewTest, AnArchiveGrowsOnlyByNewerRecords) {
+  std::vector<std::string> reported;
+  view.setReporter([&](const std::string& line) { reported.push_back(line); });
+  view.setAbout([] { return CsvAbout{{}, "A1B2", "north"}; });
+  const std::string archive = (folder / "north.csv").string();
+  std::size_t added = 0;
+  EXPECT_EQ(view.addToArchive(archive, &added), "");
+  EXPECT_EQ(added, 240u);
+  const std::string first = fileText("north.csv");
+  EXPECT_NE(first.find("# Bridge serial number: A1B2\r\n# Group: north\r\n"), std::string::npos);
+  // The same records again add nothing and change no byte.
+  EXPECT_EQ(view.addToArchive(archive, &added), "");
+  EXPECT_EQ(added, 0u);
+  EXPECT_EQ(fileText("north.csv"), first);
+  // Whole CSV: all 240 whatever is shown.
+  view.plot()->setView(kDecember1 + 70 * 60, kDecember1 + 100 * 60);
+  EXPECT_EQ(view.saveAllCsv((folder / "all.csv").string()), "");
+  const std::string all = fileText("all.csv");
+  EXPECT_EQ(all.substr(all.find("Time,")), first.substr(first.find("Time,")));
+  // Through the menu: the archive's dialog does not ask to replace it, and the count is said.
+  std::vector<FileRequest> asked;
+  view.setFileChooser([&](const FileRequest& request) {
+    asked.push_back(request);
+    return QString::fromStdString(archive);
+  });
+  view.exportButton()->menu()->findChild<QAction*>("AddToArchive")->trigger();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_FALSE(asked[0].confirmOverwrite);
+  EXPECT_EQ(reported, std::vector<std::string>{"0 NEW RECORDS ADDED TO " + archive});
+}
+
 // ---- On the Get Records page ----
 
 class RecordsPlotPageTest : public test::WindowFixture {
@@ -501,7 +533,11 @@ TEST_F(RecordsPlotPageTest, ADownloadIsPlottedAndPlotTakesTheTextsPlace) {
   window->document().part<RecordsSettings>().numOfRecords = 12;
   page->refresh();
   choose("r.txt");
+  window->document().part<CurrentGroup>().name = "north";
   page->getRecords()->click();
+  // The file's first name: the group's, the date and the time.
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().initialName, "north-2026-12-07-0905.txt");
   const RecordsTable* table = page->plotView()->plot()->table();
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->records, 12u);
