@@ -1,6 +1,5 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -12,12 +11,18 @@
 namespace {
 
 // True when the command line names a command that draws text: fonts need Qt's GUI library,
-// which is started without any display.
+// which is started without any display. A two-word command is its two words in a row, so that
+// "records plot" starts it and "records" alone does not.
 bool drawsText(const std::vector<std::string>& args) {
   for (const auto& command : halvern::cli::CliCommand::all()) {
     if (!command.drawsText) continue;
-    const std::string first = command.name.substr(0, command.name.find(' '));
-    if (std::find(args.begin(), args.end(), first) != args.end()) return true;
+    const std::size_t space = command.name.find(' ');
+    const std::string first = command.name.substr(0, space);
+    const std::string second = space == std::string::npos ? "" : command.name.substr(space + 1);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (args[i] != first) continue;
+      if (second.empty() || (i + 1 < args.size() && args[i + 1] == second)) return true;
+    }
   }
   return false;
 }

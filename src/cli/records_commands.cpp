@@ -1,7 +1,13 @@
-// The records commands: download logged records into a records text file, and erase them.
+// The records commands: download logged records into a records text file, and erase them; the
+// statistics and the plot of a records text file.
 #include "records/records_commands.h"
 
 #include <CLI/CLI.hpp>
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -10,12 +16,15 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
 #include "files/file_load.h"
 #include "files/file_save.h"
 #include "platform/shell.h"
+#include "records/records_plot_picture.h"
 #include "records/records_table.h"
 #include "setup/setup_model.h"
 #include "wire/windows1252.h"
@@ -234,6 +243,156 @@ CliCommand::Action defineStats(CLI::App& command, CliApp& app) {
   return [&app, args] { return commandStats(app, *args); };
 }
 
+// The smallest and the largest width and height of a plot.
+constexpr int kLeastPlotSide = 200;
+constexpr int kMostPlotSide = 8000;
+
+struct PlotArguments {
+  RangeArguments range;  // the records file and --from/--to
+  std::string output;
+  std::string fields;
+  std::string size = "1000x600";
+};
+
+// A whole number of `text`, nothing else.
+std::optional<long long> wholeNumber(std::string_view text) {
+  long long n = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return {};
+  return n;
+}
+
+// "WxH" within the bounds.
+std::optional<QSize> plotSizeOf(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) return {};
+  const auto width = wholeNumber(std::string_view(text).substr(0, x));
+  const auto height = wholeNumber(std::string_view(text).substr(x + 1));
+  for (const auto& side : {width, height}) {
+    if (!side || *side < kLeastPlotSide || *side > kMostPlotSide) return {};
+  }
+  return QSize(static_cast<int>(*width), static_cast<int>(*height));
+}
+
+// The fields of --fields (numbered from 1) as the table's indexes, each a Number field; an empty
+// text for an empty list. Refused with a usage error.
+bool plotFieldsOf(CliApp& app, const std::string& text, const RecordsTable& table,
+                  std::vector<std::size_t>& fields) {
+  const auto refuse = [&app, &text](const std::string& why) {
+    app.usageError("--fields " + text + ": " + why, "records plot");
+    return false;
+  };
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string item = text.substr(at, comma - at);
+    const auto number = wholeNumber(item);
+    if (!number) return refuse("\"" + item + "\" is not a field number (1, 2, ...)");
+    if (*number < 1 || static_cast<std::size_t>(*number) > table.fields()) {
+      return refuse("there is no field " + item + "; the file has " +
+                    std::to_string(table.fields()) + " fields");
+    }
+    const std::size_t field = static_cast<std::size_t>(*number - 1);
+    if (table.kinds[field] != RecordFieldKind::Number) {
+      return refuse("field " + item + " (" + windows1252::toUtf8(table.labels[field]) +
+                    ") is not a number field");
+    }
+    fields.push_back(field);
+    at = comma + 1;
+  }
+  return true;
+}
+
+int commandPlot(CliApp& app, const PlotArguments& args) {
+  std::string extension = std::filesystem::path(args.output).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const bool svg = extension == ".svg";
+  if (!svg && extension != ".png") {
+    return app.usageError("OUT must end in .png or .svg: " + args.output, "records plot");
+  }
+  const std::optional<QSize> size = plotSizeOf(args.size);
+  if (!size) {
+    return app.usageError("--size " + args.size + ": not WIDTHxHEIGHT, each from " +
+                              std::to_string(kLeastPlotSide) + " to " +
+                              std::to_string(kMostPlotSide),
+                          "records plot");
+  }
+
+  const std::string& path = args.range.path;
+  RecordsRead read = readRecordsFile(path);
+  if (!read.table) {
+    return app.fileError(read.line == 0
+                             ? read.problem
+                             : path + ": line " + std::to_string(read.line) + ": " + read.problem);
+  }
+  auto table = std::make_shared<const RecordsTable>(std::move(*read.table));
+  if (table->records == 0) return app.fileError(path + " holds no records to plot.");
+  if (std::none_of(table->kinds.begin(), table->kinds.end(),
+                   [](RecordFieldKind k) { return k == RecordFieldKind::Number; }))
+    return app.fileError(path + " has no number field to plot.");
+
+  // As the window shows a file: the first number field, all the records.
+  RecordsPlotPicture picture(table);
+  if (!args.fields.empty()) {
+    std::vector<std::size_t> fields;
+    if (!plotFieldsOf(app, args.fields, *table, fields)) return kExitUsage;
+    picture.setFields(std::move(fields));
+  }
+  double x0 = 0;
+  double x1 = 0;
+  if (!rangeOf(app, args.range, *table, x0, x1)) return kExitUsage;
+  if (x0 > x1) return app.usageError("--from is after --to", "records plot");
+  const auto xText = [&table](double x) {
+    return table->hasTimes() ? isoTime(x) : "record " + numberText(x);
+  };
+  const double from = std::max(x0, picture.tableStart());
+  const double to = std::min(x1, picture.tableEnd());
+  if (from > to) {
+    return app.usageError("no records between --from and --to: the records run from " +
+                              xText(picture.tableStart()) + " to " + xText(picture.tableEnd()),
+                          "records plot");
+  }
+  picture.setView(from, to);
+
+  const QByteArray bytes =
+      svg ? picture.svgBytes(
+                *size, QStringLiteral("Records of ") +
+                           QString::fromStdString(std::filesystem::path(path).filename().string()))
+          : picture.pngBytes(*size);
+  if (bytes.isEmpty()) return app.fileError("Cannot make the image of the plot.");
+  if (const std::string problem =
+          saveFileBytes(args.output, std::string_view(bytes.constData(), bytes.size()),
+                        svg ? "SVG image" : "PNG image");
+      !problem.empty())
+    return app.fileError(problem);
+  std::fprintf(app.err(), "plot written to %s\n", args.output.c_str());
+  return kExitOk;
+}
+
+CliCommand::Action definePlot(CLI::App& command, CliApp& app) {
+  auto args = std::make_shared<PlotArguments>();
+  command.add_option("FILE.txt", args->range.path, "the records text file")
+      ->required()
+      ->type_name("");
+  command.add_option("OUT", args->output, "the picture to write: PNG or SVG, by its extension")
+      ->required()
+      ->type_name("OUT.png|OUT.svg");
+  command
+      .add_option("--fields", args->fields,
+                  "the number fields to draw, numbered from 1 as in the file, a lane each\n"
+                  "(unless given, the first number field)")
+      ->type_name("N,N...");
+  addRangeOptions(command, args->range);
+  command
+      .add_option("--size", args->size,
+                  "the picture's width and height in pixels, each from " +
+                      std::to_string(kLeastPlotSide) + " to " + std::to_string(kMostPlotSide))
+      ->type_name("WxH")
+      ->capture_default_str();
+  return [&app, args] { return commandPlot(app, *args); };
+}
+
 int commandEraseRecords(CliApp& app) {
   if (!app.connect()) return kExitFailed;
   return exitStatus(runInstrumentCommand(app.exchange(), app.shell(), eraseRecordsCommand()));
@@ -251,6 +410,12 @@ const CliCommand::Registration kRecordsStats{
      "many values and gaps it has, its minimum and maximum with their times, and its\n"
      "mean; over --from/--to only when given",
      &defineStats}};
+const CliCommand::Registration kRecordsPlot{
+    {"records plot",
+     "draw a records text file's plot as the window draws it, into a PNG or an SVG file:\n"
+     "a lane for each field chosen with its own scale, over the records' times (or\n"
+     "numbers), over --from/--to only when given",
+     &definePlot, true}};
 const CliCommand::Registration kEraseRecords{
     {"erase-records", "erase all the records logged in the instrument (asks unless --yes)",
      noArguments(&commandEraseRecords)}};

@@ -276,6 +276,80 @@ TEST_F(RecordsPlotTest, AClickIsNotADragAndAOneRecordTableStillHasARange) {
   EXPECT_FALSE(plot.renderImage(plot.size()).isNull());
 }
 
+// ---- The window's picture and the command-line tool's ----
+
+// The picture halvern-cli draws of the same records: the table read afresh, the fields and the
+// range given to it as its options give them.
+RecordsPlotPicture commandLinePicture(const RecordsPlot& plot, bool fieldsGiven = true) {
+  RecordsPlotPicture picture(std::make_shared<const RecordsTable>(*plot.table()));
+  if (fieldsGiven) picture.setFields(plot.fields());
+  picture.setView(plot.viewStart(), plot.viewEnd());
+  return picture;
+}
+
+// The pixels where two images differ (all of them when their sizes do).
+int differingPixels(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return a.width() * a.height();
+  const QImage x = a.convertToFormat(QImage::Format_RGB32);
+  const QImage y = b.convertToFormat(QImage::Format_RGB32);
+  int count = 0;
+  for (int row = 0; row < x.height(); ++row) {
+    for (int column = 0; column < x.width(); ++column)
+      count += x.pixel(column, row) != y.pixel(column, row);
+  }
+  return count;
+}
+
+TEST_F(RecordsPlotTest, TheCommandLineDrawsPixelForPixelWhatTheWindowShows) {
+  // Three fields over 20000 minutes: a spike in A, a stretch of gaps in C.
+  plot.setTable(makeTable(20000, 3, true, [](std::size_t r, std::size_t i) {
+    if (i == 0) return r == 12345 ? 50.0 : std::sin(static_cast<double>(r) / 300.0);
+    if (i == 2 && r >= 4000 && r < 7000) return kGap;
+    return static_cast<double>((r * (i + 3)) % 17);
+  }));
+  plot.clearFocus();
+  const auto same = [this](const char* what, bool fieldsGiven = true) {
+    const RecordsPlotPicture picture = commandLinePicture(plot, fieldsGiven);
+    EXPECT_EQ(picture.fields(), plot.fields()) << what;
+    EXPECT_EQ(picture.viewStart(), plot.viewStart()) << what;
+    EXPECT_EQ(picture.viewEnd(), plot.viewEnd()) << what;
+    // What the widget shows, its exported image and the command line's image.
+    const QImage shown = plot.grab().toImage();
+    const QImage image = picture.renderImage(plot.size());
+    EXPECT_EQ(differingPixels(shown, image), 0) << what;
+    EXPECT_EQ(differingPixels(plot.renderImage(plot.size()), image), 0) << what;
+    EXPECT_EQ(plot.svgBytes({500, 260}, "t"), picture.svgBytes({500, 260}, "t")) << what;
+  };
+  // The first field, all the records: a column for many records.
+  same("the first field, whole", false);
+  // Two lanes, zoomed in by the wheel and moved by the keys until few records are joined.
+  plot.setFields({0, 2});
+  same("two fields, whole");
+  const QPointF at(area().left() + area().width() * 0.6, 100);
+  for (int i = 0; i < 20; ++i) {
+    QWheelEvent wheel(at, plot.mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&plot, &wheel);
+  }
+  QTest::keyClick(&plot, Qt::Key_Left);
+  plot.clearFocus();
+  ASSERT_LT(plot.viewEnd() - plot.viewStart(), 60.0 * area().width());
+  same("two fields, zoomed in");
+  // Records numbered, not timed, their first field a date: the first Number field is drawn.
+  auto numbered =
+      std::make_shared<RecordsTable>(*makeTable(3000, 9, false, [](std::size_t r, std::size_t i) {
+        return std::cos(static_cast<double>(r * (i + 1)) / 200.0) * static_cast<double>(i);
+      }));
+  numbered->kinds[0] = RecordFieldKind::Date;
+  plot.setTable(numbered);
+  ASSERT_EQ(plot.fields(), std::vector<std::size_t>{1});
+  same("numbered records, the first Number field", false);
+  // Eight low lanes, their names on the left.
+  plot.setFields({1, 2, 3, 4, 5, 6, 7, 8});
+  plot.setView(1000, 1400);
+  same("eight lanes, a range");
+}
+
 // ---- The view: statistics and exports ----
 
 class RecordsPlotViewTest : public ::testing::Test {
