@@ -90,7 +90,7 @@ RecordsPlotView::RecordsPlotView(QWidget* parent) : QWidget(parent) {
   QAction* csv = menu->addAction(QStringLiteral("Records Shown as &CSV..."));
   csv->setObjectName(QStringLiteral("ExportPlotCsv"));
   menu->addSeparator();
-  QAction* allCsv = menu->addAction(QStringLiteral("&All Records as CSV..."));
+  QAction* allCsv = menu->addAction(QStringLiteral("A&ll Records as CSV..."));
   allCsv->setObjectName(QStringLiteral("ExportAllCsv"));
   QAction* archive = menu->addAction(QStringLiteral("Add to &Archive..."));
   archive->setObjectName(QStringLiteral("AddToArchive"));
