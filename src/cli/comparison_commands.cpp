@@ -168,6 +168,33 @@ int compareFiles(CliApp& app, const FilesArguments& args) {
   return report(app, compare(*kind, *ours, *theirs, {args.ours, args.theirs}));
 }
 
+// Two program files as a unified diff of their listings, nothing when they are the same.
+int programDiff(CliApp& app, const FilesArguments& args) {
+  auto ours = std::make_unique<Side>();
+  auto theirs = std::make_unique<Side>();
+  if (const std::string problem = load(Kind::Program, args.ours, *ours); !problem.empty())
+    return fileProblem(app, problem);
+  if (const std::string problem = load(Kind::Program, args.theirs, *theirs); !problem.empty())
+    return fileProblem(app, problem);
+  const Comparison comparison =
+      comparePrograms(ours->program, theirs->program, {args.ours, args.theirs});
+  if (comparison.equal()) return kExitSame;
+  for (const std::string& line : comparison.lines)
+    std::fprintf(app.out(), "%s\n", windows1252::toUtf8(line).c_str());
+  return kExitDifferent;
+}
+
+CliCommand::Action defineProgramDiff(CLI::App& command, CliApp& app) {
+  auto args = std::make_shared<FilesArguments>();
+  command.add_option("A.pgm", args->ours, "the first program file (lines shown with -)")
+      ->required()
+      ->type_name("");
+  command.add_option("B.pgm", args->theirs, "the second program file (lines with +)")
+      ->required()
+      ->type_name("");
+  return [&app, args] { return programDiff(app, *args); };
+}
+
 CliCommand::Action defineCompareFiles(CLI::App& command, CliApp& app) {
   auto args = std::make_shared<FilesArguments>();
   command.add_option("FILE1", args->ours, "the first file (lines shown with -)")
@@ -210,6 +237,12 @@ const CliCommand::Registration kCompareAll{
                  "instrument ends the command with nothing compared") +
          kExits,
      fileCommand("FILE.ssp", "the group file to compare", &compareGroupFile)}};
+const CliCommand::Registration kProgramDiff{
+    {"program diff",
+     "print the difference of two program files as a unified diff of their listings\n"
+     "(parameters compared by value: 2.5 and 2.50000 are the same); nothing when they\n"
+     "are the same. Exit status 0 the same, 1 different, 2 a file that cannot be read",
+     &defineProgramDiff}};
 const CliCommand::Registration kCompareFiles{
     {"compare files",
      std::string("compare two files of one kind (.set, .scr, .pgm or .ssp) without the\n"

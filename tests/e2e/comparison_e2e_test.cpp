@@ -262,3 +262,33 @@ TEST_F(SafeSendCli, NoBackupNoSendAndDamagedBackupsAreNotRestored) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two program files that differ in one parameter: exactly that change, as diff would.
+TEST(ProgramDiffCli, OneChangedParameterIsExactlyThatChange) {
+  const fs::path folder = tempPath("programdiff");
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string a = (folder / "a.pgm").string();
+  const std::string b = (folder / "b.pgm").string();
+  ASSERT_EQ(runCli("--simulate get program " + a).status, 0);
+  {
+    SimulatorProcess sim("--fault 110:changeparam:1");
+    const std::string port = "--port " + sim.device() + " ";
+    ASSERT_EQ(runCli(port + "send program " + a).status, 0);
+    ASSERT_EQ(runCli(port + "get program " + b).status, 0);
+  }
+  const auto same = runCli("program diff " + a + " " + a);
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "");
+  const auto diff = runCli("program diff " + a + " " + b);
+  EXPECT_EQ(diff.status, 1) << diff.err;
+  EXPECT_EQ(diff.out, "--- " + a + "\n+++ " + b +
+                          "\n@@ -1,5 +1,5 @@\n IF FLAG\n-    flag#= 01\n+    flag#= 02\n"
+                          "     state= OFF\n LOC = VALUE\n     loc= 030\n");
+  EXPECT_EQ(runCli("program diff " + a + " " + (folder / "none.pgm").string()).status, 2);
+  fs::remove_all(folder);
+}
+
+}  // namespace
