@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "wire/c_numbers.h"
 #include "wire/text_format.h"
 
 namespace halvern {
@@ -338,6 +339,58 @@ ProgramRecord defaultRecord(std::uint16_t opcode) {
     }
   }
   return record;
+}
+
+std::vector<std::string> instructionHelp(const InstructionDef& def) {
+  std::vector<std::string> lines{std::string(def.name)};
+  if (def.params().empty()) lines.emplace_back("No parameters.");
+  const auto trimmed = [](std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+  };
+  for (const ParamDef& p : def.params()) {
+    std::string line = trimmed(p.label) + " ";
+    const int width = p.width;
+    switch (p.paramKind()) {
+      case ParamKind::Integer: {
+        std::string high(static_cast<std::size_t>(std::max(width, 1)), '9');
+        std::string value = std::to_string(static_cast<long>(p.defaultValue));
+        if (value.size() < static_cast<std::size_t>(width))
+          value.insert(0, static_cast<std::size_t>(width) - value.size(), '0');
+        line += "whole number, 0 to " + high + ", default " + value;
+        break;
+      }
+      case ParamKind::Decimal: {
+        std::string value;
+        appendFixed(value, p.defaultValue, 0, std::max(width - 2, 0));
+        line += "decimal number of up to " + std::to_string(width) +
+                " characters (digits, \"-\", \".\"), default " + value;
+        break;
+      }
+      case ParamKind::Text:
+        line += "text of up to " + std::to_string(width) + " characters, default \"" +
+                degreesShown(p.defaultText) + "\"";
+        break;
+      case ParamKind::Hex: {
+        std::string value = hexText(static_cast<std::int32_t>(p.defaultValue));
+        line += "hexadecimal, 0000 to FFFF, default " + value;
+        break;
+      }
+      case ParamKind::List: {
+        line += "one of: ";
+        const auto entries = listOf(p.kind);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+          line += (i ? ", " : "") + trimmed(entries[i]);
+        line += "; default " + entryText(p, static_cast<std::int32_t>(p.defaultValue));
+        while (line.ends_with(' ')) line.pop_back();
+        break;
+      }
+      case ParamKind::None:
+        break;
+    }
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace halvern

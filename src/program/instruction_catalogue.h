@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "program/program_record.h"
 
@@ -77,6 +78,11 @@ class InstructionCatalogue {
   // The names offered for insertion: opcodes 1 to 52 in order (position + 1 = opcode).
   static std::span<const InstructionDef> pickList() { return all().subspan(1); }
 };
+
+// What an instruction takes, from the catalogue, so that it cannot drift from what the editor
+// accepts: its name, then a line for each parameter with its label, its kind, the values it
+// takes and its default ("No parameters." for none). Windows-1252 text, "." for decimals.
+std::vector<std::string> instructionHelp(const InstructionDef& def);
 
 // The degree sign: "~" in stored program text, 0xB0 on the computer's screen and in files.
 inline constexpr char kStoredDegree = '~';

@@ -34,6 +34,15 @@ constexpr int kDialogDrop = 80;
 
 QString shown(std::string_view bytes) { return Windows1252::toUnicode(bytes); }
 
+// What an instruction's parameters take, as a tooltip.
+QString helpOf(std::uint16_t opcode) {
+  if (!InstructionCatalogue::isOpcode(opcode)) return {};
+  QStringList lines;
+  for (const std::string& line : instructionHelp(InstructionCatalogue::instruction(opcode)))
+    lines << shown(line);
+  return lines.join(QLatin1Char('\n'));
+}
+
 // The right-hand column of controls.
 constexpr int kColumnX = 314;
 constexpr int kColumnWidth = 240;
@@ -78,8 +87,11 @@ ProgramPage::ProgramPage(ProgramDocument& document, Shell& shell, QMenu* popupMe
   m_instructions->setGeometry(kColumnX, 28, kColumnWidth, 22);
   m_instructions->setStyle(new DropDownListStyle(0, this));  // so that the 16 rows hold
   m_instructions->setMaxVisibleItems(16);
-  for (const InstructionDef& def : InstructionCatalogue::pickList())
-    m_instructions->addItem(shown(def.name));
+  for (std::size_t i = 0; i < InstructionCatalogue::pickList().size(); ++i) {
+    m_instructions->addItem(shown(InstructionCatalogue::pickList()[i].name));
+    m_instructions->setItemData(static_cast<int>(i), helpOf(static_cast<std::uint16_t>(i + 1)),
+                                Qt::ToolTipRole);
+  }
   m_instructions->setCurrentIndex(0);
 
   auto button = [this](const char* caption, const char* name, int x, int y) {
@@ -163,6 +175,7 @@ bool ProgramPage::isPgmEnd(std::size_t k) const { return k + 1 == m_document.ins
 QTreeWidgetItem* ProgramPage::makeItem(std::size_t k) const {
   const ProgramNode& node = m_document.tree().at(k);
   auto* item = new QTreeWidgetItem(QStringList{shown(node.text)});
+  item->setToolTip(0, helpOf(m_document.store()[k].opcode()));
   for (const std::string& line : node.children)
     item->addChild(new QTreeWidgetItem(QStringList{shown(line)}));
   return item;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "program/program_document.h"
 
@@ -80,6 +82,29 @@ TEST(InstructionCatalogue, DefaultLinesOfEveryInstruction) {
     EXPECT_EQ(joined(document.tree()[0]), expected[opcode]) << "opcode " << opcode;
     // Lines made from the record's stored values read the same as those made on insert.
     EXPECT_EQ(ProgramDocument::storedNode(document.store()[0]), document.tree()[0]);
+  }
+}
+
+// The help of an instruction says what its parameters take, from the same catalogue the editor
+// uses; every instruction has one line a parameter.
+TEST(InstructionCatalogue, HelpOfEveryInstructionFromTheCatalogue) {
+  EXPECT_EQ(
+      instructionHelp(InstructionCatalogue::instruction(1)),
+      (std::vector<std::string>{
+          "ALARM", "sloc= whole number, 0 to 999, default 001",
+          "set1= decimal number of up to 7 characters (digits, \"-\", \".\"), default 0.00000",
+          "set2= decimal number of up to 7 characters (digits, \"-\", \".\"), default 0.00000",
+          "delay= whole number, 0 to 999, default 000", "span= one of: EXCL, INCL; default EXCL",
+          "sw= whole number, 0 to 9, default 1"}));
+  EXPECT_EQ(instructionHelp(InstructionCatalogue::instruction(11)),
+            (std::vector<std::string>{"ELSE", "No parameters."}));
+  for (const InstructionDef& def : InstructionCatalogue::all()) {
+    const auto help = instructionHelp(def);
+    ASSERT_EQ(help.size(), 1 + std::max<std::size_t>(def.params().size(), 1)) << def.name;
+    for (std::size_t j = 0; j < def.params().size(); ++j) {
+      EXPECT_EQ(help[j + 1].rfind(std::string(def.params()[j].label), 0), 0u) << def.name;
+      EXPECT_NE(help[j + 1].find("default"), std::string::npos) << help[j + 1];
+    }
   }
 }
 

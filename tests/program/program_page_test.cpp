@@ -254,6 +254,12 @@ TEST_F(ProgramEditorTest, InsertAndDeleteMoveRecordsAndLines) {
   expectInStep(*page, document);
   ASSERT_EQ(item(2)->childCount(), 2);
   EXPECT_EQ(item(2)->child(1)->text(0), "val= 0.00000");
+  // Each instruction tells what its parameters take, in the tree and in the pick list.
+  EXPECT_TRUE(item(1)->toolTip(0).startsWith("FLAG SET\nflag#= whole number, 0 to 99, default 01"))
+      << item(1)->toolTip(0).toStdString();
+  EXPECT_EQ(item(3)->toolTip(0), "PGM END\nNo parameters.");
+  EXPECT_EQ(page->instructions()->itemData(kBeep - 1, Qt::ToolTipRole).toString(),
+            item(0)->toolTip(0));
 
   // Before the selected instruction; the selection stays on it, one place down.
   selectInstruction(1);
