@@ -21,7 +21,6 @@
 
 #include "cli/cli_app.h"
 #include "cli/cli_command.h"
-#include "files/file_load.h"
 #include "files/file_save.h"
 #include "platform/shell.h"
 #include "records/records_plot_picture.h"
@@ -52,9 +51,6 @@ std::string numberText(double value) {
   return error == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
-// The largest archive read back before records are appended to it.
-constexpr std::size_t kArchiveMaxBytes = 1u << 30;
-
 // The records text file just written, as a CSV beside it or appended to an archive.
 int writeCsv(CliApp& app, const RecordsArguments& args, const std::string& textPath,
              const std::string& csvPath, const SetupModel& setup) {
@@ -65,22 +61,12 @@ int writeCsv(CliApp& app, const RecordsArguments& args, const std::string& textP
   std::vector<RecordFormat> formats = recordFormatsOf(setup, table.fields());
   const std::vector<std::string> comments =
       recordsCsvComments(table, {formats, app.bridgeSerial(), {}});
-  std::string bytes;
   if (args.append) {
-    const LoadedFile archive = std::filesystem::exists(csvPath)
-                                   ? loadFileBytes(csvPath, kArchiveMaxBytes, "archive")
-                                   : LoadedFile{};
-    if (!archive.problem.empty()) return app.fileError(archive.problem);
-    if (archive.longer) return app.fileError("The archive " + csvPath + " is too large to add to.");
-    const ArchiveAppend appended = appendToArchive(archive.bytes, table, comments);
+    const ArchiveFileAppend appended = appendToArchiveFile(csvPath, table, comments);
+    if (appended.fileError) return app.fileError(appended.problem);
     if (!appended.problem.empty()) {
       std::fprintf(app.err(), "error: %s: %s\n", csvPath.c_str(), appended.problem.c_str());
       return kExitFailed;
-    }
-    if (appended.added > 0) {
-      if (const std::string problem = saveFileBytes(csvPath, appended.bytes, "archive");
-          !problem.empty())
-        return app.fileError(problem);
     }
     std::fprintf(app.err(), "%zu new records added to %s (%zu already there or older)\n",
                  appended.added, csvPath.c_str(), appended.skipped);

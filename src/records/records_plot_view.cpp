@@ -21,7 +21,6 @@
 #include <limits>
 
 #include "app/windows1252.h"
-#include "files/file_load.h"
 #include "files/file_save.h"
 #include "records/records_plot.h"
 
@@ -337,21 +336,10 @@ std::string RecordsPlotView::saveAllCsv(const std::string& path) const {
 std::string RecordsPlotView::addToArchive(const std::string& path, std::size_t* added) const {
   const RecordsTable* table = m_plot->table();
   if (!table) return "There are no records to add.";
-  // An archive of up to a gigabyte is read whole and written back whole, atomically.
-  constexpr std::size_t kArchiveMaxBytes = 1u << 30;
-  std::error_code error;
-  LoadedFile archive;
-  if (std::filesystem::exists(path, error)) {
-    archive = loadFileBytes(path, kArchiveMaxBytes, "archive");
-    if (!archive.problem.empty()) return archive.problem;
-    if (archive.longer) return "The archive " + path + " is too large to add to.";
-  }
-  const ArchiveAppend appended = appendToArchive(
-      archive.bytes, *table, recordsCsvComments(*table, m_about ? m_about() : CsvAbout{}));
-  if (!appended.problem.empty()) return appended.problem;
+  const ArchiveFileAppend appended = appendToArchiveFile(
+      path, *table, recordsCsvComments(*table, m_about ? m_about() : CsvAbout{}));
   if (added) *added = appended.added;
-  if (appended.added == 0) return {};
-  return saveFileBytes(path, appended.bytes, "archive");
+  return appended.problem;
 }
 
 void RecordsPlotView::chooseAndOpen() {

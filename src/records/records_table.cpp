@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 
 #include "files/file_load.h"
+#include "files/file_save.h"
 #include "wire/text_format.h"
 #include "wire/windows1252.h"
 
@@ -513,6 +515,33 @@ ArchiveAppend appendToArchive(std::string_view archive, const RecordsTable& tabl
     appendCsvLine(out.bytes, table, r);
     previous = x;
     ++out.added;
+  }
+  return out;
+}
+
+ArchiveFileAppend appendToArchiveFile(const std::string& path, const RecordsTable& table,
+                                      const std::vector<std::string>& comments) {
+  ArchiveFileAppend out;
+  std::error_code error;
+  LoadedFile archive;
+  if (std::filesystem::exists(path, error)) {
+    archive = loadFileBytes(path, kArchiveMaxBytes, "archive");
+    if (archive.problem.empty() && archive.longer)
+      archive.problem = "The archive " + path + " is too large to add to.";
+    if (!archive.problem.empty()) {
+      out.problem = archive.problem;
+      out.fileError = true;
+      return out;
+    }
+  }
+  const ArchiveAppend appended = appendToArchive(archive.bytes, table, comments);
+  out.added = appended.added;
+  out.skipped = appended.skipped;
+  out.problem = appended.problem;
+  if (out.problem.empty() && out.added > 0) {
+    out.problem = saveFileBytes(path, appended.bytes, "archive");
+    out.fileError = !out.problem.empty();
+    if (out.fileError) out.added = 0;
   }
   return out;
 }

@@ -122,4 +122,19 @@ struct ArchiveAppend {
 ArchiveAppend appendToArchive(std::string_view archive, const RecordsTable& table,
                               const std::vector<std::string>& comments);
 
+// The largest archive read back to be added to.
+inline constexpr std::size_t kArchiveMaxBytes = 1u << 30;
+
+// The same with the archive's file (made when missing): read whole within kArchiveMaxBytes,
+// added to, and saved atomically when anything was added. `problem` says why not; `fileError`
+// then tells a file that could not be read or written from records that could not be added.
+struct ArchiveFileAppend {
+  std::size_t added = 0;
+  std::size_t skipped = 0;
+  std::string problem;
+  bool fileError = false;
+};
+ArchiveFileAppend appendToArchiveFile(const std::string& path, const RecordsTable& table,
+                                      const std::vector<std::string>& comments);
+
 }  // namespace halvern
