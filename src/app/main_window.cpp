@@ -315,6 +315,15 @@ void MainWindow::setHandler(MenuHandler handler, std::function<void()> run) {
   updateCommandStates();
 }
 
+void MainWindow::setModified(bool modified) {
+  setWindowTitle((modified ? QStringLiteral("*") : QString()) + QString::fromUtf8(kCaption));
+}
+
+void MainWindow::setAvailability(MenuHandler handler, std::function<bool()> available) {
+  m_entries[static_cast<std::size_t>(handler)].available = std::move(available);
+  updateCommandStates();
+}
+
 void MainWindow::setCheckHandler(MenuHandler handler, bool checked,
                                  std::function<void(bool checked)> toggled) {
   QAction* item = action(handler);
@@ -341,7 +350,8 @@ void MainWindow::updateCommandStates() {
   };
   for (const MenuEntry& entry : m_entries) {
     if (entry.action && !entry.popup)
-      entry.action->setEnabled(static_cast<bool>(entry.handler) && allowed(entry.flags));
+      entry.action->setEnabled(static_cast<bool>(entry.handler) && allowed(entry.flags) &&
+                               (!entry.available || entry.available()));
   }
   for (const auto& [menu, flags] : m_menus) menu->setEnabled(allowed(flags));
   for (const InstrumentButton& b : m_instrumentButtons) {
@@ -521,6 +531,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
           MessageResult::Yes) {
     event->ignore();
     return;
+  }
+  for (const auto& mayClose : m_closeChecks) {
+    if (!mayClose()) {
+      event->ignore();
+      return;
+    }
   }
   SettingsFile::set(m_settings, kWindowSettingsSection, kLeft, pos().x());
   SettingsFile::set(m_settings, kWindowSettingsSection, kTop, pos().y());

@@ -111,7 +111,14 @@ class MainWindow : public QMainWindow, public PageHost {
   void expandPages();
 
   // The menu item of a handler.
-  QAction* action(MenuHandler handler) const;
+  QAction* action(MenuHandler handler) const override;
+  void trigger(MenuHandler handler) override { triggered(handler); }
+  void setAvailability(MenuHandler handler, std::function<bool()> available) override;
+  // The caption with "*" before it while modified.
+  void setModified(bool modified) override;
+  void addCloseCheck(std::function<bool()> mayClose) override {
+    m_closeChecks.push_back(std::move(mayClose));
+  }
   bool hasHandler(MenuHandler handler) const;
   QPlainTextEdit* messageArea() const { return m_messageArea; }
   QProgressBar* progressBar() const { return m_progress; }
@@ -187,6 +194,7 @@ class MainWindow : public QMainWindow, public PageHost {
     std::uint8_t flags = 0;
     bool popup = false;
     std::function<void()> handler;
+    std::function<bool()> available;
   };
   std::array<MenuEntry, kMenuHandlerCount> m_entries{};
   // The menus of the menu bar and their submenus, with their flags.
@@ -198,6 +206,7 @@ class MainWindow : public QMainWindow, public PageHost {
   std::vector<InstrumentButton> m_instrumentButtons;
   std::vector<std::pair<QPointer<QWidget>, PageView*>> m_views;
   std::vector<std::function<void()>> m_clockListeners;
+  std::vector<std::function<bool()>> m_closeChecks;
   std::function<QString(const FileRequest&)> m_fileChooser;
   std::function<InstrumentCommand(const InstrumentCommand&)> m_sendGuard;
   FileFolders m_folders;

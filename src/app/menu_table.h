@@ -63,6 +63,17 @@
   SEP(1)                                                                                           \
   ITEM(1, "&Back up the 40100 before sending", nullptr, BackUpBeforeSending1Click, nullptr, 0)     \
   ITEM(1, "&Verify after sending", nullptr, VerifyAfterSending1Click, nullptr, 0)                  \
+  MENU(0, "&Edit", kEditLocked)                                                                    \
+  ITEM(1, "&Undo", "Ctrl+Z", Undo1Click, nullptr, kFileLocked)                                     \
+  ITEM(1, "&Redo", "Ctrl+Y", Redo1Click, nullptr, kFileLocked)                                     \
+  SEP(1)                                                                                           \
+  ITEM(1, "&Insert Instruction", "Ins", InsertInstruction1Click, nullptr, kFileLocked)             \
+  ITEM(1, "&Delete Instruction", "Del", DeleteInstruction1Click, nullptr, kFileLocked)             \
+  ITEM(1, "&Edit Parameter...", "Return", EditParameter1Click, nullptr, kFileLocked)               \
+  SEP(1)                                                                                           \
+  ITEM(1, "&Find...", "Ctrl+F", Find1Click, nullptr, 0)                                            \
+  ITEM(1, "Find &Next", "F3", FindNext1Click, nullptr, 0)                                          \
+  ITEM(1, "Find &Previous", "Shift+F3", FindPrevious1Click, nullptr, 0)                            \
   MENU(0, "&Help", 0)                                                                              \
   ITEM(1, "&Connection Help...", nullptr, ConnectionHelpClick, nullptr, 0)                         \
   SEP(1)                                                                                           \

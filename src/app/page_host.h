@@ -10,6 +10,7 @@
 #include "link/instrument_command.h"
 
 class QAbstractButton;
+class QAction;
 class QDialog;
 class QMenu;
 class QWidget;
@@ -90,6 +91,13 @@ class PageHost {
 
   // Gives a menu item its handler and enables it; items without one stay disabled.
   virtual void setHandler(MenuHandler handler, std::function<void()> run) = 0;
+  // A menu item enabled only while `available` says so, on top of what the host decides; call
+  // `updateCommandStates` when its answer changes.
+  virtual void setAvailability(MenuHandler handler, std::function<bool()> available) = 0;
+  // Runs a menu item's handler as choosing it does (nothing for an item without one).
+  virtual void trigger(MenuHandler handler) = 0;
+  // A menu item itself, for its caption, more shortcuts, or a narrower shortcut context.
+  virtual QAction* action(MenuHandler handler) const = 0;
   // Makes a menu item a check item, checked or not, and gives it its handler, which gets the
   // item's new state each time it is chosen.
   virtual void setCheckHandler(MenuHandler handler, bool checked,
@@ -130,6 +138,11 @@ class PageHost {
   virtual QWidget* dialogParent() = 0;
   // Runs a modal dialog centred over the window.
   virtual void runDialog(QDialog& dialog) = 0;
+  // The window's title marks unsaved changes while `modified`.
+  virtual void setModified(bool modified) = 0;
+  // Asked before the window closes: false keeps it open (the user chose Cancel, or a save
+  // failed).
+  virtual void addCloseCheck(std::function<bool()> mayClose) = 0;
   // What the "Connection Help..." button of a connection warning opens (see
   // Shell::connectionWarning), after the box closes.
   virtual void setConnectionHelp(std::function<void()> help) = 0;

@@ -157,6 +157,10 @@ MessageResult WindowShell::showBox(std::string_view text, MessageKind kind, Mess
     case MessageButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
+    case MessageButtons::SaveDiscardCancel:
+      box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Save);
+      break;
   }
   // The port that would not open offers the connection checks beside its OK.
   QPushButton* help = nullptr;
@@ -172,8 +176,10 @@ MessageResult WindowShell::showBox(std::string_view text, MessageKind kind, Mess
   }
   switch (pressed) {
     case QMessageBox::Yes:
+    case QMessageBox::Save:
       return MessageResult::Yes;
     case QMessageBox::No:
+    case QMessageBox::Discard:
       return MessageResult::No;
     case QMessageBox::Cancel:
       return MessageResult::Cancel;

@@ -92,6 +92,7 @@ MessageResult ConsoleShell::message(std::string_view text, MessageKind kind,
     case MessageButtons::OkCancel:
     case MessageButtons::YesNo:
     case MessageButtons::YesNoCancel:
+    case MessageButtons::SaveDiscardCancel:
       break;
   }
   const bool okCancel = buttons == MessageButtons::OkCancel;

@@ -135,7 +135,11 @@ bool saveGroup(const std::string& path, GroupParts parts, Shell& shell) {
   if (!saveFileBytes(base + ".scr", asText(parts.screens), "screen file").empty())
     warn(shell, kScreenNotSaved);
   const std::string program = writeProgramBytes(parts.program);
-  if (!saveFileBytes(base + ".pgm", program, "program file").empty()) warn(shell, kProgramNotSaved);
+  if (saveFileBytes(base + ".pgm", program, "program file").empty()) {
+    parts.program.settle(true, false);
+  } else {
+    warn(shell, kProgramNotSaved);
+  }
   // The tree text and the notes are saved when they can be; their failure is not reported.
   (void)saveFileBytes(base + ".txt", std::string_view(program).substr(ProgramStore::kSize),
                       "program text");

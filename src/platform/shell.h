@@ -6,7 +6,8 @@
 namespace halvern {
 
 enum class MessageKind { Warning, Error, Information, Confirmation };
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// SaveDiscardCancel answers Yes for Save and No for Discard.
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, SaveDiscardCancel };
 enum class MessageResult { Ok, Cancel, Yes, No };
 enum class BeepKind { Default, Exclamation };
 

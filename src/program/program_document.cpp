@@ -24,10 +24,52 @@ ProgramNode ProgramDocument::storedNode(const ProgramRecord& record) {
   return node;
 }
 
-void ProgramDocument::insertRecord(std::size_t k, const ProgramRecord& record) {
+namespace {
+
+// An instruction's name as a change names it: its line without the blanks after it.
+std::string shortName(std::string_view line) {
+  while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+  return std::string(line);
+}
+
+}  // namespace
+
+void ProgramDocument::insertRecord(std::size_t k, const ProgramRecord& record, ProgramNode node) {
   for (std::size_t i = kMaxInstructions - 1; i > k; --i) m_store[i] = m_store[i - 1];
   m_store[k] = record;
-  m_tree.insert(m_tree.begin() + static_cast<std::ptrdiff_t>(k), storedNode(record));
+  m_tree.insert(m_tree.begin() + static_cast<std::ptrdiff_t>(k), std::move(node));
+  ++m_changeCount;
+}
+
+void ProgramDocument::removeRecord(std::size_t k) {
+  for (std::size_t i = k; i + 1 < kMaxInstructions; ++i) m_store[i] = m_store[i + 1];
+  m_tree.erase(m_tree.begin() + static_cast<std::ptrdiff_t>(k));
+  ++m_changeCount;
+}
+
+void ProgramDocument::setState(const ProgramState& state) {
+  m_store = state.store;
+  m_tree = state.tree;
+  ++m_programVersion;
+  ++m_changeCount;
+}
+
+void ProgramDocument::notify(ProgramChange change) {
+  if (m_listener.value.changed) m_listener.value.changed(change);
+}
+
+void ProgramDocument::settle(bool program, bool notes) const {
+  if (m_listener.value.settled) m_listener.value.settled(program, notes);
+}
+
+ProgramChange ProgramDocument::insertChange(std::size_t k, std::string verb) const {
+  ProgramChange change;
+  change.kind = ProgramChange::Kind::Insert;
+  change.position = k;
+  change.record = m_store[k];
+  change.node = m_tree[k];
+  change.name = std::move(verb) + ' ' + shortName(m_tree[k].text);
+  return change;
 }
 
 ProgramDocument::Edit ProgramDocument::insertInstruction(std::size_t k, std::uint16_t opcode) {
@@ -36,14 +78,21 @@ ProgramDocument::Edit ProgramDocument::insertInstruction(std::size_t k, std::uin
       !InstructionCatalogue::isOpcode(opcode)) {
     return Edit::NotAllowed;
   }
-  insertRecord(k, defaultRecord(opcode));
+  const ProgramRecord last = m_store[kMaxInstructions - 1];
+  const ProgramRecord record = defaultRecord(opcode);
+  insertRecord(k, record, storedNode(record));
+  ProgramChange change = insertChange(k, "Insert");
+  change.other = last;
+  notify(std::move(change));
   return Edit::Done;
 }
 
 ProgramDocument::Edit ProgramDocument::deleteInstruction(std::size_t k) {
   if (k + 1 >= m_tree.size()) return Edit::NotAllowed;
-  for (std::size_t i = k; i + 1 < kMaxInstructions; ++i) m_store[i] = m_store[i + 1];
-  m_tree.erase(m_tree.begin() + static_cast<std::ptrdiff_t>(k));
+  ProgramChange change = insertChange(k, "Delete");
+  change.kind = ProgramChange::Kind::Delete;
+  removeRecord(k);
+  notify(std::move(change));
   return Edit::Done;
 }
 
@@ -55,19 +104,75 @@ ProgramDocument::Edit ProgramDocument::copyInstruction(std::size_t k) {
 
 ProgramDocument::Edit ProgramDocument::cutInstruction(std::size_t k) {
   if (Edit e = copyInstruction(k); e != Edit::Done) return e;
-  return deleteInstruction(k);
+  ProgramChange change = insertChange(k, "Cut");
+  change.kind = ProgramChange::Kind::Delete;
+  removeRecord(k);
+  notify(std::move(change));
+  return Edit::Done;
 }
 
 ProgramDocument::Edit ProgramDocument::pasteInstruction(std::size_t k) {
   if (m_tree.size() >= kMaxInstructions) return Edit::Full;
   if (!m_copyBuffer || k >= m_tree.size()) return Edit::NotAllowed;
-  insertRecord(k, *m_copyBuffer);
+  const ProgramRecord last = m_store[kMaxInstructions - 1];
+  insertRecord(k, *m_copyBuffer, storedNode(*m_copyBuffer));
+  ProgramChange change = insertChange(k, "Paste");
+  change.other = last;
+  notify(std::move(change));
   return Edit::Done;
 }
 
 void ProgramDocument::newProgram() {
+  std::shared_ptr<const ProgramState> before;
+  if (m_listener.value.changed) before = std::make_shared<ProgramState>(m_store, m_tree);
   for (std::size_t i = 0; i < kMaxInstructions; ++i) m_store[i].setOpcode(0);
   m_tree.assign(1, ProgramNode{std::string(InstructionCatalogue::instruction(0).name), {}});
+  ++m_changeCount;
+  if (!before) return;
+  ProgramChange change;
+  change.name = "New Program";
+  change.before = std::move(before);
+  change.after = std::make_shared<ProgramState>(m_store, m_tree);
+  notify(std::move(change));
+}
+
+void ProgramDocument::undo(const ProgramChange& change) {
+  switch (change.kind) {
+    case ProgramChange::Kind::Insert:
+      removeRecord(change.position);
+      m_store[kMaxInstructions - 1] = change.other;
+      break;
+    case ProgramChange::Kind::Delete:
+      insertRecord(change.position, change.record, change.node);
+      break;
+    case ProgramChange::Kind::Parameter:
+      m_store[change.position] = change.other;
+      m_tree[change.position].children[change.parameter] = change.lineBefore;
+      ++m_changeCount;
+      break;
+    case ProgramChange::Kind::Program:
+      setState(*change.before);
+      break;
+  }
+}
+
+void ProgramDocument::redo(const ProgramChange& change) {
+  switch (change.kind) {
+    case ProgramChange::Kind::Insert:
+      insertRecord(change.position, change.record, change.node);
+      break;
+    case ProgramChange::Kind::Delete:
+      removeRecord(change.position);
+      break;
+    case ProgramChange::Kind::Parameter:
+      m_store[change.position] = change.record;
+      m_tree[change.position].children[change.parameter] = change.lineAfter;
+      ++m_changeCount;
+      break;
+    case ProgramChange::Kind::Program:
+      setState(*change.after);
+      break;
+  }
 }
 
 void ProgramDocument::setParameter(std::size_t k, std::size_t j, const ProgramRecord& record,
@@ -76,8 +181,19 @@ void ProgramDocument::setParameter(std::size_t k, std::size_t j, const ProgramRe
       record.opcode() != m_store[k].opcode()) {
     return;
   }
+  ProgramChange change;
+  change.kind = ProgramChange::Kind::Parameter;
+  change.position = k;
+  change.parameter = j;
+  change.other = m_store[k];
+  change.record = record;
+  change.lineBefore = m_tree[k].children[j];
+  change.lineAfter = line;
+  change.name = "Edit " + shortName(m_tree[k].text);
   m_store[k] = record;
   m_tree[k].children[j] = std::move(line);
+  ++m_changeCount;
+  notify(std::move(change));
 }
 
 const ParamDef* ProgramDocument::parameter(std::size_t k, std::size_t j) const {
@@ -196,11 +312,23 @@ ProgramDocument::Edit ProgramDocument::editListParameter(std::size_t k, std::siz
   return Edit::Done;
 }
 
-bool ProgramDocument::replaceProgram(const ProgramStore& store, std::vector<ProgramNode> tree) {
+bool ProgramDocument::replaceProgram(const ProgramStore& store, std::vector<ProgramNode> tree,
+                                     std::string_view name) {
   if (mismatch(store, tree)) return false;
+  std::shared_ptr<const ProgramState> before;
+  if (m_listener.value.changed) before = std::make_shared<ProgramState>(m_store, m_tree);
   m_store = store;
   m_tree = std::move(tree);
   ++m_programVersion;
+  ++m_changeCount;
+  if (before) {
+    ProgramChange change;
+    change.name = std::string(name);
+    change.before = std::move(before);
+    change.after = std::make_shared<ProgramState>(m_store, m_tree);
+    change.settles = true;
+    notify(std::move(change));
+  }
   return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,33 @@ struct ProgramNode {
   std::vector<std::string> children;
 
   bool operator==(const ProgramNode&) const = default;
+};
+
+// The program as a whole: what a replacement puts in place of what.
+struct ProgramState {
+  ProgramStore store;
+  std::vector<ProgramNode> tree;
+};
+
+// One change to the program, kept so that it can be taken back and made again: an instruction
+// inserted or deleted at `position` (its record and lines), parameter `parameter` of the
+// instruction at `position` edited (the record and line before and after), or the program
+// replaced as a whole (new, opened, received).
+struct ProgramChange {
+  enum class Kind { Insert, Delete, Parameter, Program };
+  Kind kind = Kind::Program;
+  // What the change is called where it can be undone: "Delete WINDSPD".
+  std::string name;
+  std::size_t position = 0;
+  std::size_t parameter = 0;
+  ProgramRecord record;  // Insert, Delete: the instruction; Parameter: the record after
+  ProgramNode node;      // Insert, Delete: its lines
+  // Insert: the last record, pushed out of the store. Parameter: the record before.
+  ProgramRecord other;
+  std::string lineBefore, lineAfter;                  // Parameter
+  std::shared_ptr<const ProgramState> before, after;  // Program
+  // The program replaced is one opened or received: what it now holds is settled.
+  bool settles = false;
 };
 
 // The user program as the window shows it: the store, the tree lines and the notes, kept in step
@@ -93,9 +122,29 @@ class ProgramDocument {
   // text is not touched. NotAllowed for an index outside the list.
   Edit editListParameter(std::size_t k, std::size_t j, std::size_t index);
 
-  // Replaces store and tree together (a received program, an opened file). False, nothing
-  // changed, when they are not in step.
-  bool replaceProgram(const ProgramStore& store, std::vector<ProgramNode> tree);
+  // Replaces store and tree together (a received program, an opened file), a change called
+  // `name`; what the program now holds counts as settled. False, nothing changed, when they are
+  // not in step.
+  bool replaceProgram(const ProgramStore& store, std::vector<ProgramNode> tree,
+                      std::string_view name = "Open Program");
+
+  // Who hears of every change made by the operations above (not by undo and redo), and of the
+  // program or notes being settled: saved, sent, opened or received. One listener; a copy of the
+  // document has none.
+  struct Listener {
+    std::function<void(const ProgramChange&)> changed;
+    std::function<void(bool program, bool notes)> settled;
+  };
+  void setListener(Listener listener) { m_listener.value = std::move(listener); }
+  // Tells the listener that the program (and/or the notes) as they stand were saved or sent.
+  void settle(bool program, bool notes) const;
+
+  // Takes a change back, or makes it again, on the document it was made on in the state it left
+  // (or found) it. The versions count it like any other change.
+  void undo(const ProgramChange& change);
+  void redo(const ProgramChange& change);
+  // Counts every change of the program, so a view knows that it must follow.
+  std::uint64_t changeCount() const { return m_changeCount; }
 
   // Why `store` and `tree` are not in step, or nothing when they are: one node per record up to
   // the first "PGM END", which ends both; each node the name of its record's opcode with one line
@@ -107,7 +156,19 @@ class ProgramDocument {
   static ProgramNode storedNode(const ProgramRecord& record);
 
  private:
-  void insertRecord(std::size_t k, const ProgramRecord& record);
+  void insertRecord(std::size_t k, const ProgramRecord& record, ProgramNode node);
+  void removeRecord(std::size_t k);
+  void setState(const ProgramState& state);
+  ProgramChange insertChange(std::size_t k, std::string verb) const;
+  void notify(ProgramChange change);
+
+  // Not copied with the document: a copy is heard by no one.
+  struct ListenerSlot {
+    ListenerSlot() = default;
+    ListenerSlot(const ListenerSlot&) {}
+    ListenerSlot& operator=(const ListenerSlot&) { return *this; }
+    Listener value;
+  };
 
   ProgramStore m_store;
   std::vector<ProgramNode> m_tree;
@@ -115,6 +176,8 @@ class ProgramDocument {
   std::optional<ProgramRecord> m_copyBuffer;
   std::uint64_t m_programVersion = 0;
   std::uint64_t m_notesVersion = 0;
+  std::uint64_t m_changeCount = 0;
+  ListenerSlot m_listener;
 };
 
 }  // namespace halvern

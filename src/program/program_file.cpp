@@ -120,7 +120,9 @@ std::string writeNotesBytes(const std::vector<std::string>& notes) {
 std::vector<std::string> readNotesBytes(std::string_view bytes) { return splitLines(bytes); }
 
 std::string saveProgramFile(const std::string& path, const ProgramDocument& document) {
-  return saveBytes(path, writeProgramBytes(document), "program file");
+  std::string problem = saveBytes(path, writeProgramBytes(document), "program file");
+  if (problem.empty()) document.settle(true, false);
+  return problem;
 }
 
 std::string loadProgramFile(const std::string& path, ProgramDocument& document) {
@@ -130,13 +132,16 @@ std::string loadProgramFile(const std::string& path, ProgramDocument& document) 
 }
 
 std::string saveNotesFile(const std::string& path, const ProgramDocument& document) {
-  return saveBytes(path, writeNotesBytes(document.notes()), "notes file");
+  std::string problem = saveBytes(path, writeNotesBytes(document.notes()), "notes file");
+  if (problem.empty()) document.settle(false, true);
+  return problem;
 }
 
 std::string loadNotesFile(const std::string& path, ProgramDocument& document) {
   std::string bytes;
   if (auto problem = loadBytes(path, bytes, "notes file"); !problem.empty()) return problem;
   document.replaceNotes(readNotesBytes(bytes));
+  document.settle(false, true);
   return {};
 }
 

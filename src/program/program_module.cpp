@@ -1,12 +1,16 @@
 // The user program subsystem in the window: the User Program page with its context menu, Get
 // User Program and Send User Program, and the program and notes file items of the File menu.
+#include <QAction>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "app/document.h"
 #include "app/module.h"
 #include "app/page_host.h"
+#include "platform/shell.h"
 #include "program/program_commands.h"
 #include "program/program_file.h"
 #include "program/program_page.h"
@@ -15,10 +19,82 @@ namespace halvern {
 
 namespace {
 
+constexpr const char* kSaveQuestion = "Save changes to the user program?";
+
+// The Edit menu: undo and redo of the program, the editing keys of the tree, and Find.
+void installEditMenu(PageHost& host, ProgramPage* page) {
+  ProgramHistory& history = page->history();
+  QUndoStack& stack = history.stack();
+  auto showing = [&host](auto run) {
+    return [&host, run] {
+      host.showPage(kProgramPage);
+      run();
+    };
+  };
+  host.setHandler(MenuHandler::Undo1Click, showing([&stack] { stack.undo(); }));
+  host.setHandler(MenuHandler::Redo1Click, showing([&stack] { stack.redo(); }));
+  host.setAvailability(MenuHandler::Undo1Click, [&stack] { return stack.canUndo(); });
+  host.setAvailability(MenuHandler::Redo1Click, [&stack] { return stack.canRedo(); });
+  host.action(MenuHandler::Redo1Click)
+      ->setShortcuts(
+          {QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
+  // The items say what they take back or make again: "Undo Delete WINDSPD".
+  auto caption = [](QAction* item, const QString& verb, const QString& what) {
+    QString step = what;
+    item->setText(what.isEmpty() ? verb : verb + QLatin1Char(' ') + step.replace('&', "&&"));
+  };
+  QObject::connect(&stack, &QUndoStack::undoTextChanged, page,
+                   [&host, caption](const QString& text) {
+                     caption(host.action(MenuHandler::Undo1Click), QStringLiteral("&Undo"), text);
+                   });
+  QObject::connect(&stack, &QUndoStack::redoTextChanged, page,
+                   [&host, caption](const QString& text) {
+                     caption(host.action(MenuHandler::Redo1Click), QStringLiteral("&Redo"), text);
+                   });
+  for (auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged})
+    QObject::connect(&stack, signal, page, [&host] { host.updateCommandStates(); });
+
+  // The tree's own keys (the page takes them from the tree itself), shown in the menu; the items
+  // act only while Enable Edit is checked.
+  const auto editing = [page] { return page->enableEdit()->isChecked(); };
+  const std::pair<MenuHandler, std::function<void()>> keys[] = {
+      {MenuHandler::InsertInstruction1Click, [page] { page->buttonInsPgmClick(); }},
+      {MenuHandler::DeleteInstruction1Click, [page] { page->buttonDelPgmClick(); }},
+      {MenuHandler::EditParameter1Click, [page] { page->enterPressed(); }},
+  };
+  for (const auto& [handler, run] : keys) {
+    host.setHandler(handler, showing(run));
+    host.setAvailability(handler, editing);
+    // Shown, never matched: a key pressed in a dialog or another control is never taken here.
+    host.action(handler)->setShortcutContext(Qt::WidgetShortcut);
+  }
+
+  host.setHandler(MenuHandler::Find1Click, showing([page] { page->findClick(); }));
+  host.setHandler(MenuHandler::FindNext1Click, showing([page] { page->findAgain(true); }));
+  host.setHandler(MenuHandler::FindPrevious1Click, showing([page] { page->findAgain(false); }));
+
+  // Unsaved changes: the window's title shows them, and closing asks first.
+  history.setModifiedListener([&host](bool modified) { host.setModified(modified); });
+  host.addCloseCheck([&host, &history] {
+    if (!history.modified()) return true;
+    const MessageResult answer = host.shell().message(kSaveQuestion, MessageKind::Confirmation,
+                                                      MessageButtons::SaveDiscardCancel);
+    if (answer == MessageResult::No) return true;
+    if (answer != MessageResult::Yes) return false;
+    // Save: the program and then the notes, each through its own File item; a dialog cancelled
+    // or a save that failed keeps the window open.
+    if (history.programModified()) host.trigger(MenuHandler::SavePgmFileClick);
+    if (!history.programModified() && history.notesModified())
+      host.trigger(MenuHandler::SavePgmNotesFile1Click);
+    return !history.modified();
+  });
+}
+
 void installProgramModule(PageHost& host) {
   ProgramDocument& document = host.document().part<ProgramDocument>();
   auto* page = new ProgramPage(document, host.shell(), host.popupMenu());
   host.setPage(kProgramPage, page, page, &document);
+  installEditMenu(host, page);
 
   // New Program replaces the program: not while an instrument operation runs. The page enables
   // it with Enable Edit; the host has the last word after each click.

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -11,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/drop_down_list_style.h"
 #include "app/windows1252.h"
@@ -52,8 +55,14 @@ constexpr int kSecondX = kColumnX + kColumnWidth - kButtonWidth;
 }  // namespace
 
 ProgramPage::ProgramPage(ProgramDocument& document, Shell& shell, QMenu* popupMenu, QWidget* parent)
-    : QWidget(parent), m_document(document), m_shell(shell), m_popupMenu(popupMenu) {
+    : QWidget(parent),
+      m_document(document),
+      m_shell(shell),
+      m_history(document),
+      m_popupMenu(popupMenu) {
   m_runDialog = [](QDialog& dialog) { return dialog.exec(); };
+  m_history.setFollower(
+      [this](const ProgramChange& change, bool undone) { follow(change, undone); });
 
   m_tree = new QTreeWidget(this);
   m_tree->setObjectName(QStringLiteral("TreeViewPgm"));
@@ -75,6 +84,7 @@ ProgramPage::ProgramPage(ProgramDocument& document, Shell& shell, QMenu* popupMe
   m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { treeViewPgmChange(); });
   connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] { treeViewPgmDblClick(); });
+  m_tree->installEventFilter(this);
   connect(m_tree, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { treeContextMenu(at); });
 
@@ -228,6 +238,7 @@ void ProgramPage::notesEdited() {
   std::vector<std::string>& notes = m_document.notes();
   notes.clear();
   for (const QString& line : lines) notes.push_back(Windows1252::fromUnicode(line));
+  m_history.notesChanged();
 }
 
 void ProgramPage::checkBoxEditPgmClick() {
@@ -286,7 +297,7 @@ bool ProgramPage::refuse(const char* nothing, const char* pgmEnd, const char* pa
   return refusal != nullptr;
 }
 
-void ProgramPage::deleteSelected(const char* parameterRefusal, bool mayConfirm) {
+void ProgramPage::deleteSelected(const char* parameterRefusal, bool mayConfirm, bool cut) {
   if (refuse("Please select an instruction to delete.", "PGM END cannot be deleted.",
              parameterRefusal))
     return;
@@ -295,7 +306,9 @@ void ProgramPage::deleteSelected(const char* parameterRefusal, bool mayConfirm) 
                       MessageButtons::YesNo) != MessageResult::Yes)
     return;
   const std::size_t k = selection()->instruction;
-  if (m_document.deleteInstruction(k) != ProgramDocument::Edit::Done) return;
+  if ((cut ? m_document.cutInstruction(k) : m_document.deleteInstruction(k)) !=
+      ProgramDocument::Edit::Done)
+    return;
   delete m_tree->takeTopLevelItem(static_cast<int>(k));
   // The instruction that moved into its place is selected, and the label follows.
   select(m_tree->topLevelItem(static_cast<int>(k)));
@@ -322,9 +335,8 @@ void ProgramPage::cut1Click() {
   if (refuse("Please select an instruction to cut.", "PGM END cannot be cut.",
              "Parameters cannot be cut.\nPlease select an instruction."))
     return;
-  if (m_document.copyInstruction(selection()->instruction) != ProgramDocument::Edit::Done) return;
-  if (m_paste) m_paste->setEnabled(true);
-  delete1Click();
+  deleteSelected("Parameters cannot be cut.\nPlease select an instruction.", false, true);
+  if (m_paste) m_paste->setEnabled(m_document.canPaste());
 }
 
 void ProgramPage::buttonNewPgmClick() {
@@ -355,6 +367,118 @@ void ProgramPage::treeViewPgmDblClick() {
     buttonEditPgmClick();
   } else {
     m_shell.message("Enable Edit must be checked.", MessageKind::Warning, MessageButtons::Ok);
+  }
+}
+
+void ProgramPage::follow(const ProgramChange& change, bool undone) {
+  using Kind = ProgramChange::Kind;
+  const auto k = static_cast<int>(change.position);
+  switch (change.kind) {
+    case Kind::Program:
+      showProgram();
+      return;
+    case Kind::Parameter: {
+      QTreeWidgetItem* item = m_tree->topLevelItem(k);
+      QTreeWidgetItem* line = item ? item->child(static_cast<int>(change.parameter)) : nullptr;
+      if (!line) break;
+      line->setText(0, shown(m_document.tree()[change.position].children[change.parameter]));
+      item->setExpanded(true);
+      select(line);
+      return;
+    }
+    case Kind::Insert:
+    case Kind::Delete:
+      if ((change.kind == Kind::Insert) != undone) {
+        insertItem(change.position);
+      } else {
+        delete m_tree->takeTopLevelItem(k);
+      }
+      select(m_tree->topLevelItem(k));
+      treeViewPgmChange();
+      return;
+  }
+  // A view that lost its step with the document is made again from it.
+  showProgram();
+}
+
+bool ProgramPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != m_tree || event->type() != QEvent::KeyPress)
+    return QWidget::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  const bool editing = m_enableEdit->isChecked();
+  switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      enterPressed();
+      return true;
+    case Qt::Key_Insert:
+      if (editing) buttonInsPgmClick();
+      return editing;
+    case Qt::Key_Delete:
+      if (editing) buttonDelPgmClick();
+      return editing;
+    default:
+      return false;
+  }
+}
+
+void ProgramPage::enterPressed() {
+  const auto sel = selection();
+  if (!sel) return;
+  if (sel->parameter) {
+    treeViewPgmDblClick();
+  } else if (QTreeWidgetItem* item = m_tree->topLevelItem(static_cast<int>(sel->instruction))) {
+    item->setExpanded(!item->isExpanded());
+  }
+}
+
+bool ProgramPage::find(const QString& text, bool forward) {
+  if (text.isEmpty()) return false;
+  // Every line of the listing in order: an instruction, then its parameter lines.
+  std::vector<QTreeWidgetItem*> lines;
+  for (int k = 0; k < m_tree->topLevelItemCount(); ++k) {
+    QTreeWidgetItem* item = m_tree->topLevelItem(k);
+    lines.push_back(item);
+    for (int j = 0; j < item->childCount(); ++j) lines.push_back(item->child(j));
+  }
+  const auto count = static_cast<std::ptrdiff_t>(lines.size());
+  if (count == 0) return false;
+  std::ptrdiff_t at = forward ? -1 : count;
+  if (QTreeWidgetItem* current = m_tree->currentItem(); current && current->isSelected())
+    at = std::find(lines.begin(), lines.end(), current) - lines.begin();
+  for (std::ptrdiff_t step = 1; step <= count; ++step) {
+    const std::ptrdiff_t i = ((at + (forward ? step : -step)) % count + count) % count;
+    QTreeWidgetItem* line = lines[static_cast<std::size_t>(i)];
+    if (!line->text(0).contains(text, Qt::CaseInsensitive)) continue;
+    if (QTreeWidgetItem* parent = line->parent()) parent->setExpanded(true);
+    select(line);
+    treeViewPgmChange();
+    return true;
+  }
+  return false;
+}
+
+void ProgramPage::findClick() {
+  QInputDialog dialog(this);
+  dialog.setWindowTitle(QStringLiteral("Find"));
+  dialog.setLabelText(QStringLiteral("Find what:"));
+  dialog.setTextValue(m_findText);
+  dialog.setOkButtonText(QStringLiteral("&Find Next"));
+  if (m_runDialog(dialog) != QDialog::Accepted || dialog.textValue().isEmpty()) return;
+  m_findText = dialog.textValue();
+  findAgain(true);
+}
+
+void ProgramPage::findAgain(bool forward) {
+  if (m_findText.isEmpty()) {
+    findClick();
+    return;
+  }
+  m_tree->setFocus();
+  if (!find(m_findText, forward)) {
+    m_shell.message("Cannot find \"" + Windows1252::fromUnicode(m_findText) + "\".",
+                    MessageKind::Information, MessageButtons::Ok);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/page_host.h"
+#include "program/program_history.h"
 
 class QAction;
 class QCheckBox;
@@ -56,6 +57,19 @@ class ProgramPage : public QWidget, public PageView {
   // Shows the document's notes after they were replaced.
   void showNotes();
 
+  // The undo history of the program, and whether it or the notes have unsaved changes.
+  ProgramHistory& history() { return m_history; }
+
+  // Enter on the tree: a parameter is edited (while editing), an instruction opened or closed.
+  void enterPressed();
+  // Finds `text` (any case) in the listing's lines after the selected line, or before it,
+  // starting again at the other end; the line found is selected, its instruction opened. False
+  // when no line holds it.
+  bool find(const QString& text, bool forward);
+  // Edit > Find...: asks what to find and finds it forward; F3 and Shift+F3 find it again.
+  void findClick();
+  void findAgain(bool forward);
+
   // The handlers.
   void checkBoxEditPgmClick();
   void buttonInsPgmClick();
@@ -87,6 +101,9 @@ class ProgramPage : public QWidget, public PageView {
   QMenu* popupMenu() const { return m_popupMenu; }
 
  private:
+  // Insert, Delete and Enter on the tree.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   struct Selection {
     std::size_t instruction;
     std::optional<std::size_t> parameter;
@@ -100,7 +117,8 @@ class ProgramPage : public QWidget, public PageView {
   void setInstructionLabel(std::size_t k);
   // Refusals of Delete, Copy and Cut: nothing selected, PGM END, a parameter.
   bool refuse(const char* nothing, const char* pgmEnd, const char* parameter) const;
-  void deleteSelected(const char* parameterRefusal, bool mayConfirm);
+  void deleteSelected(const char* parameterRefusal, bool mayConfirm, bool cut = false);
+  void follow(const ProgramChange& change, bool undone);
   void insertSelected(const char* fullText, bool paste);
   void editParameter(std::size_t k, std::size_t j);
   QPoint dialogPosition() const;
@@ -109,6 +127,8 @@ class ProgramPage : public QWidget, public PageView {
 
   ProgramDocument& m_document;
   Shell& m_shell;
+  ProgramHistory m_history;
+  QString m_findText;
   QMenu* m_popupMenu;
   QAction* m_paste = nullptr;
   DialogRunner m_runDialog;

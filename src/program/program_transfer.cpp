@@ -50,7 +50,7 @@ CommandResult getUserProgram(CommandExchange& exchange, ProgramDocument& documen
       auto converted = ProgramImage::convert(
           std::span<const std::uint8_t, ProgramImage::kSize>(buffer.data(), ProgramImage::kSize));
       if (converted.error.empty() &&
-          document.replaceProgram(converted.store, std::move(converted.tree))) {
+          document.replaceProgram(converted.store, std::move(converted.tree), "Get User Program")) {
         shell.addMessageLine(kGetFinished);
         return CommandResult::Done;
       }
@@ -85,6 +85,7 @@ CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& 
   const bool ok = outcome == BlockProtocol::Outcome::Done;
   shell.setProgress(0);
   shell.addMessageLine(ok ? kSendFinished : kSendFailed);
+  if (ok) document.settle(true, false);
   if (outcome == BlockProtocol::Outcome::Cancelled) return CommandResult::Cancelled;
   return failedIf(!ok);
 }
