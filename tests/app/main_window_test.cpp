@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
     // Items of subsystems not built yet are there, disabled.
     EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler)) << def.handlerName;
   }
-  EXPECT_EQ(items, 32);
+  EXPECT_EQ(items, 33);
   for (MenuHandler handler : {MenuHandler::ReconnectUSBClick, MenuHandler::Exit1Click,
                               MenuHandler::About1Click, MenuHandler::ConnectionHelpClick})
     EXPECT_TRUE(window->hasHandler(handler));
