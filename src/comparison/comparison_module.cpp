@@ -4,6 +4,8 @@
 // Compare Program with File... to see the program beside a program file's.
 #include <QDialog>
 #include <QFileInfo>
+#include <QPushButton>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <utility>
@@ -113,6 +115,17 @@ void compareWith1Click(PageHost& host) {
       QStringLiteral("What Halvern holds (-) against what the 40100 holds (+): %1")
           .arg(QString::fromStdString(summary)),
       comparison, host.dialogParent());
+  QPushButton* sideBySide = dialog.addButton(QStringLiteral("Program &Side by Side..."));
+  sideBySide->setEnabled(
+      std::any_of(comparison.differences.begin(), comparison.differences.end(),
+                  [](const Difference& d) { return d.part == ComparedPart::Program; }));
+  QObject::connect(sideBySide, &QPushButton::clicked, &dialog, [&] {
+    ProgramCompareDialog view(QStringLiteral("Compare Program with 40100"),
+                              document.part<ProgramDocument>(), *instrument->program,
+                              QStringLiteral("Halvern"), QStringLiteral("40100"), &dialog);
+    view.adjustSize();
+    host.runDialog(view);
+  });
   dialog.adjustSize();
   host.runDialog(dialog);
 }

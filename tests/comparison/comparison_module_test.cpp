@@ -285,5 +285,38 @@ TEST_F(SafeWritesTest, CompareProgramWithFileAlignsBothSidesRowByRow) {
   EXPECT_EQ(boxKinds[0], MessageKind::Warning);
 }
 
+TEST_F(SafeWritesTest, CompareWith40100ShowsTheProgramSideBySideWhenItDiffers) {
+  trigger(MenuHandler::GetCollection1Click);
+  const auto sideBySide = [](ComparisonDialog& dialog) -> QPushButton* {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      if (button->text() == "Program &Side by Side...") return button;
+    }
+    return nullptr;
+  };
+  bool enabled = true;
+  withDialog<ComparisonDialog>(MenuHandler::CompareWith1Click, [&](ComparisonDialog& dialog) {
+    ASSERT_TRUE(sideBySide(dialog));
+    enabled = sideBySide(dialog)->isEnabled();
+  });
+  EXPECT_FALSE(enabled);
+
+  ASSERT_EQ(window->document().part<ProgramDocument>().insertInstruction(0, 11),
+            ProgramDocument::Edit::Done);
+  std::vector<std::string> marked;
+  QString title;
+  withDialog<ComparisonDialog>(MenuHandler::CompareWith1Click, [&](ComparisonDialog& dialog) {
+    QTimer::singleShot(0, [&] {
+      if (auto* view = dynamic_cast<ProgramCompareDialog*>(QApplication::activeModalWidget())) {
+        marked = markedRows(*view);
+        title = view->windowTitle();
+        view->reject();
+      }
+    });
+    sideBySide(dialog)->click();
+  });
+  EXPECT_EQ(title, "Compare Program with 40100");
+  EXPECT_EQ(marked, std::vector<std::string>{"0:ELSE|"});
+}
+
 }  // namespace
 }  // namespace halvern
