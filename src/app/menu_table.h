@@ -30,6 +30,8 @@
   ITEM(2, "Save Screen File...", nullptr, SaveScreenFileClick, nullptr, kFileLocked)               \
   ITEM(2, "Save User Pgm File...", nullptr, SavePgmFileClick, nullptr, kFileLocked)                \
   ITEM(2, "Save Pgm Notes File...", nullptr, SavePgmNotesFile1Click, nullptr, kFileLocked)         \
+  ITEM(1, "Co&mpare Program with File...", nullptr, CompareProgramWithFile1Click,                  \
+       "Compare the program with a User Program File, side by side.", kFileLocked)                 \
   SEP(1)                                                                                           \
   ITEM(1, "&Print...", "Ctrl+P", PrintProgram1Click, nullptr, kFileLocked)                         \
   ITEM(1, "Print Pre&view...", nullptr, PrintPreview1Click, nullptr, kFileLocked)                  \

@@ -45,6 +45,7 @@ struct ProgramLine {
   std::string text;
   std::string meaning;
   std::size_t instruction = 0;  // the node's index
+  std::string place;            // a parameter's instruction and index; empty for an instruction
 };
 
 // A parameter's stored value as it is meant: the number, list entry or text, never the value
@@ -72,7 +73,7 @@ std::vector<ProgramLine> programLines(const ProgramDocument& document) {
     const ProgramRecord& record = document.store()[k];
     const std::uint16_t opcode = record.opcode();
     const std::string instruction = std::to_string(opcode);
-    lines.push_back({tree[k].text, "I" + instruction, k});
+    lines.push_back({tree[k].text, "I" + instruction, k, {}});
     const InstructionDef* def = InstructionCatalogue::isOpcode(opcode)
                                     ? &InstructionCatalogue::instruction(opcode)
                                     : nullptr;
@@ -81,8 +82,8 @@ std::vector<ProgramLine> programLines(const ProgramDocument& document) {
       const std::string meaning = def && j < def->parameterCount
                                       ? storedMeaning(def->parameters[j], record, j)
                                       : "x" + tree[k].children[j];
-      lines.push_back({"    " + tree[k].children[j],
-                       "P" + instruction + ":" + std::to_string(j) + ":" + meaning, k});
+      const std::string place = "P" + instruction + ":" + std::to_string(j);
+      lines.push_back({"    " + tree[k].children[j], place + ":" + meaning, k, place});
     }
   }
   return lines;
@@ -354,6 +355,49 @@ Comparison comparePrograms(const ProgramDocument& ours, const ProgramDocument& t
   result.notCompared.emplace_back(
       "How a decimal value is written (2.5, 2.50000) is not compared, only its value.");
   return result;
+}
+
+std::vector<AlignedRow> alignPrograms(const ProgramDocument& ours, const ProgramDocument& theirs) {
+  const std::vector<ProgramLine> a = programLines(ours);
+  const std::vector<ProgramLine> b = programLines(theirs);
+  const std::vector<Step> script = editScript(a, b);
+  std::vector<AlignedRow> rows;
+  rows.reserve(script.size());
+  std::size_t i = 0;
+  while (i < script.size()) {
+    if (script[i].op == Op::Same) {
+      rows.push_back({a[script[i].a].text, b[script[i].b].text, AlignedKind::Same});
+      ++i;
+      continue;
+    }
+    // A run of lines that differ: the removed and the added ones, each in its own order.
+    std::vector<std::size_t> removed;
+    std::vector<std::size_t> added;
+    for (; i < script.size() && script[i].op != Op::Same; ++i) {
+      if (script[i].op == Op::Removed) {
+        removed.push_back(script[i].a);
+      } else {
+        added.push_back(script[i].b);
+      }
+    }
+    std::size_t r = 0;
+    std::size_t t = 0;
+    const auto alone = [&](std::size_t removedEnd, std::size_t addedEnd) {
+      for (; r < removedEnd; ++r) rows.push_back({a[removed[r]].text, {}, AlignedKind::Removed});
+      for (; t < addedEnd; ++t) rows.push_back({{}, b[added[t]].text, AlignedKind::Added});
+    };
+    for (std::size_t x = 0; x < removed.size(); ++x) {
+      const std::string& place = a[removed[x]].place;
+      if (place.empty()) continue;
+      const auto match = std::find_if(added.begin() + static_cast<std::ptrdiff_t>(t), added.end(),
+                                      [&](std::size_t y) { return b[y].place == place; });
+      if (match == added.end()) continue;
+      alone(x, static_cast<std::size_t>(match - added.begin()));
+      rows.push_back({a[removed[r++]].text, b[added[t++]].text, AlignedKind::Changed});
+    }
+    alone(removed.size(), added.size());
+  }
+  return rows;
 }
 
 Comparison compareAll(ComparedParts ours, ComparedParts theirs, const ComparedNames& names) {

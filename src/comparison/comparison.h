@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,24 @@ Comparison compareScreens(const ScreenBuffer& ours, const ScreenBuffer& theirs);
 // written "2.5" or "2.50000"). A line that matches is shown as ours.
 Comparison comparePrograms(const ProgramDocument& ours, const ProgramDocument& theirs,
                            const ComparedNames& names = {});
+
+// How a row of two programs side by side differs.
+enum class AlignedKind { Same, Changed, Removed, Added };
+
+// One row of two programs side by side: a line of each that match (Same), the same parameter of
+// the same instruction with another value on each side (Changed), or a line that only ours
+// (Removed) or only theirs (Added) has, with no line on the other side.
+struct AlignedRow {
+  std::optional<std::string> ours;
+  std::optional<std::string> theirs;
+  AlignedKind kind = AlignedKind::Same;
+};
+
+// The lines of both programs in order, matched as comparePrograms matches them, one row per line
+// of either side. In each run of lines that differ, a removed parameter line and an added one of
+// the same instruction and place share a Changed row, in their order; the others keep a row each,
+// the removed ones first.
+std::vector<AlignedRow> alignPrograms(const ProgramDocument& ours, const ProgramDocument& theirs);
 
 // The three parts of one configuration.
 struct ComparedParts {

@@ -83,19 +83,23 @@ ComparisonDialog::ComparisonDialog(const QString& title, const QString& heading,
   m_text->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('M')) * 92,
                          metrics.lineSpacing() * 24);
 
-  auto* buttons = new QDialogButtonBox(this);
-  m_copy = buttons->addButton(QStringLiteral("&Copy"), QDialogButtonBox::ActionRole);
-  QPushButton* close = buttons->addButton(QDialogButtonBox::Close);
+  m_buttons = new QDialogButtonBox(this);
+  m_copy = m_buttons->addButton(QStringLiteral("&Copy"), QDialogButtonBox::ActionRole);
+  QPushButton* close = m_buttons->addButton(QDialogButtonBox::Close);
   close->setDefault(true);
   connect(m_copy, &QPushButton::clicked, this,
           [this] { QApplication::clipboard()->setText(m_text->toPlainText()); });
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_heading);
   layout->addWidget(m_text);
-  layout->addWidget(buttons);
+  layout->addWidget(m_buttons);
   m_text->setFocus();
+}
+
+QPushButton* ComparisonDialog::addButton(const QString& caption) {
+  return m_buttons->addButton(caption, QDialogButtonBox::ActionRole);
 }
 
 RestoreBackupDialog::RestoreBackupDialog(const QString& folder, std::vector<Backup> backups,

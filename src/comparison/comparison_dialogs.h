@@ -6,6 +6,7 @@
 
 #include "comparison/backups.h"
 
+class QDialogButtonBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -26,8 +27,11 @@ class ComparisonDialog : public QDialog {
   QLabel* heading() const { return m_heading; }
   QPlainTextEdit* text() const { return m_text; }
   QPushButton* copyButton() const { return m_copy; }
+  // A button of its own beside Copy.
+  QPushButton* addButton(const QString& caption);
 
  private:
+  QDialogButtonBox* m_buttons = nullptr;
   QLabel* m_heading = nullptr;
   QPlainTextEdit* m_text = nullptr;
   QPushButton* m_copy = nullptr;

@@ -1,7 +1,11 @@
 // Safe writes in the window: every send guarded by a backup of what the 40100 held and, when
 // chosen, a read-back of what it holds after; File > Restore Backup... to send a backup back;
-// Commands > Compare with 40100... to see what differs from what the window holds.
+// Commands > Compare with 40100... to see what differs from what the window holds, and File >
+// Compare Program with File... to see the program beside a program file's.
 #include <QDialog>
+#include <QFileInfo>
+#include <QPushButton>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <utility>
@@ -13,11 +17,13 @@
 #include "comparison/backups.h"
 #include "comparison/comparison.h"
 #include "comparison/comparison_dialogs.h"
+#include "comparison/program_compare_dialog.h"
 #include "comparison/safe_send.h"
 #include "link/command_exchange.h"
 #include "platform/link.h"
 #include "platform/shell.h"
 #include "program/program_document.h"
+#include "program/program_file.h"
 #include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 
@@ -109,8 +115,33 @@ void compareWith1Click(PageHost& host) {
       QStringLiteral("What Halvern holds (-) against what the 40100 holds (+): %1")
           .arg(QString::fromStdString(summary)),
       comparison, host.dialogParent());
+  QPushButton* sideBySide = dialog.addButton(QStringLiteral("Program &Side by Side..."));
+  sideBySide->setEnabled(
+      std::any_of(comparison.differences.begin(), comparison.differences.end(),
+                  [](const Difference& d) { return d.part == ComparedPart::Program; }));
+  QObject::connect(sideBySide, &QPushButton::clicked, &dialog, [&] {
+    ProgramCompareDialog view(QStringLiteral("Compare Program with 40100"),
+                              document.part<ProgramDocument>(), *instrument->program,
+                              QStringLiteral("Halvern"), QStringLiteral("40100"), &dialog);
+    view.adjustSize();
+    host.runDialog(view);
+  });
   dialog.adjustSize();
   host.runDialog(dialog);
+}
+
+// The window's program beside a program file's; returns the reader's warning when the file cannot
+// be read.
+std::string compareProgramWithFile(PageHost& host, const std::string& path) {
+  auto file = std::make_unique<ProgramDocument>();
+  if (std::string problem = loadProgramFile(path, *file); !problem.empty()) return problem;
+  ProgramCompareDialog view(
+      QStringLiteral("Compare Program with File"), host.document().part<ProgramDocument>(), *file,
+      QStringLiteral("Halvern"), QFileInfo(QString::fromStdString(path)).fileName(),
+      host.dialogParent());
+  view.adjustSize();
+  host.runDialog(view);
+  return {};
 }
 
 void restoreBackup1Click(PageHost& host) {
@@ -169,6 +200,17 @@ void installComparisonModule(PageHost& host) {
   });
   host.setHandler(MenuHandler::CompareWith1Click, [&host] { compareWith1Click(host); });
   host.setHandler(MenuHandler::RestoreBackup1Click, [&host] { restoreBackup1Click(host); });
+  using namespace program_file;
+  host.setFileHandler(
+      MenuHandler::CompareProgramWithFile1Click,
+      {false,
+       std::string(kProgramFilter),
+       std::string(kProgramExtension),
+       "Compare Program with File",
+       {},
+       "program",
+       {}},
+      [&host](const std::string& path) { return compareProgramWithFile(host, path); });
 }
 
 const Module::Registration kComparisonModule{

@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
         def.handler >= MenuHandler::Undo1Click && def.handler <= MenuHandler::EditParameter1Click;
     EXPECT_EQ(a->isEnabled(), window->hasHandler(def.handler) && !waits) << def.handlerName;
   }
-  EXPECT_EQ(items, 40);
+  EXPECT_EQ(items, 41);
   for (MenuHandler handler : {MenuHandler::ReconnectUSBClick, MenuHandler::Exit1Click,
                               MenuHandler::About1Click, MenuHandler::ConnectionHelpClick})
     EXPECT_TRUE(window->hasHandler(handler));

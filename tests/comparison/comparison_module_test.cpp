@@ -1,5 +1,6 @@
 // Safe writes in the window: the backup before every send and its check item, the read-back,
-// Restore Backup... and Compare with 40100..., against the simulated instrument.
+// Restore Backup... and Compare with 40100..., against the simulated instrument; Compare Program
+// with File... and the side-by-side view of programs.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -7,16 +8,21 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "comparison/backups.h"
 #include "comparison/comparison_dialogs.h"
+#include "comparison/program_compare_dialog.h"
+#include "program/program_file.h"
 #include "screens/screen_buffer.h"
 #include "setup/setup_model.h"
 #include "support_qt/window_fixture.h"
@@ -189,6 +195,127 @@ TEST_F(SafeWritesTest, CompareShowsWhatDiffersAndWhatWasNotCompared) {
   EXPECT_FALSE(dialogShown);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].rfind("The 40100's screens could not be read", 0), 0u) << boxes[0];
+}
+
+// --- Programs side by side ----------------------------------------------------------------------
+
+// The program's instructions: ALARM (opcode 1) with set1= typed as given, or ELSE (opcode 11).
+void fill(ProgramDocument& program, const std::vector<std::string>& instructions) {
+  for (std::size_t k = 0; k < instructions.size(); ++k) {
+    const bool alarm = instructions[k] != "ELSE";
+    ASSERT_EQ(program.insertInstruction(k, alarm ? 1 : 11), ProgramDocument::Edit::Done);
+    if (alarm) {
+      ASSERT_EQ(program.editFieldParameter(k, 1, instructions[k]), ProgramDocument::Edit::Done);
+    }
+  }
+}
+
+// The rows the view marks, as "ROW:LEFT|RIGHT"; a marked row is coloured on both sides.
+std::vector<std::string> markedRows(const ProgramCompareDialog& view) {
+  std::vector<std::string> rows;
+  const QTableWidget& table = *view.rows();
+  for (int row = 0; row < table.rowCount(); ++row) {
+    const bool left = table.item(row, 0)->background().style() != Qt::NoBrush;
+    EXPECT_EQ(left, table.item(row, 1)->background().style() != Qt::NoBrush) << row;
+    if (left) {
+      rows.push_back(std::to_string(row) + ":" + table.item(row, 0)->text().toStdString() + "|" +
+                     table.item(row, 1)->text().toStdString());
+    }
+  }
+  return rows;
+}
+
+TEST_F(SafeWritesTest, CompareProgramWithFileAlignsBothSidesRowByRow) {
+  fill(window->document().part<ProgramDocument>(), {"0.5", "1.5", "2.5"});
+  struct Case {
+    const char* name;
+    std::vector<std::string> file;
+    std::vector<std::string> marked;
+    int rows;
+    const char* count;
+  };
+  // Each ALARM is 7 lines, then PGM END; the second's set1= is row 9.
+  for (const Case& c : {Case{"a changed value",
+                             {"0.50000", "9.25", "2.50000"},
+                             {"9:    set1= 1.5|    set1= 9.25"},
+                             22,
+                             "1 difference."},
+                        Case{"an instruction the file alone has",
+                             {"0.5", "ELSE", "1.5", "2.5"},
+                             {"7:|ELSE"},
+                             23,
+                             "1 difference."},
+                        Case{"the same", {"0.5", "1.50", "2.5"}, {}, 22, "No differences."}}) {
+    SCOPED_TRACE(c.name);
+    auto file = std::make_unique<ProgramDocument>();
+    fill(*file, c.file);
+    ASSERT_EQ(saveProgramFile((folder / "site.pgm").string(), *file), "");
+    choose("site.pgm");
+    std::vector<std::string> marked;
+    QString heading;
+    QString fileColumn;
+    int rowCount = 0;
+    bool closedByEscape = false;
+    withDialog<ProgramCompareDialog>(MenuHandler::CompareProgramWithFile1Click,
+                                     [&](ProgramCompareDialog& view) {
+                                       marked = markedRows(view);
+                                       heading = view.heading()->text();
+                                       fileColumn = view.rows()->horizontalHeaderItem(1)->text();
+                                       rowCount = view.rows()->rowCount();
+                                       QTest::keyClick(view.rows(), Qt::Key_Escape);
+                                       closedByEscape = !view.isVisible();
+                                     });
+    ASSERT_TRUE(dialogShown);
+    EXPECT_EQ(marked, c.marked);
+    EXPECT_EQ(rowCount, c.rows);
+    EXPECT_TRUE(heading.endsWith(c.count)) << heading.toStdString();
+    EXPECT_EQ(fileColumn, "site.pgm");
+    EXPECT_TRUE(closedByEscape);
+  }
+  EXPECT_EQ(requests.back().kind, "program");
+  EXPECT_TRUE(boxes.empty());
+
+  // A file that cannot be read: the reader's warning, no view.
+  std::ofstream(folder / "short.pgm") << "not a program";
+  choose("short.pgm");
+  withDialog<ProgramCompareDialog>(MenuHandler::CompareProgramWithFile1Click,
+                                   [](ProgramCompareDialog&) {});
+  EXPECT_FALSE(dialogShown);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxKinds[0], MessageKind::Warning);
+}
+
+TEST_F(SafeWritesTest, CompareWith40100ShowsTheProgramSideBySideWhenItDiffers) {
+  trigger(MenuHandler::GetCollection1Click);
+  const auto sideBySide = [](ComparisonDialog& dialog) -> QPushButton* {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      if (button->text() == "Program &Side by Side...") return button;
+    }
+    return nullptr;
+  };
+  bool enabled = true;
+  withDialog<ComparisonDialog>(MenuHandler::CompareWith1Click, [&](ComparisonDialog& dialog) {
+    ASSERT_TRUE(sideBySide(dialog));
+    enabled = sideBySide(dialog)->isEnabled();
+  });
+  EXPECT_FALSE(enabled);
+
+  ASSERT_EQ(window->document().part<ProgramDocument>().insertInstruction(0, 11),
+            ProgramDocument::Edit::Done);
+  std::vector<std::string> marked;
+  QString title;
+  withDialog<ComparisonDialog>(MenuHandler::CompareWith1Click, [&](ComparisonDialog& dialog) {
+    QTimer::singleShot(0, [&] {
+      if (auto* view = dynamic_cast<ProgramCompareDialog*>(QApplication::activeModalWidget())) {
+        marked = markedRows(*view);
+        title = view->windowTitle();
+        view->reject();
+      }
+    });
+    sideBySide(dialog)->click();
+  });
+  EXPECT_EQ(title, "Compare Program with 40100");
+  EXPECT_EQ(marked, std::vector<std::string>{"0:ELSE|"});
 }
 
 }  // namespace

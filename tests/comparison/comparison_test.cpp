@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -255,6 +256,73 @@ TEST(ComparePrograms, NotesAreNotCompared) {
             (Lines{"Program notes are not compared.", "Records after PGM END are not compared.",
                    "How a decimal value is written (2.5, 2.50000) is not compared, only its "
                    "value."}));
+}
+
+// The lines one side of the rows holds, in order.
+Lines side(const std::vector<AlignedRow>& rows, std::optional<std::string> AlignedRow::*member) {
+  Lines lines;
+  for (const AlignedRow& row : rows) {
+    if (row.*member) lines.push_back(*(row.*member));
+  }
+  return lines;
+}
+
+Lines listing(const ProgramDocument& document) {
+  Lines lines;
+  for (const ProgramNode& node : document.tree()) {
+    lines.push_back(node.text);
+    for (const std::string& child : node.children) lines.push_back("    " + child);
+  }
+  return lines;
+}
+
+TEST(AlignPrograms, AChangedValueSharesItsRowAndDecimalsMatchByValue) {
+  const ProgramDocument ours = alarms(10, [](std::size_t k) { return std::to_string(k) + ".5"; });
+  const ProgramDocument theirs = alarms(10, [](std::size_t k) {
+    return k == 5 ? std::string("7.25000") : std::to_string(k) + ".50000";
+  });
+  const std::vector<AlignedRow> rows = alignPrograms(ours, theirs);
+  // Ten ALARMs of 7 lines and PGM END; instruction 6's set1= is row 5 * 7 + 2.
+  ASSERT_EQ(rows.size(), 71u);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(rows[i].kind, i == 37 ? AlignedKind::Changed : AlignedKind::Same);
+  }
+  EXPECT_EQ(rows[37].ours, "    set1= 5.5");
+  EXPECT_EQ(rows[37].theirs, "    set1= 7.25000");
+  // Each side shows its own text, even where the values match.
+  EXPECT_EQ(rows[2].ours, "    set1= 0.5");
+  EXPECT_EQ(rows[2].theirs, "    set1= 0.50000");
+  EXPECT_EQ(side(rows, &AlignedRow::ours), listing(ours));
+  EXPECT_EQ(side(rows, &AlignedRow::theirs), listing(theirs));
+}
+
+TEST(AlignPrograms, LinesOfOneSideOnlyFaceNothing) {
+  ProgramDocument ours;
+  ProgramDocument theirs;
+  for (ProgramDocument* d : {&ours, &theirs}) {
+    for (std::size_t k = 0; k < 4; ++k) d->insertInstruction(k, 3);  // BEEP, num=
+  }
+  theirs.insertInstruction(0, 11);  // ELSE at the start
+  ASSERT_EQ(theirs.editFieldParameter(4, 0, "7"), ProgramDocument::Edit::Done);
+  ours.insertInstruction(2, kAlarm);  // an ALARM in the middle, ours only
+  const std::vector<AlignedRow> rows = alignPrograms(ours, theirs);
+  std::vector<AlignedKind> kinds;
+  for (const AlignedRow& row : rows) {
+    kinds.push_back(row.kind);
+    EXPECT_EQ(row.ours.has_value(), row.kind != AlignedKind::Added);
+    EXPECT_EQ(row.theirs.has_value(), row.kind != AlignedKind::Removed);
+  }
+  using K = AlignedKind;
+  EXPECT_EQ(kinds,
+            (std::vector<AlignedKind>{K::Added, K::Same, K::Same, K::Same, K::Same, K::Removed,
+                                      K::Removed, K::Removed, K::Removed, K::Removed, K::Removed,
+                                      K::Removed, K::Same, K::Same, K::Same, K::Changed, K::Same}));
+  EXPECT_EQ(rows[0].theirs, "ELSE");
+  EXPECT_EQ(rows[5].ours, "ALARM");
+  EXPECT_EQ(rows[15].theirs, "    num= 7");
+  EXPECT_EQ(side(rows, &AlignedRow::ours), listing(ours));
+  EXPECT_EQ(side(rows, &AlignedRow::theirs), listing(theirs));
 }
 
 // --- All three -----------------------------------------------------------------------------------
