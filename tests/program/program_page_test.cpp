@@ -488,6 +488,45 @@ TEST_F(ProgramEditorTest, ContextMenuAndItsShortcutsOnlyWhileEditing) {
   expectInStep(*page, document);
 }
 
+// The tree's keys: Insert, Delete (asking as the button does), Enter to edit a parameter or open
+// an instruction; Find over the listing's lines, forward and back, starting again at the end.
+TEST_F(ProgramEditorTest, KeysOfTheTreeAndFind) {
+  QTest::keyClick(page->tree(), Qt::Key_Insert);  // not while editing is off
+  EXPECT_EQ(document.instructionCount(), 1u);
+  build({kBeep, kFlagSet, kLocEqualsValue});
+  selectInstruction(1);
+  page->instructions()->setCurrentIndex(kDisplayText - 1);
+  QTest::keyClick(page->tree(), Qt::Key_Insert);
+  EXPECT_EQ(opcodes(document),
+            (std::vector<std::uint16_t>{kBeep, kDisplayText, kFlagSet, kLocEqualsValue, 0}));
+  selectInstruction(1);
+  shell.answers = {MessageResult::Yes};
+  QTest::keyClick(page->tree(), Qt::Key_Delete);
+  EXPECT_EQ(boxTexts().back(), "Delete selected instruction?");
+  EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, kFlagSet, kLocEqualsValue, 0}));
+  EXPECT_FALSE(item(2)->isExpanded());
+  selectInstruction(2);
+  QTest::keyClick(page->tree(), Qt::Key_Return);
+  EXPECT_TRUE(item(2)->isExpanded());
+  selectParameter(2, 0);
+  answer = [](QDialog& dialog) { return typeAndAnswer(dialog, "42", true); };
+  QTest::keyClick(page->tree(), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(document.tree()[2].children[0], "loc= 042");
+
+  // Found in a parameter line of a closed instruction: it opens, and the line is selected.
+  page->buttonCollapseClick();
+  selectInstruction(0);
+  ASSERT_TRUE(page->find("LOC=", true));
+  EXPECT_EQ(page->tree()->currentItem(), item(2)->child(0));
+  EXPECT_TRUE(item(2)->isExpanded());
+  ASSERT_TRUE(page->find(QString::fromStdString(document.tree()[0].text), true));  // wraps
+  EXPECT_EQ(page->tree()->currentItem(), item(0));
+  ASSERT_TRUE(page->find("PGM", false));  // backwards, from the first line to the last
+  EXPECT_EQ(page->tree()->currentItem(), item(3));
+  EXPECT_FALSE(page->find("no such line", true));
+  EXPECT_EQ(page->tree()->currentItem(), item(3));
+}
+
 TEST_F(ProgramEditorTest, NotesAreTheDocumentsLines) {
   page->notes()->setPlainText(QString::fromUtf8("Wind \u00B0\nline two\n"));
   EXPECT_EQ(document.notes(), (std::vector<std::string>{"Wind \xB0", "line two"}));
@@ -662,6 +701,58 @@ TEST_F(ProgramWindowTest, FileErrorsChangeNothingAndNotesRoundTrip) {
   EXPECT_EQ(page->notes()->toPlainText(), "Add User Program Notes here...");
   EXPECT_EQ(document().notes(), std::vector<std::string>{"Add User Program Notes here..."});
   EXPECT_TRUE(boxes.empty());
+}
+
+// Ten instructions deleted by mistake come back with one Ctrl+Z each; the title marks the
+// unsaved changes and follows undo back to the saved program; closing asks, and a save cancelled
+// keeps the window open.
+TEST_F(ProgramWindowTest, DeletesUndoneOneCtrlZEachAndUnsavedChangesAreKept) {
+  const QString caption = QString::fromUtf8(MainWindow::kCaption);
+  page->enableEdit()->click();
+  page->tree()->setCurrentItem(item(0));
+  for (int n = 0; n < 12; ++n) {
+    page->instructions()->setCurrentIndex((n * 5) % 52);
+    page->insertButton()->click();
+  }
+  EXPECT_EQ(window->windowTitle(), "*" + caption);
+  choose("kept.pgm");
+  trigger(MenuHandler::SavePgmFileClick);
+  EXPECT_EQ(window->windowTitle(), caption);
+  const std::vector<ProgramNode> saved = document().tree();
+
+  page->confirmDelete()->setChecked(false);
+  page->tree()->setFocus();
+  page->tree()->setCurrentItem(item(1));
+  const std::string second = document().tree()[1].text;
+  for (int n = 0; n < 10; ++n) QTest::keyClick(page->tree(), Qt::Key_Delete);
+  EXPECT_EQ(document().instructionCount(), 3u);
+  EXPECT_EQ(window->windowTitle(), "*" + caption);
+  QAction* undo = window->action(MenuHandler::Undo1Click);
+  EXPECT_TRUE(undo->isEnabled());
+  for (int n = 0; n < 10; ++n) {
+    EXPECT_TRUE(undo->text().startsWith("&Undo Delete ")) << undo->text().toStdString();
+    QTest::keyClick(page->tree(), Qt::Key_Z, Qt::ControlModifier);
+  }
+  EXPECT_EQ(undo->text(), "&Undo Insert " + QString::fromStdString(document().tree()[11].text));
+  EXPECT_EQ(document().tree(), saved);
+  expectInStep(*page, document());
+  EXPECT_EQ(window->windowTitle(), caption);
+  EXPECT_EQ(window->action(MenuHandler::Redo1Click)->text(),
+            "&Redo Delete " + QString::fromStdString(second));
+
+  // Redone with Ctrl+Shift+Z: changed again; closing asks, the save dialog is cancelled and the
+  // window stays; then saved and it closes.
+  QTest::keyClick(page->tree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(document().instructionCount(), 12u);
+  const std::size_t asked = boxes.size();
+  chosenFile.clear();
+  EXPECT_FALSE(window->close());
+  ASSERT_EQ(boxes.size(), asked + 1);
+  EXPECT_EQ(boxes.back(), "Save changes to the user program?");
+  EXPECT_TRUE(window->isVisible());
+  choose("closing.pgm");
+  EXPECT_TRUE(window->close());
+  EXPECT_TRUE(std::filesystem::exists(folder / "closing.pgm"));
 }
 
 }  // namespace
