@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -45,6 +46,51 @@ QString helpOf(std::uint16_t opcode) {
     lines << shown(line);
   return lines.join(QLatin1Char('\n'));
 }
+
+// The pick list, with its help pane: while the list is dropped down, a pane beside it tells what
+// the highlighted instruction's parameters take.
+class PickList : public QComboBox {
+ public:
+  explicit PickList(QWidget* parent) : QComboBox(parent) {
+    m_pane = new QLabel(this, Qt::ToolTip);
+    m_pane->setObjectName(QStringLiteral("InstructionHelp"));
+    m_pane->setTextFormat(Qt::PlainText);
+    m_pane->setWordWrap(true);
+    m_pane->setFixedWidth(300);
+    m_pane->setMargin(6);
+    m_pane->setFrameShape(QFrame::Box);
+    m_pane->setBackgroundRole(QPalette::ToolTipBase);
+    m_pane->setForegroundRole(QPalette::ToolTipText);
+    m_pane->setAutoFillBackground(true);
+    connect(this, &QComboBox::highlighted, this, [this](int index) { showHelp(index); });
+  }
+  QLabel* pane() const { return m_pane; }
+
+  void showPopup() override {
+    QComboBox::showPopup();
+    showHelp(currentIndex());
+  }
+  void hidePopup() override {
+    m_pane->hide();
+    QComboBox::hidePopup();
+  }
+
+ private:
+  void showHelp(int index) {
+    m_pane->setText(itemData(index, Qt::ToolTipRole).toString());
+    m_pane->adjustSize();
+    // Right of the dropped-down list, or left of it where the screen ends.
+    const QRect list = view()->window()->geometry();
+    QPoint at = list.topRight() + QPoint(2, 0);
+    if (const QScreen* screen = this->screen();
+        screen && at.x() + m_pane->width() > screen->availableGeometry().right())
+      at = list.topLeft() - QPoint(m_pane->width() + 2, 0);
+    m_pane->move(at);
+    m_pane->show();
+  }
+
+  QLabel* m_pane;
+};
 
 // The right-hand column of controls.
 constexpr int kColumnX = 314;
@@ -92,7 +138,9 @@ ProgramPage::ProgramPage(ProgramDocument& document, Shell& shell, QMenu* popupMe
   m_labelInstrNum->setObjectName(QStringLiteral("LabelInstrNum"));
   m_labelInstrNum->setGeometry(kColumnX + 2, 8, kColumnWidth, 18);
 
-  m_instructions = new QComboBox(this);
+  auto* pickList = new PickList(this);
+  m_helpPane = pickList->pane();
+  m_instructions = pickList;
   m_instructions->setObjectName(QStringLiteral("ComboBoxInstr"));
   m_instructions->setGeometry(kColumnX, 28, kColumnWidth, 22);
   m_instructions->setStyle(new DropDownListStyle(0, this));  // so that the 16 rows hold

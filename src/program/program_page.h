@@ -99,6 +99,8 @@ class ProgramPage : public QWidget, public PageView {
   QPushButton* collapseButton() const { return m_collapse; }
   QPlainTextEdit* notes() const { return m_notes; }
   QMenu* popupMenu() const { return m_popupMenu; }
+  // The pane beside the dropped-down pick list.
+  QLabel* helpPane() const { return m_helpPane; }
 
  private:
   // Insert, Delete and Enter on the tree.
@@ -137,6 +139,7 @@ class ProgramPage : public QWidget, public PageView {
   QTreeWidget* m_tree = nullptr;
   QLabel* m_labelInstrNum = nullptr;
   QComboBox* m_instructions = nullptr;
+  QLabel* m_helpPane = nullptr;
   QPushButton* m_edit = nullptr;
   QPushButton* m_insert = nullptr;
   QPushButton* m_delete = nullptr;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -486,6 +487,25 @@ TEST_F(ProgramEditorTest, ContextMenuAndItsShortcutsOnlyWhileEditing) {
   EXPECT_EQ(opcodes(document), (std::vector<std::uint16_t>{kBeep, 0}));
   EXPECT_TRUE(shell.boxes.empty());
   expectInStep(*page, document);
+}
+
+// While the pick list is dropped down, the pane beside it tells what the highlighted
+// instruction's parameters take; it goes with the list.
+TEST_F(ProgramEditorTest, HelpPaneBesideThePickList) {
+  enableEdit();
+  QComboBox* list = page->instructions();
+  list->setCurrentIndex(kDisplayText - 1);
+  list->showPopup();
+  QLabel* pane = page->helpPane();
+  ASSERT_TRUE(pane->isVisible());
+  EXPECT_EQ(pane->text(), list->itemData(kDisplayText - 1, Qt::ToolTipRole).toString());
+  EXPECT_TRUE(pane->text().contains("font= one of: SMALL, BIG"));
+  QTest::keyClick(list->view(), Qt::Key_Down);
+  EXPECT_EQ(pane->text().section('\n', 0, 0), list->itemText(kDisplayText));
+  // Beside the list, not over it.
+  EXPECT_FALSE(pane->geometry().intersects(list->view()->window()->geometry()));
+  list->hidePopup();
+  EXPECT_FALSE(pane->isVisible());
 }
 
 // The tree's keys: Insert, Delete (asking as the button does), Enter to edit a parameter or open
