@@ -135,7 +135,15 @@ class ProgramDocument {
     std::function<void(const ProgramChange&)> changed;
     std::function<void(bool program, bool notes)> settled;
   };
-  void setListener(Listener listener) { m_listener.value = std::move(listener); }
+  // Returns what `dropListener` takes to end it; a later listener takes the place of this one.
+  std::uint64_t setListener(Listener listener) {
+    m_listener.value = std::move(listener);
+    return ++m_listener.serial;
+  }
+  // Ends the listener `serial`, unless another took its place since.
+  void dropListener(std::uint64_t serial) {
+    if (m_listener.serial == serial) m_listener.value = {};
+  }
   // Tells the listener that the program (and/or the notes) as they stand were saved or sent.
   void settle(bool program, bool notes) const;
 
@@ -168,6 +176,7 @@ class ProgramDocument {
     ListenerSlot(const ListenerSlot&) {}
     ListenerSlot& operator=(const ListenerSlot&) { return *this; }
     Listener value;
+    std::uint64_t serial = 0;
   };
 
   ProgramStore m_store;

@@ -37,13 +37,14 @@ class ProgramHistory::Step : public QUndoCommand {
 
 ProgramHistory::ProgramHistory(ProgramDocument& document)
     : m_document(document), m_settledNotes(document.notes()) {
-  m_document.setListener({[this](const ProgramChange& change) { changed(change); },
-                          [this](bool program, bool notes) { settled(program, notes); }});
+  m_listening =
+      m_document.setListener({[this](const ProgramChange& change) { changed(change); },
+                              [this](bool program, bool notes) { settled(program, notes); }});
   QObject::connect(&m_stack, &QUndoStack::cleanChanged, &m_stack, [this] { tellModified(); });
 }
 
 ProgramHistory::~ProgramHistory() {
-  m_document.setListener({});
+  m_document.dropListener(m_listening);
   // The stack tells of its clearing as it goes: no one is listening by then.
   m_stack.disconnect();
 }

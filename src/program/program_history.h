@@ -54,6 +54,7 @@ class ProgramHistory {
   std::function<void(const ProgramChange&, bool)> m_follower;
   std::function<void(bool)> m_modifiedListener;
   bool m_shownModified = false;
+  std::uint64_t m_listening = 0;
 };
 
 }  // namespace halvern
