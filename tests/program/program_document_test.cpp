@@ -231,3 +231,49 @@ TEST(ProgramDocument, ListEditsAndRefusedEdits) {
 
 }  // namespace
 }  // namespace halvern
+
+namespace halvern {
+namespace {
+
+// Every change the document reports is taken back by undo and made again by redo, exactly: the
+// records after PGM END (which an insert pushes out and a delete leaves doubled) included.
+TEST(ProgramDocument, ChangesReportedAreUndoneAndRedoneExactly) {
+  ProgramDocument d;
+  std::vector<ProgramChange> changes;
+  d.setListener({[&changes](const ProgramChange& c) { changes.push_back(c); }, {}});
+  ProgramStore store;
+  for (std::size_t k = 0; k < ProgramStore::kRecordCount; ++k)
+    store[k] = defaultRecord(static_cast<std::uint16_t>(1 + k % 52));
+  store[3].setOpcode(0);
+  std::vector<ProgramNode> tree;
+  for (std::size_t k = 0; k <= 3; ++k) tree.push_back(ProgramDocument::storedNode(store[k]));
+  ASSERT_TRUE(d.replaceProgram(store, tree));
+  const ProgramStore startStore = d.store();
+  const std::vector<ProgramNode> startTree = d.tree();
+  changes.clear();
+
+  d.insertInstruction(1, kDelay);
+  d.copyInstruction(0);
+  d.pasteInstruction(2);
+  d.deleteInstruction(0);
+  d.cutInstruction(1);
+  d.insertInstruction(0, kFlagSet);
+  ASSERT_EQ(d.editFieldParameter(0, 0, "7"), Edit::Done);
+  d.newProgram();
+  d.insertInstruction(0, kBeep);
+  ASSERT_EQ(changes.size(), 8u);  // a copy is no change
+  const ProgramStore endStore = d.store();
+  const std::vector<ProgramNode> endTree = d.tree();
+  for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
+    d.undo(*c);
+    expectInStep(d);
+  }
+  EXPECT_EQ(d.store(), startStore);
+  EXPECT_EQ(d.tree(), startTree);
+  for (const ProgramChange& c : changes) d.redo(c);
+  EXPECT_EQ(d.store(), endStore);
+  EXPECT_EQ(d.tree(), endTree);
+}
+
+}  // namespace
+}  // namespace halvern
