@@ -69,6 +69,10 @@
   ITEM(1, "&Undo", "Ctrl+Z", Undo1Click, nullptr, kFileLocked)                                     \
   ITEM(1, "&Redo", "Ctrl+Y", Redo1Click, nullptr, kFileLocked)                                     \
   SEP(1)                                                                                           \
+  ITEM(1, "Cu&t", "Ctrl+X", EditCut1Click, nullptr, kFileLocked)                                   \
+  ITEM(1, "&Copy", "Ctrl+C", EditCopy1Click, nullptr, kFileLocked)                                 \
+  ITEM(1, "&Paste", "Ctrl+V", EditPaste1Click, nullptr, kFileLocked)                               \
+  SEP(1)                                                                                           \
   ITEM(1, "&Insert Instruction", "Ins", InsertInstruction1Click, nullptr, kFileLocked)             \
   ITEM(1, "&Delete Instruction", "Del", DeleteInstruction1Click, nullptr, kFileLocked)             \
   ITEM(1, "&Edit Parameter...", "Return", EditParameter1Click, nullptr, kFileLocked)               \

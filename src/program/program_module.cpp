@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QKeySequence>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUndoStack>
+#include <tuple>
 
 #include "app/document.h"
 #include "app/module.h"
@@ -54,19 +56,32 @@ void installEditMenu(PageHost& host, ProgramPage* page) {
   for (auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged})
     QObject::connect(&stack, signal, page, [&host] { host.updateCommandStates(); });
 
-  // The tree's own keys (the page takes them from the tree itself), shown in the menu; the items
-  // act only while Enable Edit is checked.
+  // The tree's own keys: the page takes Insert, Delete and Enter from the tree itself, and the
+  // context menu's actions Ctrl+X, C and V. The items list them and act only while Enable Edit is
+  // checked; their keys are shown beside them but never bound here, so that a key pressed in a
+  // dialog or another control never reaches the program.
   const auto editing = [page] { return page->enableEdit()->isChecked(); };
-  const std::pair<MenuHandler, std::function<void()>> keys[] = {
-      {MenuHandler::InsertInstruction1Click, [page] { page->buttonInsPgmClick(); }},
-      {MenuHandler::DeleteInstruction1Click, [page] { page->buttonDelPgmClick(); }},
-      {MenuHandler::EditParameter1Click, [page] { page->enterPressed(); }},
+  const std::tuple<MenuHandler, std::function<void()>, std::function<bool()>> keys[] = {
+      {MenuHandler::EditCut1Click, [page] { page->cut1Click(); }, editing},
+      {MenuHandler::EditCopy1Click, [page] { page->copy1Click(); }, editing},
+      {MenuHandler::EditPaste1Click, [page] { page->paste1Click(); },
+       [editing, &document = page->document()] { return editing() && document.canPaste(); }},
+      {MenuHandler::InsertInstruction1Click, [page] { page->buttonInsPgmClick(); }, editing},
+      {MenuHandler::DeleteInstruction1Click, [page] { page->buttonDelPgmClick(); }, editing},
+      {MenuHandler::EditParameter1Click, [page] { page->enterPressed(); }, editing},
   };
-  for (const auto& [handler, run] : keys) {
+  for (const auto& [handler, run, available] : keys) {
     host.setHandler(handler, showing(run));
-    host.setAvailability(handler, editing);
-    // Shown, never matched: a key pressed in a dialog or another control is never taken here.
-    host.action(handler)->setShortcutContext(Qt::WidgetShortcut);
+    host.setAvailability(handler, available);
+    QAction* item = host.action(handler);
+    const QString key = item->shortcut().toString(QKeySequence::NativeText);
+    item->setShortcut(QKeySequence());
+    item->setText(item->text() + QLatin1Char('\t') + key);
+  }
+  // What can be pasted changes with the context menu's Copy and Cut: asked as the menu opens.
+  for (QObject* menu : host.action(MenuHandler::Undo1Click)->associatedObjects()) {
+    if (auto* edit = qobject_cast<QMenu*>(menu))
+      QObject::connect(edit, &QMenu::aboutToShow, page, [&host] { host.updateCommandStates(); });
   }
 
   host.setHandler(MenuHandler::Find1Click, showing([page] { page->findClick(); }));

@@ -57,6 +57,7 @@ class ProgramPage : public QWidget, public PageView {
   // Shows the document's notes after they were replaced.
   void showNotes();
 
+  ProgramDocument& document() { return m_document; }
   // The undo history of the program, and whether it or the notes have unsaved changes.
   ProgramHistory& history() { return m_history; }
 

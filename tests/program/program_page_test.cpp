@@ -760,6 +760,21 @@ TEST_F(ProgramWindowTest, DeletesUndoneOneCtrlZEachAndUnsavedChangesAreKept) {
   EXPECT_EQ(window->action(MenuHandler::Redo1Click)->text(),
             "&Redo Delete " + QString::fromStdString(second));
 
+  // Cut and Paste from the Edit menu, on the tree's selection; Paste waits for something cut.
+  page->tree()->setCurrentItem(item(2));
+  const std::string third = document().tree()[2].text;
+  window->updateCommandStates();
+  EXPECT_FALSE(window->action(MenuHandler::EditPaste1Click)->isEnabled());
+  trigger(MenuHandler::EditCut1Click);
+  EXPECT_EQ(undo->text(), "&Undo Cut " + QString::fromStdString(third));
+  window->updateCommandStates();
+  ASSERT_TRUE(window->action(MenuHandler::EditPaste1Click)->isEnabled());
+  trigger(MenuHandler::EditPaste1Click);
+  EXPECT_EQ(document().tree()[2].text, third);
+  QTest::keyClick(page->tree(), Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(page->tree(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(document().tree(), saved);
+
   // Redone with Ctrl+Shift+Z: changed again; closing asks, the save dialog is cancelled and the
   // window stays; then saved and it closes.
   QTest::keyClick(page->tree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
