@@ -65,7 +65,7 @@
   SEP(1)                                                                                           \
   ITEM(1, "&Back up the 40100 before sending", nullptr, BackUpBeforeSending1Click, nullptr, 0)     \
   ITEM(1, "&Verify after sending", nullptr, VerifyAfterSending1Click, nullptr, 0)                  \
-  MENU(0, "&Edit", kEditLocked)                                                                    \
+  MENU(0, "Edi&t", kEditLocked)                                                                    \
   ITEM(1, "&Undo", "Ctrl+Z", Undo1Click, nullptr, kFileLocked)                                     \
   ITEM(1, "&Redo", "Ctrl+Y", Redo1Click, nullptr, kFileLocked)                                     \
   SEP(1)                                                                                           \

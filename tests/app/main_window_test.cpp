@@ -258,7 +258,7 @@ TEST_F(MainWindowTest, MenusFollowTheMenuTable) {
   ASSERT_EQ(bar.size(), 4);
   EXPECT_EQ(bar[0]->text(), "&File");
   EXPECT_EQ(bar[1]->text(), "&Commands");
-  EXPECT_EQ(bar[2]->text(), "&Edit");
+  EXPECT_EQ(bar[2]->text(), "Edi&t");
   EXPECT_EQ(bar[3]->text(), "&Help");
   QAction* special = bar[1]->menu()->actions().at(3);
   EXPECT_EQ(special->text(), "Special &Commands");
