@@ -120,6 +120,9 @@ MainWindow::MainWindow(Context context, QWidget* parent)
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(m_keyRouter);
   m_exchange.reset();
+  // The pages go before the document they show (a member, gone before the widgets' own
+  // destructor deletes its children).
+  for (Tab& tab : m_tabs) delete tab.widget;
 }
 
 void MainWindow::buildClientArea() {

@@ -127,6 +127,8 @@ void ProgramDocument::newProgram() {
   if (m_listener.value.changed) before = std::make_shared<ProgramState>(m_store, m_tree);
   for (std::size_t i = 0; i < kMaxInstructions; ++i) m_store[i].setOpcode(0);
   m_tree.assign(1, ProgramNode{std::string(InstructionCatalogue::instruction(0).name), {}});
+  // A program that was new already stays as it was: no change.
+  if (before && before->store == m_store && before->tree == m_tree) return;
   ++m_changeCount;
   if (!before) return;
   ProgramChange change;
@@ -181,6 +183,8 @@ void ProgramDocument::setParameter(std::size_t k, std::size_t j, const ProgramRe
       record.opcode() != m_store[k].opcode()) {
     return;
   }
+  // An edit closed with OK that changes nothing is no change.
+  if (record == m_store[k] && line == m_tree[k].children[j]) return;
   ProgramChange change;
   change.kind = ProgramChange::Kind::Parameter;
   change.position = k;

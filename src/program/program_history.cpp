@@ -40,7 +40,11 @@ ProgramHistory::ProgramHistory(ProgramDocument& document)
   m_listening =
       m_document.setListener({[this](const ProgramChange& change) { changed(change); },
                               [this](bool program, bool notes) { settled(program, notes); }});
-  QObject::connect(&m_stack, &QUndoStack::cleanChanged, &m_stack, [this] { tellModified(); });
+  // Whole programs (New, opened, received) keep two copies each: the history is bounded.
+  m_stack.setUndoLimit(kUndoLimit);
+  QObject::connect(&m_stack, &QUndoStack::cleanChanged, &m_stack, [this] {
+    if (!m_pushing) tellModified();
+  });
 }
 
 ProgramHistory::~ProgramHistory() {
@@ -52,8 +56,11 @@ ProgramHistory::~ProgramHistory() {
 bool ProgramHistory::modified() const { return programModified() || notesModified(); }
 
 void ProgramHistory::changed(const ProgramChange& change) {
+  // A program opened or received is clean as it arrives: the title does not blink on the way.
+  m_pushing = true;
   m_stack.push(new Step(*this, change));
   if (change.settles) m_stack.setClean();
+  m_pushing = false;
   tellModified();
 }
 

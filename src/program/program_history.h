@@ -18,6 +18,9 @@ namespace halvern {
 // received or sent: the stack's clean state for the program, a copy of the notes for the notes.
 class ProgramHistory {
  public:
+  // The steps kept; the oldest go first.
+  static constexpr int kUndoLimit = 1000;
+
   explicit ProgramHistory(ProgramDocument& document);
   ~ProgramHistory();
   ProgramHistory(const ProgramHistory&) = delete;
@@ -55,6 +58,7 @@ class ProgramHistory {
   std::function<void(bool)> m_modifiedListener;
   bool m_shownModified = false;
   std::uint64_t m_listening = 0;
+  bool m_pushing = false;
 };
 
 }  // namespace halvern

@@ -96,6 +96,8 @@ void installEditMenu(PageHost& host, ProgramPage* page) {
                                                       MessageButtons::SaveDiscardCancel);
     if (answer == MessageResult::No) return true;
     if (answer != MessageResult::Yes) return false;
+    // While an operation runs the File items wait for it, and so does the window.
+    if (!host.action(MenuHandler::SavePgmFileClick)->isEnabled()) return false;
     // Save: the program and then the notes, each through its own File item; a dialog cancelled
     // or a save that failed keeps the window open.
     if (history.programModified()) host.trigger(MenuHandler::SavePgmFileClick);

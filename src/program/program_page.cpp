@@ -63,6 +63,8 @@ class PickList : public QComboBox {
     m_pane->setForegroundRole(QPalette::ToolTipText);
     m_pane->setAutoFillBackground(true);
     connect(this, &QComboBox::highlighted, this, [this](int index) { showHelp(index); });
+    // However the list closes, the pane goes with it.
+    view()->window()->installEventFilter(this);
   }
   QLabel* pane() const { return m_pane; }
 
@@ -75,8 +77,16 @@ class PickList : public QComboBox {
     QComboBox::hidePopup();
   }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide && watched == view()->window()) m_pane->hide();
+    return QComboBox::eventFilter(watched, event);
+  }
+
  private:
   void showHelp(int index) {
+    // Not before the list is in its place.
+    if (!view()->window()->isVisible()) return;
     m_pane->setText(itemData(index, Qt::ToolTipRole).toString());
     m_pane->adjustSize();
     // Right of the dropped-down list, or left of it where the screen ends.
@@ -432,6 +442,7 @@ void ProgramPage::follow(const ProgramChange& change, bool undone) {
       line->setText(0, shown(m_document.tree()[change.position].children[change.parameter]));
       item->setExpanded(true);
       select(line);
+      setInstructionLabel(change.position);
       return;
     }
     case Kind::Insert:

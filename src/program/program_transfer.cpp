@@ -75,6 +75,8 @@ CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& 
                               Shell& shell) {
   auto image = std::make_unique<ProgramImage::Bytes>();
   ProgramImage::build(document.store(), *image);
+  // An edit made while the blocks go out is not what was sent.
+  const std::uint64_t built = document.changeCount();
   shell.setProgressMax(static_cast<int>(wire::kProgramBlockCount));
   exchange.sendCommandLine(cmd::kSendProgramLine);
   shell.addMessageLine(kSendStart);
@@ -85,7 +87,7 @@ CommandResult sendUserProgram(CommandExchange& exchange, const ProgramDocument& 
   const bool ok = outcome == BlockProtocol::Outcome::Done;
   shell.setProgress(0);
   shell.addMessageLine(ok ? kSendFinished : kSendFailed);
-  if (ok) document.settle(true, false);
+  if (ok && document.changeCount() == built) document.settle(true, false);
   if (outcome == BlockProtocol::Outcome::Cancelled) return CommandResult::Cancelled;
   return failedIf(!ok);
 }

@@ -489,6 +489,24 @@ TEST_F(ProgramEditorTest, ContextMenuAndItsShortcutsOnlyWhileEditing) {
   expectInStep(*page, document);
 }
 
+// Undoing a parameter edit shows the line as it was, selected, with its instruction's number.
+TEST_F(ProgramEditorTest, UndoOfAParameterEditSelectsTheLine) {
+  build({kBeep, kFlagSet, kLocEqualsValue});
+  const std::string before = document.tree()[2].children[0];
+  answer = [](QDialog& dialog) { return typeAndAnswer(dialog, "42", true); };
+  selectParameter(2, 0);
+  page->editButton()->click();
+  ASSERT_EQ(document.tree()[2].children[0], "loc= 042");
+  selectInstruction(0);
+  page->history().stack().undo();
+  EXPECT_EQ(item(2)->child(0)->text(0).toStdString(), before);
+  EXPECT_EQ(page->tree()->currentItem(), item(2)->child(0));
+  EXPECT_EQ(page->labelInstrNum()->text(), "Instruction 003 ");
+  page->history().stack().redo();
+  EXPECT_EQ(item(2)->child(0)->text(0), "loc= 042");
+  expectInStep(*page, document);
+}
+
 // While the pick list is dropped down, the pane beside it tells what the highlighted
 // instruction's parameters take; it goes with the list.
 TEST_F(ProgramEditorTest, HelpPaneBesideThePickList) {
@@ -785,9 +803,30 @@ TEST_F(ProgramWindowTest, DeletesUndoneOneCtrlZEachAndUnsavedChangesAreKept) {
   ASSERT_EQ(boxes.size(), asked + 1);
   EXPECT_EQ(boxes.back(), "Save changes to the user program?");
   EXPECT_TRUE(window->isVisible());
+  const std::size_t dialogs = requests.size();
+  answers = {MessageResult::Cancel};
+  EXPECT_FALSE(window->close());
+  EXPECT_EQ(requests.size(), dialogs);  // Cancel: no save dialog
   choose("closing.pgm");
   EXPECT_TRUE(window->close());
   EXPECT_TRUE(std::filesystem::exists(folder / "closing.pgm"));
+}
+
+// Nothing changed: closing asks nothing. Changed, then Discard: it closes and saves nothing.
+TEST_F(ProgramWindowTest, ClosingAsksOnlyAboutChangesAndDiscardSavesNothing) {
+  page->enableEdit()->click();
+  page->newButton()->click();  // new already: nothing changed
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8(MainWindow::kCaption));
+  const std::size_t asked = boxes.size();
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(boxes.size(), asked);
+  window->show();
+  page->tree()->setCurrentItem(item(0));
+  page->insertButton()->click();
+  answers = {MessageResult::No};
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(boxes.back(), "Save changes to the user program?");
+  EXPECT_TRUE(requests.empty());
 }
 
 }  // namespace

@@ -234,6 +234,22 @@ TEST_F(ProgramTransferTest, DownloadFaultsAndRecoveries) {
   }
 }
 
+// What was sent counts as saved; an edit made while the blocks went out does not.
+TEST_F(ProgramTransferTest, ASendSettlesOnlyTheProgramItSent) {
+  ProgramDocument d = sampleProgram();
+  int settled = 0;
+  d.setListener({{}, [&settled](bool program, bool) { settled += program; }});
+  EXPECT_EQ(sendUserProgram(exchange, d, shell), CommandResult::Done);
+  EXPECT_EQ(settled, 1);
+  const int events = shell.eventsProcessed;
+  shell.onProcessEvents = [&d, events](int n) {
+    if (n == events + 3) d.deleteInstruction(0);
+  };
+  EXPECT_EQ(sendUserProgram(exchange, d, shell), CommandResult::Done);
+  ASSERT_GT(shell.eventsProcessed, events + 3);
+  EXPECT_EQ(settled, 1);
+}
+
 TEST_F(ProgramTransferTest, SilentInstrumentGetsTenCommandsThenTenNaks) {
   addFault("115:silence");
   ProgramDocument d;

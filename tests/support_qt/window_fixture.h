@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,7 +17,8 @@
 namespace halvern::test {
 
 // The whole window against the simulated instrument on virtual time, in a folder of its own.
-// Message boxes are recorded and answered (OK, or Yes to a question); file dialogs answer
+// Message boxes are recorded and answered (from `answers` while it lasts, then OK, or Yes to a
+// question); file dialogs answer
 // `chosenFile` and record what they were asked.
 class WindowFixture : public ::testing::Test, protected InstrumentOnLink {
  protected:
@@ -37,6 +39,11 @@ class WindowFixture : public ::testing::Test, protected InstrumentOnLink {
         [this](std::string_view text, MessageKind kind, MessageButtons buttons) {
           boxes.emplace_back(text);
           boxKinds.push_back(kind);
+          if (!answers.empty()) {
+            const MessageResult answer = answers.front();
+            answers.pop_front();
+            return answer;
+          }
           return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel
                      ? MessageResult::Ok
                      : MessageResult::Yes;
@@ -63,6 +70,7 @@ class WindowFixture : public ::testing::Test, protected InstrumentOnLink {
   std::unique_ptr<MainWindow> window;
   std::vector<std::string> boxes;
   std::vector<MessageKind> boxKinds;
+  std::deque<MessageResult> answers;
   std::vector<MainWindow::FileRequest> requests;
   QString chosenFile;
 };
