@@ -124,7 +124,8 @@ ProgramDocument::Edit ProgramDocument::pasteInstruction(std::size_t k) {
 
 void ProgramDocument::newProgram() {
   std::shared_ptr<const ProgramState> before;
-  if (m_listener.value.changed) before = std::make_shared<ProgramState>(m_store, m_tree);
+  if (m_listener.value.changed)
+    before = std::make_shared<ProgramState>(ProgramState{m_store, m_tree});
   for (std::size_t i = 0; i < kMaxInstructions; ++i) m_store[i].setOpcode(0);
   m_tree.assign(1, ProgramNode{std::string(InstructionCatalogue::instruction(0).name), {}});
   // A program that was new already stays as it was: no change.
@@ -134,7 +135,7 @@ void ProgramDocument::newProgram() {
   ProgramChange change;
   change.name = "New Program";
   change.before = std::move(before);
-  change.after = std::make_shared<ProgramState>(m_store, m_tree);
+  change.after = std::make_shared<ProgramState>(ProgramState{m_store, m_tree});
   notify(std::move(change));
 }
 
@@ -320,7 +321,8 @@ bool ProgramDocument::replaceProgram(const ProgramStore& store, std::vector<Prog
                                      std::string_view name) {
   if (mismatch(store, tree)) return false;
   std::shared_ptr<const ProgramState> before;
-  if (m_listener.value.changed) before = std::make_shared<ProgramState>(m_store, m_tree);
+  if (m_listener.value.changed)
+    before = std::make_shared<ProgramState>(ProgramState{m_store, m_tree});
   m_store = store;
   m_tree = std::move(tree);
   ++m_programVersion;
@@ -329,7 +331,7 @@ bool ProgramDocument::replaceProgram(const ProgramStore& store, std::vector<Prog
     ProgramChange change;
     change.name = std::string(name);
     change.before = std::move(before);
-    change.after = std::make_shared<ProgramState>(m_store, m_tree);
+    change.after = std::make_shared<ProgramState>(ProgramState{m_store, m_tree});
     change.settles = true;
     notify(std::move(change));
   }
